@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, checks the formatting and runs the whole test suite.
+# Extra arguments go to ctest (for example: -L unit).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/test"
+"$root/scripts/install-deps.sh" build test
+"$root/scripts/check-format.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=ON \
+    -DORVANTA_BUILD_TESTS=ON -DORVANTA_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$build"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd "$build"
+ctest --output-on-failure --timeout 300 "$@"

@@ -1,0 +1,207 @@
+#include "AppState.h"
+
+#include "History.h"
+#include "Logging.h"
+#include "Settings.h"
+#include "Vocabulary.h"
+
+#include <QDateTime>
+#include <QPointer>
+
+namespace orvanta {
+
+AppState::AppState(const AppStateServices &services, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_accessibilityGranted(services.permissions.isInputAccessGranted())
+    , m_microphoneGranted(services.permissions.isMicrophoneAuthorized()) {
+    m_services.recorder.setLevelHandler([self = QPointer(this)](float level) {
+        if (self)
+            self->setAudioLevel(level);
+    });
+}
+
+void AppState::startDictation() {
+    if (m_status.is(DictationStatus::Kind::Recording))
+        return;
+    if (!m_services.account.isSignedIn()) {
+        setError(signInRequiredMessage);
+        m_services.sounds.play(failureSound);
+        return;
+    }
+    m_services.permissions.requestMicrophone([self = QPointer(this)](bool granted) {
+        if (self)
+            self->continueStart(granted);
+    });
+}
+
+// The rest of a start, once the microphone answer is known. The status is not checked again:
+// the answer may come long after the request.
+void AppState::continueStart(bool microphoneGranted) {
+    setMicrophoneGranted(microphoneGranted);
+    if (!microphoneGranted) {
+        setError(microphoneRequiredMessage);
+        m_services.permissions.openPrivacyPane(PrivacyPane::Microphone);
+        return;
+    }
+    if (!m_services.recorder.start(m_services.settings.micUID())) {
+        setError(startFailedMessage);
+        return;
+    }
+    ++m_latestDictation;
+    setStatus(DictationStatus::recording());
+    if (m_services.settings.muteBackgroundAudio())
+        m_services.systemAudio.muteIfNeeded();
+    refreshFloatingBar();
+    m_services.sounds.play(startedSound);
+}
+
+void AppState::stopAndTranscribe() {
+    if (!m_status.is(DictationStatus::Kind::Recording))
+        return;
+    m_services.systemAudio.unmuteIfNeeded();
+    setStatus(DictationStatus::transcribing());
+    refreshFloatingBar();
+    m_services.sounds.play(stoppedSound);
+
+    const DictationId dictation = m_latestDictation;
+    m_awaitingResult.insert(dictation);
+    m_services.recorder.stop([self = QPointer(this), dictation](std::optional<QString> file) {
+        if (self)
+            self->recordingStopped(dictation, file);
+    });
+}
+
+void AppState::recordingStopped(DictationId dictation, const std::optional<QString> &file) {
+    if (!m_awaitingResult.contains(dictation)) {
+        qCInfo(lcAppState) << "Dropping the recording of a cancelled dictation";
+        if (file)
+            m_services.recorder.cleanup(*file);
+        return;
+    }
+    if (!file) {
+        m_awaitingResult.remove(dictation);
+        if (!isLatest(dictation)) {
+            qCWarning(lcAppState) << "An earlier dictation captured no audio";
+            return;
+        }
+        setError(captureFailedMessage);
+        m_services.sounds.play(failureSound);
+        return;
+    }
+    m_services.transcriber.transcribe(
+        *file, [self = QPointer(this), dictation, file = *file](const TranscriptionResult &result) {
+            if (self)
+                self->transcribed(dictation, file, result);
+        });
+}
+
+void AppState::transcribed(DictationId dictation, const QString &file,
+                           const TranscriptionResult &result) {
+    m_services.recorder.cleanup(file);
+    if (!m_awaitingResult.remove(dictation)) {
+        qCInfo(lcAppState) << "Discarding the transcript of a cancelled dictation";
+        return;
+    }
+    if (!result.succeeded()) {
+        if (!isLatest(dictation)) {
+            qCWarning(lcAppState) << "An earlier dictation failed:" << result.errorMessage;
+            return;
+        }
+        setError(result.errorMessage);
+        m_services.sounds.play(failureSound);
+        return;
+    }
+    if (isLatest(dictation)) {
+        finish(*result.text);
+        return;
+    }
+    // A newer recording runs: deliver the text without touching its status.
+    m_services.textInserter.insert(deliverTranscript(*result.text), true);
+    m_services.account.refreshUsage();
+}
+
+// Rewrites the text by the user's rules and records it; returns the final text.
+QString AppState::deliverTranscript(const QString &text) {
+    const QString finalText = m_services.vocabulary.applyReplacements(text);
+    m_lastTranscript = finalText;
+    emit lastTranscriptChanged();
+    m_services.settings.addWords(finalText);
+    if (!m_services.settings.privacyMode())
+        m_services.history.add(finalText, m_services.settings.dictationMode(),
+                               QDateTime::currentDateTimeUtc());
+    return finalText;
+}
+
+void AppState::finish(const QString &text) {
+    const QString finalText = deliverTranscript(text);
+    setStatus(DictationStatus::idle());
+    refreshFloatingBar();
+    m_services.sounds.play(finishedSound);
+    m_services.textInserter.insert(finalText, true);
+    m_services.account.refreshUsage();
+}
+
+void AppState::cancelDictation() {
+    if (!m_status.is(DictationStatus::Kind::Recording) &&
+        !m_status.is(DictationStatus::Kind::Transcribing))
+        return;
+    if (m_status.is(DictationStatus::Kind::Transcribing))
+        m_awaitingResult.remove(m_latestDictation);
+    m_services.recorder.cancel();
+    m_services.systemAudio.unmuteIfNeeded();
+    setStatus(DictationStatus::idle());
+    refreshFloatingBar();
+    m_services.sounds.play(cancelledSound);
+}
+
+void AppState::pasteLast() {
+    if (!m_lastTranscript.isEmpty())
+        m_services.textInserter.insert(m_lastTranscript, true);
+}
+
+void AppState::setError(const QString &message) {
+    setStatus(DictationStatus::error(message));
+    refreshFloatingBar();
+    // Clears whatever error is shown by then, so a newer error may go early.
+    m_services.scheduler.schedule(errorClearDelay, this, [self = QPointer(this)] {
+        if (self && self->m_status.is(DictationStatus::Kind::Error))
+            self->setStatus(DictationStatus::idle());
+    });
+}
+
+void AppState::refreshPermissions() {
+    setAccessibilityGranted(m_services.permissions.isInputAccessGranted());
+    setMicrophoneGranted(m_services.permissions.isMicrophoneAuthorized());
+}
+
+void AppState::refreshFloatingBar() {
+    const bool dictating = m_status.is(DictationStatus::Kind::Recording) ||
+                           m_status.is(DictationStatus::Kind::Transcribing);
+    if (dictating || m_services.settings.showFloatingBar())
+        m_services.floatingBar.show();
+    else
+        m_services.floatingBar.hide();
+}
+
+void AppState::setStatus(const DictationStatus &status) {
+    m_status = status;
+    emit statusChanged();
+}
+
+void AppState::setMicrophoneGranted(bool granted) {
+    m_microphoneGranted = granted;
+    emit microphoneGrantedChanged();
+}
+
+void AppState::setAccessibilityGranted(bool granted) {
+    m_accessibilityGranted = granted;
+    emit accessibilityGrantedChanged();
+}
+
+void AppState::setAudioLevel(float level) {
+    m_audioLevel = level;
+    emit audioLevelChanged();
+}
+
+} // namespace orvanta

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "DictationStatus.h"
+#include "Ports.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <chrono>
+
+namespace orvanta {
+
+class History;
+class Settings;
+class Vocabulary;
+
+// What the controller works with; every reference must outlive it.
+struct AppStateServices {
+    RecorderPort &recorder;
+    TranscriptionPort &transcriber;
+    AccountSessionPort &account;
+    TextInsertionPort &textInserter;
+    SystemAudioPort &systemAudio;
+    PermissionsPort &permissions;
+    SoundPort &sounds;
+    FloatingBarPort &floatingBar;
+    SchedulerPort &scheduler;
+    Settings &settings;
+    Vocabulary &vocabulary;
+    History &history;
+};
+
+// The dictation controller: the status machine and everything the views show about it.
+// All of it runs on the main thread.
+class AppState : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(orvanta::DictationStatus status READ status NOTIFY statusChanged)
+    Q_PROPERTY(QString lastTranscript READ lastTranscript NOTIFY lastTranscriptChanged)
+    Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
+    Q_PROPERTY(
+        bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
+    Q_PROPERTY(bool microphoneGranted READ microphoneGranted NOTIFY microphoneGrantedChanged)
+
+public:
+    static constexpr std::chrono::milliseconds errorClearDelay{4000};
+
+    static inline const QString signInRequiredMessage =
+        QStringLiteral("Sign in required — click Sign In in the menu.");
+    static inline const QString microphoneRequiredMessage =
+        QStringLiteral("Microphone access is required.");
+    static inline const QString startFailedMessage = QStringLiteral("Couldn't start recording.");
+    static inline const QString captureFailedMessage = QStringLiteral("Couldn't capture audio.");
+
+    static inline const QString startedSound = QStringLiteral("Tink");
+    static inline const QString stoppedSound = QStringLiteral("Pop");
+    static inline const QString finishedSound = QStringLiteral("Glass");
+    static inline const QString cancelledSound = QStringLiteral("Bottle");
+    static inline const QString failureSound = QStringLiteral("Basso");
+
+    explicit AppState(const AppStateServices &services, QObject *parent = nullptr);
+
+    DictationStatus status() const { return m_status; }
+    QString lastTranscript() const { return m_lastTranscript; }
+    float audioLevel() const { return m_audioLevel; }
+    bool accessibilityGranted() const { return m_accessibilityGranted; }
+    bool microphoneGranted() const { return m_microphoneGranted; }
+    // What the shortcut monitor asks to choose between start and stop.
+    bool isRecordingActive() const { return m_status.is(DictationStatus::Kind::Recording); }
+
+    Q_INVOKABLE void startDictation();
+    Q_INVOKABLE void stopAndTranscribe();
+    Q_INVOKABLE void cancelDictation();
+    Q_INVOKABLE void pasteLast();
+
+    // Re-reads both permission flags; observers hear of it even when nothing changed.
+    Q_INVOKABLE void refreshPermissions();
+    // Shows the floating bar while a dictation runs, otherwise as the setting says.
+    void refreshFloatingBar();
+
+signals:
+    void statusChanged();
+    void lastTranscriptChanged();
+    void audioLevelChanged();
+    void accessibilityGrantedChanged();
+    void microphoneGrantedChanged();
+
+private:
+    using DictationId = quint64;
+
+    void continueStart(bool microphoneGranted);
+    void recordingStopped(DictationId dictation, const std::optional<QString> &file);
+    void transcribed(DictationId dictation, const QString &file, const TranscriptionResult &result);
+    QString deliverTranscript(const QString &text);
+    void finish(const QString &text);
+    void setError(const QString &message);
+    void setStatus(const DictationStatus &status);
+    void setMicrophoneGranted(bool granted);
+    void setAccessibilityGranted(bool granted);
+    void setAudioLevel(float level);
+    bool isLatest(DictationId dictation) const { return dictation == m_latestDictation; }
+
+    AppStateServices m_services;
+    DictationStatus m_status;
+    QString m_lastTranscript;
+    float m_audioLevel = 0;
+    bool m_accessibilityGranted = false;
+    bool m_microphoneGranted = false;
+
+    // Each recording that starts gets the next id. A stopped dictation waits in
+    // m_awaitingResult until its transcript or failure arrives; cancelling it removes it, so
+    // a late result is discarded.
+    DictationId m_latestDictation = 0;
+    QSet<DictationId> m_awaitingResult;
+};
+
+} // namespace orvanta

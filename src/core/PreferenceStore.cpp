@@ -1,0 +1,148 @@
+#include "PreferenceStore.h"
+
+#include "Logging.h"
+
+#include <QStandardPaths>
+
+namespace orvanta {
+
+namespace {
+
+// INI files keep every scalar as text, so typed reads parse it back.
+std::optional<bool> parseBoolean(const QVariant &value) {
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const QString text = value.toString().trimmed().toLower();
+    if (text == u"true" || text == u"1" || text == u"yes")
+        return true;
+    if (text == u"false" || text == u"0" || text == u"no")
+        return false;
+    return std::nullopt;
+}
+
+std::optional<qint64> parseInteger(const QVariant &value) {
+    if (value.typeId() != QMetaType::QString && value.typeId() != QMetaType::LongLong &&
+        value.typeId() != QMetaType::Int)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 number = value.toString().trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+} // namespace
+
+std::unique_ptr<PreferenceStore> PreferenceStore::openDefault() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return std::make_unique<PreferenceStore>(dir + QStringLiteral("/Orvanta/Orvanta.conf"));
+}
+
+PreferenceStore::PreferenceStore(const QString &iniFile)
+    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {
+    if (m_settings->status() != QSettings::NoError)
+        qCWarning(lcPreferences) << "Preferences file could not be read:" << iniFile;
+}
+
+QString PreferenceStore::fileName() const {
+    return m_settings->fileName();
+}
+
+void PreferenceStore::registerDefaults(const QVariantMap &defaults) {
+    m_defaults.insert(defaults);
+}
+
+bool PreferenceStore::contains(const QString &key) const {
+    return m_settings->contains(key);
+}
+
+QVariant PreferenceStore::userValue(const QString &key) const {
+    return m_settings->value(key);
+}
+
+std::optional<QString> PreferenceStore::string(const QString &key) const {
+    QVariant value = userValue(key);
+    if (!value.isValid())
+        value = m_defaults.value(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+bool PreferenceStore::boolean(const QString &key) const {
+    const QVariant value = userValue(key);
+    if (value.isValid()) {
+        if (const auto parsed = parseBoolean(value))
+            return *parsed;
+        qCWarning(lcPreferences) << "Ignoring a value that is not a Boolean under" << key;
+    }
+    return parseBoolean(m_defaults.value(key)).value_or(false);
+}
+
+qint64 PreferenceStore::integer(const QString &key) const {
+    const QVariant value = userValue(key);
+    if (value.isValid()) {
+        if (const auto parsed = parseInteger(value))
+            return *parsed;
+        qCWarning(lcPreferences) << "Ignoring a value that is not an integer under" << key;
+    }
+    return parseInteger(m_defaults.value(key)).value_or(0);
+}
+
+std::optional<QStringList> PreferenceStore::stringList(const QString &key) const {
+    if (!contains(key))
+        return std::nullopt;
+    const QVariant value = userValue(key);
+    // QSettings writes an empty list as an invalid value and a one-element list as text.
+    if (!value.isValid())
+        return QStringList();
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList();
+    if (value.typeId() == QMetaType::QString)
+        return QStringList{value.toString()};
+    return std::nullopt;
+}
+
+std::optional<QByteArray> PreferenceStore::data(const QString &key) const {
+    const QVariant value = userValue(key);
+    if (value.typeId() != QMetaType::QByteArray)
+        return std::nullopt;
+    return value.toByteArray();
+}
+
+void PreferenceStore::write(const QString &key, const QVariant &value) {
+    m_settings->setValue(key, value);
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        qCWarning(lcPreferences) << "Could not write the preferences file" << fileName();
+}
+
+QVariant PreferenceStore::rawValue(const QString &key) const {
+    return userValue(key);
+}
+
+void PreferenceStore::setRawValue(const QString &key, const QVariant &value) {
+    write(key, value);
+}
+
+void PreferenceStore::setString(const QString &key, const QString &value) {
+    write(key, value);
+}
+
+void PreferenceStore::setBoolean(const QString &key, bool value) {
+    write(key, value);
+}
+
+void PreferenceStore::setInteger(const QString &key, qint64 value) {
+    write(key, value);
+}
+
+void PreferenceStore::setStringList(const QString &key, const QStringList &value) {
+    write(key, value);
+}
+
+void PreferenceStore::setData(const QString &key, const QByteArray &value) {
+    write(key, value);
+}
+
+} // namespace orvanta

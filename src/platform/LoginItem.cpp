@@ -1,0 +1,100 @@
+#include "LoginItem.h"
+
+#include "PlatformLogging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace orvanta {
+
+namespace {
+
+void logFailure(const QString &error) {
+    qCWarning(lcLoginItem).noquote() << QStringLiteral("LoginItem hata: ") + error;
+}
+
+// Quotes an Exec argument as desktop entries require when it holds reserved characters.
+QString execArgument(const QString &path) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    if (std::none_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); }))
+        return path;
+    QString quoted = path;
+    for (const QString &special :
+         {QStringLiteral("\\"), QStringLiteral("\""), QStringLiteral("`"), QStringLiteral("$")})
+        quoted.replace(special, QStringLiteral("\\") + special);
+    return u'"' + quoted + u'"';
+}
+
+bool isHiddenEntry(const QByteArray &contents) {
+    bool inMainGroup = false;
+    for (const QByteArray &rawLine : contents.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.startsWith('['))
+            inMainGroup = line == "[Desktop Entry]";
+        else if (inMainGroup && line.startsWith("Hidden") && line.mid(6).trimmed().startsWith('='))
+            return line.mid(line.indexOf('=') + 1).trimmed() == "true";
+    }
+    return false;
+}
+
+} // namespace
+
+LoginItem::LoginItem()
+    : LoginItem(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                    QStringLiteral("/autostart"),
+                QCoreApplication::applicationFilePath()) {}
+
+LoginItem::LoginItem(QString autostartDirectory, QString executable)
+    : m_directory(std::move(autostartDirectory))
+    , m_executable(std::move(executable)) {}
+
+bool LoginItem::isEnabled() const {
+    QFile file(entryFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return !isHiddenEntry(file.readAll());
+}
+
+void LoginItem::set(bool enabled) {
+    if (enabled == isEnabled())
+        return;
+    if (enabled)
+        writeEntry();
+    else
+        removeEntry();
+}
+
+void LoginItem::writeEntry() {
+    if (!QDir().mkpath(m_directory)) {
+        logFailure(QStringLiteral("cannot create ") + m_directory);
+        return;
+    }
+    QSaveFile file(entryFile());
+    if (!file.open(QIODevice::WriteOnly)) {
+        logFailure(file.errorString());
+        return;
+    }
+    const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=Talvo\n"
+                                         "Comment=Dictation at your cursor\n"
+                                         "Exec=%1\n"
+                                         "Icon=orvanta\n"
+                                         "Terminal=false\n"
+                                         "X-GNOME-Autostart-enabled=true\n")
+                              .arg(execArgument(m_executable));
+    file.write(entry.toUtf8());
+    if (!file.commit())
+        logFailure(file.errorString());
+}
+
+void LoginItem::removeEntry() {
+    QFile file(entryFile());
+    if (!file.remove())
+        logFailure(file.errorString());
+}
+
+} // namespace orvanta

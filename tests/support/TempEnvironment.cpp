@@ -1,0 +1,31 @@
+#include "TempEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace orvanta::test {
+
+TempFolder::TempFolder() {
+    if (!m_dir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+}
+
+QByteArray TempFolder::read(const QString &file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void TempFolder::write(const QString &file, const QByteArray &contents) {
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write a test file");
+    f.write(contents);
+}
+
+} // namespace orvanta::test

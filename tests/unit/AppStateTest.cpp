@@ -1,0 +1,416 @@
+#include "AppState.h"
+#include "FakePorts.h"
+#include "History.h"
+#include "PreferenceStore.h"
+#include "Settings.h"
+#include "TempEnvironment.h"
+#include "Vocabulary.h"
+
+#include <QSignalSpy>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class AppStateTest : public ::testing::Test {
+protected:
+    AppStateTest() {
+        QObject::connect(app.get(), &AppState::statusChanged, [this] {
+            journal.note(QStringLiteral("status:") + app->status().describe());
+        });
+    }
+
+    QStringList take() {
+        QStringList entries = journal.entries;
+        journal.clear();
+        return entries;
+    }
+
+    void startRecording() {
+        app->startDictation();
+        ASSERT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    }
+
+    // Stops the recording and lets the recorder deliver its file.
+    QString stopRecording() {
+        app->stopAndTranscribe();
+        recorder.finishStop(true);
+        return recorder.stoppedFile;
+    }
+
+    void enterError() {
+        // A failed start is the plainest way into the error status.
+        recorder.startSucceeds = false;
+        app->startDictation();
+        recorder.startSucceeds = true;
+        ASSERT_EQ(app->status(), DictationStatus::error(AppState::startFailedMessage));
+    }
+
+    TempFolder folder;
+    PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};
+    FakeLoginItem loginItem;
+    Settings settings{store, loginItem};
+    Vocabulary vocabulary{store};
+    History history{folder.filePath(QStringLiteral("data"))};
+    Journal journal;
+    FakeRecorder recorder{journal};
+    FakeTranscriber transcriber{journal};
+    FakeAccount account{journal};
+    FakeTextInserter inserter{journal};
+    FakeSystemAudio systemAudio{journal};
+    FakePermissions permissions{journal};
+    FakeSounds sounds{journal};
+    FakeFloatingBar bar{journal};
+    FakeScheduler scheduler;
+    std::unique_ptr<AppState> app = std::make_unique<AppState>(
+        AppStateServices{recorder, transcriber, account, inserter, systemAudio, permissions, sounds,
+                         bar, scheduler, settings, vocabulary, history});
+};
+
+TEST_F(AppStateTest, StartRunsItsStepsInOrder) {
+    settings.setMicUID(QStringLiteral("alsa_input.usb-Mic"));
+    app->startDictation();
+    EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:alsa_input.usb-Mic",
+                                    "status:recording", "mute", "bar.show", "sound:Tink"));
+
+    app->cancelDictation();
+    settings.setMuteBackgroundAudio(false);
+    take();
+    app->startDictation();
+    EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:alsa_input.usb-Mic",
+                                    "status:recording", "bar.show", "sound:Tink"));
+}
+
+TEST_F(AppStateTest, SignedOutStartFailsWithoutTouchingMicrophoneOrRecorder) {
+    account.signedIn = false;
+    app->startDictation();
+    EXPECT_EQ(app->status().message(), u"Sign in required \u2014 click Sign In in the menu.");
+    EXPECT_THAT(take(),
+                ElementsAre("status:error: Sign in required \u2014 click Sign In in the menu.",
+                            "bar.show", "sound:Basso"));
+}
+
+TEST_F(AppStateTest, RefusedMicrophoneOpensHelpSilently) {
+    permissions.microphoneAuthorized = false;
+    app->startDictation();
+    EXPECT_EQ(app->status(),
+              DictationStatus::error(QStringLiteral("Microphone access is required.")));
+    EXPECT_FALSE(app->microphoneGranted());
+    EXPECT_THAT(take(),
+                ElementsAre("microphone.request", "status:error: Microphone access is required.",
+                            "bar.show", "open:microphone-help"));
+}
+
+TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
+    permissions.answerLater = true;
+    permissions.microphoneAuthorized = false;
+    app->startDictation();
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    QSignalSpy granted(app.get(), &AppState::microphoneGrantedChanged);
+    permissions.answer(true);
+    EXPECT_TRUE(app->microphoneGranted());
+    EXPECT_EQ(granted.count(), 1);
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+}
+
+TEST_F(AppStateTest, RecorderThatCannotStartGivesErrorWithoutSoundOrMute) {
+    recorder.startSucceeds = false;
+    app->startDictation();
+    EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:__default__",
+                                    "status:error: Couldn't start recording.", "bar.show"));
+}
+
+TEST_F(AppStateTest, OperationsIgnoredInTheWrongStatus) {
+    // idle: stop and cancel do nothing
+    app->stopAndTranscribe();
+    app->cancelDictation();
+    EXPECT_THAT(take(), IsEmpty());
+
+    // recording: a second start does nothing
+    startRecording();
+    take();
+    app->startDictation();
+    EXPECT_THAT(take(), IsEmpty());
+
+    // transcribing: stop does nothing, start begins a new dictation
+    app->stopAndTranscribe();
+    take();
+    app->stopAndTranscribe();
+    EXPECT_THAT(take(), IsEmpty());
+    startRecording();
+
+    // error: stop and cancel do nothing, start begins a new dictation
+    app->cancelDictation();
+    enterError();
+    take();
+    app->stopAndTranscribe();
+    app->cancelDictation();
+    EXPECT_THAT(take(), IsEmpty());
+    startRecording();
+}
+
+TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
+    vocabulary.setReplacements(
+        {{QUuid::createUuid(), QStringLiteral("teh"), QStringLiteral("the"), false}});
+    settings.setDictationMode(DictationMode::Email);
+    startRecording();
+    take();
+
+    app->stopAndTranscribe();
+    EXPECT_THAT(take(), ElementsAre("unmute", "status:transcribing", "bar.show", "sound:Pop",
+                                    "recorder.stop"));
+    recorder.finishStop(true);
+    const QString file = recorder.stoppedFile;
+    EXPECT_THAT(take(), ElementsAre("transcribe:" + file));
+
+    QSignalSpy transcript(app.get(), &AppState::lastTranscriptChanged);
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("Teh cat\tsat on teh  mat")));
+    EXPECT_THAT(take(),
+                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show", "sound:Glass",
+                            "insert:the cat\tsat on the  mat", "usage.refresh"));
+    EXPECT_EQ(transcript.count(), 1);
+    EXPECT_EQ(app->lastTranscript(), u"the cat\tsat on the  mat");
+    EXPECT_EQ(settings.wordsDictated(), 6);
+    ASSERT_EQ(history.items().size(), 1);
+    EXPECT_EQ(history.items()[0].text, u"the cat\tsat on the  mat");
+    EXPECT_EQ(history.items()[0].mode, u"Email");
+}
+
+TEST_F(AppStateTest, FailuresAfterStopBecomeErrorsWithFailureSound) {
+    startRecording();
+    app->stopAndTranscribe();
+    take();
+    recorder.finishStop(false);
+    EXPECT_THAT(take(),
+                ElementsAre("status:error: Couldn't capture audio.", "bar.show", "sound:Basso"));
+
+    startRecording();
+    const QString file = stopRecording();
+    take();
+    transcriber.reply(TranscriptionResult::failure(QStringLiteral("The service is busy.")));
+    EXPECT_THAT(take(),
+                ElementsAre("recorder.cleanup:" + file, "status:error: The service is busy.",
+                            "bar.show", "sound:Basso"));
+    EXPECT_THAT(inserter.inserted, IsEmpty());
+    EXPECT_EQ(settings.wordsDictated(), 0);
+}
+
+TEST_F(AppStateTest, CancelRestoresOutputAndDropsTheRecording) {
+    startRecording();
+    take();
+    app->cancelDictation();
+    EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle", "bar.show",
+                                    "sound:Bottle"));
+    EXPECT_FALSE(recorder.pendingStop);
+    EXPECT_THAT(transcriber.requests, IsEmpty());
+}
+
+TEST_F(AppStateTest, PrivacyModeSkipsHistoryOnly) {
+    settings.setPrivacyMode(true);
+    startRecording();
+    stopRecording();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("secret words")));
+    EXPECT_THAT(history.items(), IsEmpty());
+    EXPECT_EQ(app->lastTranscript(), u"secret words");
+    EXPECT_EQ(settings.wordsDictated(), 2);
+    EXPECT_THAT(inserter.inserted, ElementsAre("secret words"));
+}
+
+TEST_F(AppStateTest, EmptyTranscriptGoesThroughEveryStep) {
+    startRecording();
+    stopRecording();
+    transcriber.reply(TranscriptionResult::success(QString()));
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_EQ(history.items().size(), 1);
+    EXPECT_EQ(settings.wordsDictated(), 0);
+    EXPECT_THAT(inserter.inserted, ElementsAre(""));
+}
+
+TEST_F(AppStateTest, ErrorClearsAfterFourSecondsByTheEarliestTimer) {
+    enterError();
+    take();
+    scheduler.advance(3999ms);
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Error));
+    scheduler.advance(1ms);
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    // Clearing refreshes nothing and plays nothing.
+    EXPECT_THAT(take(), ElementsAre("status:idle"));
+
+    enterError();
+    scheduler.advance(3000ms);
+    account.signedIn = false;
+    app->startDictation(); // a second error, 3 s after the first
+    take();
+    scheduler.advance(1000ms);
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    account.signedIn = true;
+    startRecording();
+    scheduler.advance(3000ms); // the second timer finds no error
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+}
+
+TEST_F(AppStateTest, PasteLastPastesTheFinalTextOnly) {
+    app->pasteLast();
+    EXPECT_THAT(take(), IsEmpty());
+
+    vocabulary.setReplacements(
+        {{QUuid::createUuid(), QStringLiteral("gonna"), QStringLiteral("going to"), true}});
+    startRecording();
+    stopRecording();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("gonna go")));
+    take();
+    app->pasteLast();
+    EXPECT_THAT(take(), ElementsAre("insert:going to go"));
+}
+
+TEST_F(AppStateTest, CancelledTranscriptionResultIsDiscarded) {
+    startRecording();
+    const QString file = stopRecording();
+    app->cancelDictation();
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    take();
+
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("too late")));
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + file));
+    EXPECT_EQ(app->lastTranscript(), QString());
+    EXPECT_EQ(settings.wordsDictated(), 0);
+    EXPECT_THAT(history.items(), IsEmpty());
+}
+
+TEST_F(AppStateTest, CancelBeforeTheRecorderDeliversSkipsTranscription) {
+    startRecording();
+    app->stopAndTranscribe();
+    app->cancelDictation();
+    take();
+    recorder.finishStop(true);
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + recorder.stoppedFile));
+    EXPECT_THAT(transcriber.requests, IsEmpty());
+
+    startRecording();
+    app->stopAndTranscribe();
+    app->cancelDictation();
+    take();
+    recorder.finishStop(false);
+    EXPECT_THAT(take(), IsEmpty());
+}
+
+TEST_F(AppStateTest, ResultDuringANewerRecordingIsDeliveredQuietly) {
+    startRecording();
+    const QString olderFile = stopRecording();
+    startRecording();
+    const QString recordingFile = recorder.currentFile;
+    take();
+
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("first dictation")));
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + olderFile, "insert:first dictation",
+                                    "usage.refresh"));
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_EQ(app->lastTranscript(), u"first dictation");
+    EXPECT_EQ(settings.wordsDictated(), 2);
+    EXPECT_EQ(history.items().size(), 1);
+    // The file being recorded is not the one cleaned up.
+    EXPECT_FALSE(recorder.cleaned.contains(recordingFile));
+
+    // The newer dictation then finishes normally.
+    stopRecording();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("second")));
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_THAT(inserter.inserted, ElementsAre("first dictation", "second"));
+}
+
+TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
+    startRecording();
+    const QString olderFile = stopRecording();
+    startRecording();
+    take();
+    transcriber.reply(TranscriptionResult::failure(QStringLiteral("Network down")));
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + olderFile));
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+
+    // Also when the newer one is transcribing and the older one captured nothing.
+    app->cancelDictation();
+    startRecording();
+    app->stopAndTranscribe();
+    startRecording();
+    take();
+    recorder.finishStop(false);
+    EXPECT_THAT(take(), IsEmpty());
+}
+
+TEST_F(AppStateTest, ResultOfAnOlderDictationDoesNotEndANewerTranscription) {
+    startRecording();
+    stopRecording();
+    startRecording();
+    stopRecording();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("older")));
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Transcribing));
+    app->cancelDictation(); // cancels the newer one only
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("newer")));
+    EXPECT_THAT(inserter.inserted, ElementsAre("older"));
+}
+
+TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
+    permissions.answerLater = true;
+    app->startDictation();
+    auto pendingAnswer = permissions.pendingAnswer;
+    permissions.answerLater = false;
+    permissions.answer(true);
+    const QString file = stopRecording();
+    enterError();
+    startRecording();
+    app->stopAndTranscribe();
+    auto pendingStop = recorder.pendingStop;
+
+    app.reset();
+    take();
+    pendingAnswer(true);
+    recorder.pendingStop = pendingStop;
+    recorder.finishStop(true);
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("late")));
+    scheduler.advance(10s);
+    recorder.levelHandler(0.5f);
+    EXPECT_THAT(take(), IsEmpty());
+    EXPECT_THAT(inserter.inserted, IsEmpty());
+}
+
+TEST_F(AppStateTest, FloatingBarFollowsStatusAndSetting) {
+    settings.setShowFloatingBar(false);
+    app->refreshFloatingBar();
+    EXPECT_FALSE(bar.visible);
+    startRecording();
+    EXPECT_TRUE(bar.visible);
+    app->stopAndTranscribe();
+    EXPECT_TRUE(bar.visible);
+    recorder.finishStop(false);
+    EXPECT_FALSE(bar.visible) << "an error hides the bar when the setting is off";
+    settings.setShowFloatingBar(true);
+    app->refreshFloatingBar();
+    EXPECT_TRUE(bar.visible);
+}
+
+TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
+    QSignalSpy level(app.get(), &AppState::audioLevelChanged);
+    startRecording();
+    recorder.levelHandler(0.75f);
+    app->cancelDictation();
+    EXPECT_FLOAT_EQ(app->audioLevel(), 0.75f) << "the level is not reset when recording ends";
+    EXPECT_EQ(level.count(), 1);
+
+    QSignalSpy microphone(app.get(), &AppState::microphoneGrantedChanged);
+    QSignalSpy access(app.get(), &AppState::accessibilityGrantedChanged);
+    permissions.inputAccess = false;
+    app->refreshPermissions();
+    app->refreshPermissions();
+    EXPECT_FALSE(app->accessibilityGranted());
+    EXPECT_EQ(access.count(), 2);
+    EXPECT_EQ(microphone.count(), 2);
+}
+
+} // namespace

@@ -1,0 +1,249 @@
+#pragma once
+
+// Fakes of the ports that write what happens to them into one shared journal, so a test can
+// check the order of effects across all of them.
+
+#include "Ports.h"
+#include "QtPrinters.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <utility>
+
+namespace orvanta::test {
+
+struct Journal {
+    QStringList entries;
+    void note(const QString &entry) { entries.append(entry); }
+    void clear() { entries.clear(); }
+};
+
+class FakeRecorder final : public RecorderPort {
+public:
+    explicit FakeRecorder(Journal &journal)
+        : m_journal(journal) {}
+
+    bool start(const QString &deviceUID) override {
+        m_journal.note(QStringLiteral("recorder.start:") + deviceUID);
+        if (!startSucceeds)
+            return false;
+        recording = true;
+        currentFile = QStringLiteral("/tmp/orvanta-test-%1.m4a").arg(++filesMade);
+        return true;
+    }
+    bool isRecording() const override { return recording; }
+    void stop(std::function<void(std::optional<QString>)> completion) override {
+        m_journal.note(QStringLiteral("recorder.stop"));
+        if (!recording) {
+            completion(std::nullopt);
+            return;
+        }
+        recording = false;
+        pendingStop = std::move(completion);
+        stoppedFile = currentFile;
+    }
+    void cancel() override {
+        m_journal.note(QStringLiteral("recorder.cancel"));
+        if (!recording)
+            return;
+        recording = false;
+        pendingStop = nullptr;
+    }
+    void cleanup(const QString &file) override {
+        m_journal.note(QStringLiteral("recorder.cleanup:") + file);
+        cleaned.append(file);
+    }
+    void setLevelHandler(std::function<void(float)> onLevel) override {
+        levelHandler = std::move(onLevel);
+    }
+
+    // Delivers the pending stop, with the stopped file or with nothing.
+    void finishStop(bool withFile = true) {
+        auto completion = std::exchange(pendingStop, nullptr);
+        completion(withFile ? std::optional<QString>(stoppedFile) : std::nullopt);
+    }
+
+    bool startSucceeds = true;
+    bool recording = false;
+    int filesMade = 0;
+    QString currentFile;
+    QString stoppedFile;
+    QStringList cleaned;
+    std::function<void(std::optional<QString>)> pendingStop;
+    std::function<void(float)> levelHandler;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeTranscriber final : public TranscriptionPort {
+public:
+    explicit FakeTranscriber(Journal &journal)
+        : m_journal(journal) {}
+
+    void transcribe(const QString &audioFile,
+                    std::function<void(TranscriptionResult)> done) override {
+        m_journal.note(QStringLiteral("transcribe:") + audioFile);
+        requests.append({audioFile, std::move(done)});
+    }
+
+    // Answers the oldest request still open.
+    void reply(TranscriptionResult result) {
+        auto request = requests.takeFirst();
+        request.second(std::move(result));
+    }
+    void replyLatest(TranscriptionResult result) {
+        auto request = requests.takeLast();
+        request.second(std::move(result));
+    }
+
+    QList<std::pair<QString, std::function<void(TranscriptionResult)>>> requests;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeAccount final : public AccountSessionPort {
+public:
+    explicit FakeAccount(Journal &journal)
+        : m_journal(journal) {}
+    bool isSignedIn() const override { return signedIn; }
+    void refreshUsage() override { m_journal.note(QStringLiteral("usage.refresh")); }
+    bool signedIn = true;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeTextInserter final : public TextInsertionPort {
+public:
+    explicit FakeTextInserter(Journal &journal)
+        : m_journal(journal) {}
+    void insert(const QString &text, bool restoreClipboard) override {
+        m_journal.note(QStringLiteral("insert:") + text +
+                       (restoreClipboard ? QString() : QStringLiteral(" (no restore)")));
+        inserted.append(text);
+    }
+    QStringList inserted;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeSystemAudio final : public SystemAudioPort {
+public:
+    explicit FakeSystemAudio(Journal &journal)
+        : m_journal(journal) {}
+    void muteIfNeeded() override { m_journal.note(QStringLiteral("mute")); }
+    void unmuteIfNeeded() override { m_journal.note(QStringLiteral("unmute")); }
+
+private:
+    Journal &m_journal;
+};
+
+class FakePermissions final : public PermissionsPort {
+public:
+    explicit FakePermissions(Journal &journal)
+        : m_journal(journal) {}
+    bool isMicrophoneAuthorized() const override { return microphoneAuthorized; }
+    bool isInputAccessGranted() const override { return inputAccess; }
+    void requestMicrophone(std::function<void(bool)> completion) override {
+        m_journal.note(QStringLiteral("microphone.request"));
+        if (answerLater)
+            pendingAnswer = std::move(completion);
+        else
+            completion(microphoneAuthorized);
+    }
+    void openPrivacyPane(PrivacyPane pane) override {
+        m_journal.note(pane == PrivacyPane::Microphone ? QStringLiteral("open:microphone-help")
+                                                       : QStringLiteral("open:input-help"));
+    }
+    void answer(bool granted) { std::exchange(pendingAnswer, nullptr)(granted); }
+
+    bool microphoneAuthorized = true;
+    bool inputAccess = true;
+    bool answerLater = false; // like a prompt the user has not answered yet
+    std::function<void(bool)> pendingAnswer;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeSounds final : public SoundPort {
+public:
+    explicit FakeSounds(Journal &journal)
+        : m_journal(journal) {}
+    void play(const QString &name) override {
+        m_journal.note(QStringLiteral("sound:") + name);
+        played.append(name);
+    }
+    QStringList played;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeFloatingBar final : public FloatingBarPort {
+public:
+    explicit FakeFloatingBar(Journal &journal)
+        : m_journal(journal) {}
+    void show() override {
+        m_journal.note(QStringLiteral("bar.show"));
+        visible = true;
+    }
+    void hide() override {
+        m_journal.note(QStringLiteral("bar.hide"));
+        visible = false;
+    }
+    bool visible = false;
+
+private:
+    Journal &m_journal;
+};
+
+class FakeLoginItem final : public LoginItemPort {
+public:
+    bool isEnabled() const override { return enabled; }
+    void set(bool on) override {
+        ++setCalls;
+        enabled = on;
+    }
+    bool enabled = false;
+    int setCalls = 0;
+};
+
+// Holds delayed tasks until the test lets time pass.
+class FakeScheduler final : public SchedulerPort {
+public:
+    struct Task {
+        std::chrono::milliseconds due;
+        QPointer<QObject> context;
+        std::function<void()> run;
+    };
+
+    void schedule(std::chrono::milliseconds delay, QObject *context,
+                  std::function<void()> task) override {
+        tasks.append({now + delay, context, std::move(task)});
+    }
+
+    // Runs, in order of their due time, the tasks due up to `now + step`.
+    void advance(std::chrono::milliseconds step) {
+        now += step;
+        while (true) {
+            auto due = std::min_element(tasks.begin(), tasks.end(),
+                                        [](const Task &a, const Task &b) { return a.due < b.due; });
+            if (due == tasks.end() || due->due > now)
+                return;
+            Task task = *due;
+            tasks.erase(due);
+            if (task.context)
+                task.run();
+        }
+    }
+
+    std::chrono::milliseconds now{0};
+    QList<Task> tasks;
+};
+
+} // namespace orvanta::test
