@@ -35,6 +35,9 @@ struct AppStateServices {
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(orvanta::DictationStatus status READ status NOTIFY statusChanged)
+    // The status for views: "idle", "recording", "transcribing" or "error", and its message.
+    Q_PROPERTY(QString statusName READ statusName NOTIFY statusChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY statusChanged)
     Q_PROPERTY(QString lastTranscript READ lastTranscript NOTIFY lastTranscriptChanged)
     Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
     Q_PROPERTY(
@@ -60,6 +63,8 @@ public:
     explicit AppState(const AppStateServices &services, QObject *parent = nullptr);
 
     DictationStatus status() const { return m_status; }
+    QString statusName() const { return m_status.name(); }
+    QString errorMessage() const { return m_status.message(); }
     QString lastTranscript() const { return m_lastTranscript; }
     float audioLevel() const { return m_audioLevel; }
     bool accessibilityGranted() const { return m_accessibilityGranted; }

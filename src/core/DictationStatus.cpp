@@ -2,7 +2,7 @@
 
 namespace orvanta {
 
-QString DictationStatus::describe() const {
+QString DictationStatus::name() const {
     switch (m_kind) {
     case Kind::Idle:
         return QStringLiteral("idle");
@@ -11,9 +11,13 @@ QString DictationStatus::describe() const {
     case Kind::Transcribing:
         return QStringLiteral("transcribing");
     case Kind::Error:
-        return QStringLiteral("error: ") + m_message;
+        return QStringLiteral("error");
     }
     return {};
+}
+
+QString DictationStatus::describe() const {
+    return m_kind == Kind::Error ? name() + QStringLiteral(": ") + m_message : name();
 }
 
 } // namespace orvanta

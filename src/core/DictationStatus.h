@@ -10,6 +10,7 @@ class DictationStatus {
     Q_GADGET
     Q_PROPERTY(Kind kind READ kind CONSTANT)
     Q_PROPERTY(QString message READ message CONSTANT)
+    Q_PROPERTY(QString name READ name CONSTANT)
 
 public:
     enum class Kind { Idle, Recording, Transcribing, Error };
@@ -28,7 +29,9 @@ public:
     QString message() const { return m_message; }
     bool is(Kind kind) const { return m_kind == kind; }
 
-    // "idle", "recording", "transcribing" or "error: <message>".
+    // "idle", "recording", "transcribing" or "error".
+    QString name() const;
+    // The name, and for an error ": <message>".
     QString describe() const;
 
     friend bool operator==(const DictationStatus &, const DictationStatus &) = default;

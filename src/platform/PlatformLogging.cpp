@@ -1,3 +1,4 @@
 #include "PlatformLogging.h"
 
 Q_LOGGING_CATEGORY(lcLoginItem, "orvanta.loginitem", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcUpdater, "orvanta.updater", QtInfoMsg)

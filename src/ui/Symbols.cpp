@@ -1,0 +1,98 @@
+#include "Symbols.h"
+
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QUrlQuery>
+
+namespace orvanta::Symbols {
+
+namespace {
+
+const QHash<QString, Entry> &table() {
+    auto icon = [](const char *file, bool filled = false) {
+        return Entry{QStringLiteral(":/orvanta/icons/") + QString::fromLatin1(file) +
+                         QStringLiteral(".svg"),
+                     filled};
+    };
+    static const QHash<QString, Entry> symbols{
+        {QStringLiteral("mic"), icon("mic")},
+        {QStringLiteral("mic.fill"), icon("mic")},
+        {QStringLiteral("stop.fill"), icon("square", true)},
+        {QStringLiteral("gearshape"), icon("settings")},
+        {QStringLiteral("arrow.down.circle"), icon("circle-arrow-down")},
+        {QStringLiteral("power"), icon("power")},
+        {QStringLiteral("person.crop.circle.badge.checkmark"), icon("user-round-check")},
+        {QStringLiteral("exclamationmark.triangle.fill"), icon("triangle-alert")},
+        {QStringLiteral("xmark"), icon("x")},
+        {QStringLiteral("xmark.circle"), icon("circle-x")},
+        {QStringLiteral("doc.on.clipboard"), icon("clipboard-paste")},
+        {QStringLiteral("doc.on.doc"), icon("copy")},
+        {QStringLiteral("character.book.closed"), icon("book-a")},
+        {QStringLiteral("arrow.left.arrow.right"), icon("arrow-left-right")},
+        {QStringLiteral("text.alignleft"), icon("text-align-start")},
+        {QStringLiteral("clock"), icon("clock")},
+        {QStringLiteral("person.circle"), icon("circle-user")},
+        {QStringLiteral("pencil"), icon("pencil")},
+        {QStringLiteral("trash"), icon("trash-2")},
+        {QStringLiteral("plus"), icon("plus")},
+        {QStringLiteral("keyboard"), icon("keyboard")},
+        {QStringLiteral("arrow.counterclockwise"), icon("rotate-ccw")},
+        {QStringLiteral("arrow.up.right.square"), icon("external-link")},
+        {QStringLiteral("rectangle.portrait.and.arrow.right"), icon("log-out")},
+    };
+    return symbols;
+}
+
+} // namespace
+
+std::optional<Entry> lookup(const QString &symbolName) {
+    const auto found = table().constFind(symbolName);
+    if (found == table().constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+QImage render(const QString &symbolName, const QColor &colour, const QSize &size) {
+    const auto entry = lookup(symbolName);
+    QFile file(entry ? entry->file : QString());
+    if (!entry || !file.open(QIODevice::ReadOnly) || size.isEmpty())
+        return {};
+    QByteArray svg = file.readAll();
+    const QByteArray colourName = colour.name(QColor::HexRgb).toLatin1();
+    svg.replace("currentColor", colourName);
+    if (entry->filled)
+        svg.replace("fill=\"none\"", "fill=\"" + colourName + "\"");
+    QSvgRenderer renderer(svg);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setOpacity(colour.alphaF());
+    renderer.render(&painter);
+    return image;
+}
+
+} // namespace orvanta::Symbols
+
+namespace orvanta {
+
+QImage SymbolImageProvider::requestImage(const QString &id, QSize *size,
+                                         const QSize &requestedSize) {
+    const qsizetype query = id.indexOf(u'?');
+    const QString name = id.left(query);
+    QColor colour(Qt::black);
+    if (query >= 0) {
+        const QColor requested(
+            QUrlQuery(id.mid(query + 1)).queryItemValue(QStringLiteral("color")));
+        if (requested.isValid())
+            colour = requested;
+    }
+    const QSize target = requestedSize.isValid() ? requestedSize : QSize(24, 24);
+    QImage image = Symbols::render(name, colour, target);
+    if (size)
+        *size = image.size();
+    return image;
+}
+
+} // namespace orvanta

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvanta {
+
+// The rules with numbers and decisions in them, for the QML views. Statuses are passed by
+// name ("idle", "recording", "transcribing", "error").
+class ViewRules : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(int waveformBars READ waveformBars CONSTANT)
+    Q_PROPERTY(int loadingDotCount READ loadingDotCount CONSTANT)
+    Q_PROPERTY(int loadingDotInterval READ loadingDotInterval CONSTANT)
+
+public:
+    using QObject::QObject;
+
+    int waveformBars() const;
+    int loadingDotCount() const;
+    int loadingDotInterval() const;
+
+    Q_INVOKABLE double waveformBarHeight(int index, int bars, double level) const;
+    Q_INVOKABLE int nextLoadingPhase(int phase) const;
+    // "start", "stop" or "nothing".
+    Q_INVOKABLE QString primaryAction(const QString &statusName) const;
+    // {label, colour}
+    Q_INVOKABLE QVariantMap statusPill(const QString &statusName) const;
+    // {title, symbol, enabled}
+    Q_INVOKABLE QVariantMap primaryButton(const QString &statusName) const;
+    // "signIn", "inputAccessWarning", "hint" or "activateUnavailable".
+    Q_INVOKABLE QString contentCard(bool signedIn, bool inputAccessGranted,
+                                    bool activateBindingCanFire) const;
+    // The size of the floating bar's window for a status.
+    Q_INVOKABLE QSize floatingBarSize(const QString &statusName) const;
+};
+
+} // namespace orvanta

@@ -1,0 +1,36 @@
+import QtQuick
+import QtQuick.Window
+import Orvanta
+
+// The frameless panel that drops down from the tray icon and closes when it loses focus.
+Window {
+    id: window
+    required property var appState
+    property var auth: null
+    property var updater: null
+    required property var actions
+    property bool activateBindingCanFire: true
+
+    flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
+    width: view.width
+    height: view.height
+    color: Theme.ovPage
+    title: "Talvo"
+
+    onActiveChanged: if (!active) window.hide()
+
+    MenuView {
+        id: view
+        appState: window.appState
+        auth: window.auth
+        updater: window.updater
+        actions: window.actions
+        activateBindingCanFire: window.activateBindingCanFire
+    }
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 1
+        border.color: Qt.rgba(0, 0, 0, 0.15)
+    }
+}
