@@ -48,8 +48,9 @@ std::optional<QString> AudioDevices::choose(const std::vector<PulseSource> &sour
     }
     if (microphoneNamed(defaultSource) != sources.end())
         return defaultSource;
-    const auto firstMicrophone = std::find_if(
-        sources.begin(), sources.end(), [](const PulseSource &source) { return !source.isMonitor; });
+    const auto firstMicrophone =
+        std::find_if(sources.begin(), sources.end(),
+                     [](const PulseSource &source) { return !source.isMonitor; });
     if (firstMicrophone == sources.end())
         return std::nullopt;
     return firstMicrophone->name;

@@ -25,9 +25,8 @@ QString CaptureSession::newTemporaryFile(const QString &prefix) {
     return QDir(QDir::tempPath()).filePath(prefix + uuid + QStringLiteral(".m4a"));
 }
 
-std::unique_ptr<CaptureSession> CaptureSession::begin(const QString &deviceUID,
-                                                      const QString &filePrefix,
-                                                      Handlers handlers) {
+std::unique_ptr<CaptureSession>
+CaptureSession::begin(const QString &deviceUID, const QString &filePrefix, Handlers handlers) {
     auto client = std::make_unique<PulseClient>();
     if (!client->connect()) {
         qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record:") << client->errorText();
@@ -43,8 +42,8 @@ std::unique_ptr<CaptureSession> CaptureSession::begin(const QString &deviceUID,
     if (!session->openStream())
         return nullptr;
     if (!session->m_writer.open(session->m_file)) {
-        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record:")
-                                     << session->m_writer.errorText();
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("Cannot record:") << session->m_writer.errorText();
         session->closeStream();
         QFile::remove(session->m_file);
         return nullptr;
@@ -75,7 +74,8 @@ bool CaptureSession::openStream() {
         return false;
     }
     pa_stream_set_read_callback(
-        m_stream, [](pa_stream *, size_t, void *self) {
+        m_stream,
+        [](pa_stream *, size_t, void *self) {
             static_cast<CaptureSession *>(self)->readAvailable();
         },
         this);
@@ -84,14 +84,15 @@ bool CaptureSession::openStream() {
     buffer.maxlength = static_cast<uint32_t>(-1);
     buffer.fragsize = levelWindowSamples * sizeof(float);
     const QByteArray source = m_source.toUtf8();
-    const bool ready =
-        pa_stream_connect_record(m_stream, source.constData(), &buffer,
-                                 PA_STREAM_ADJUST_LATENCY) == 0 &&
-        m_client->runUntil([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; }) &&
-        pa_stream_get_state(m_stream) == PA_STREAM_READY;
+    const bool ready = pa_stream_connect_record(m_stream, source.constData(), &buffer,
+                                                PA_STREAM_ADJUST_LATENCY) == 0 &&
+                       m_client->runUntil([this] {
+                           return pa_stream_get_state(m_stream) != PA_STREAM_CREATING;
+                       }) &&
+                       pa_stream_get_state(m_stream) == PA_STREAM_READY;
     if (!ready) {
-        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record from") << m_source
-                                     << m_client->errorText();
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("Cannot record from") << m_source << m_client->errorText();
         closeStream();
     }
     return ready;
@@ -112,10 +113,10 @@ bool CaptureSession::streamIsGood() const {
 }
 
 void CaptureSession::run() {
-    m_client->runUntil(
-        [this] { return m_request.load() != Request::None || !streamIsGood(); },
-        PulseClient::Clock::time_point::max());
-    const bool serverLost = !streamIsGood() || !m_client->isConnected();
+    m_client->runUntil([this] { return m_request.load() != Request::None || !streamIsGood(); },
+                       PulseClient::Clock::time_point::max());
+    const bool connectionBroke = !m_client->isConnected();
+    const bool serverLost = connectionBroke || !streamIsGood();
     closeStream();
     m_client->disconnect();
 
@@ -126,8 +127,10 @@ void CaptureSession::run() {
         return;
     }
     if (serverLost) {
-        qCWarning(lcAudio).noquote() << QStringLiteral("The recording broke off:")
-                                     << m_client->errorText();
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("The recording broke off:")
+            << (connectionBroke ? QStringLiteral("the sound server went away")
+                                : QStringLiteral("the server ended the input stream"));
         // Stop may still be ahead: wait for it, so the end is reported where it is expected.
         while (m_request.load() == Request::None)
             m_request.wait(Request::None);
@@ -142,8 +145,8 @@ std::optional<QString> CaptureSession::finishFile(bool serverLost) {
     if (serverLost || m_writeFailed || m_request.load() == Request::Cancel) {
         m_writer.abort();
     } else if (!m_writer.finish()) {
-        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot write the recording:")
-                                     << m_writer.errorText();
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("Cannot write the recording:") << m_writer.errorText();
     } else if (m_writer.samplesWritten() == 0) {
         qCWarning(lcAudio) << "No audio arrived from" << m_source;
     } else {
@@ -171,8 +174,8 @@ void CaptureSession::consume(const float *samples, std::size_t count) {
         return;
     if (!m_writer.write(samples, count)) {
         m_writeFailed = true;
-        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot write the recording:")
-                                     << m_writer.errorText();
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("Cannot write the recording:") << m_writer.errorText();
         return;
     }
     m_levels.add(samples, count, [this](float level) {
@@ -180,9 +183,13 @@ void CaptureSession::consume(const float *samples, std::size_t count) {
     });
 }
 
-void CaptureSession::stop() { request(Request::Stop); }
+void CaptureSession::stop() {
+    request(Request::Stop);
+}
 
-void CaptureSession::cancel() { request(Request::Cancel); }
+void CaptureSession::cancel() {
+    request(Request::Cancel);
+}
 
 void CaptureSession::request(Request request) {
     Request expected = Request::None;

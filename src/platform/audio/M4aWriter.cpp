@@ -9,6 +9,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace orvanta {
 
@@ -22,7 +23,9 @@ QString describe(int code) {
 
 } // namespace
 
-M4aWriter::~M4aWriter() { release(); }
+M4aWriter::~M4aWriter() {
+    release();
+}
 
 bool M4aWriter::fail(const QString &what, int code) {
     m_failed = true;
@@ -31,6 +34,9 @@ bool M4aWriter::fail(const QString &what, int code) {
 }
 
 bool M4aWriter::open(const QString &path) {
+    // The encoder's statistics and notes about discarded frames are not worth a log line.
+    static std::once_flag quietLibraries;
+    std::call_once(quietLibraries, [] { av_log_set_level(AV_LOG_ERROR); });
     release();
     const QByteArray file = path.toUtf8();
     int result = avformat_alloc_output_context2(&m_format, nullptr, "ipod", file.constData());
@@ -87,8 +93,7 @@ bool M4aWriter::write(const float *samples, std::size_t count) {
 bool M4aWriter::encodePending(bool final) {
     const auto frameSize = static_cast<std::size_t>(m_codec->frame_size);
     std::size_t consumed = 0;
-    while (m_pending.size() - consumed >= frameSize ||
-           (final && m_pending.size() > consumed)) {
+    while (m_pending.size() - consumed >= frameSize || (final && m_pending.size() > consumed)) {
         const std::size_t count = std::min(frameSize, m_pending.size() - consumed);
         int result = av_frame_make_writable(m_frame);
         if (result < 0)
@@ -140,7 +145,9 @@ bool M4aWriter::finish() {
     return ok;
 }
 
-void M4aWriter::abort() { release(); }
+void M4aWriter::abort() {
+    release();
+}
 
 void M4aWriter::release() {
     if (m_format && m_format->pb)

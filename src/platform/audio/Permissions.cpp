@@ -28,7 +28,9 @@ bool Permissions::isMicrophoneAuthorized() const {
     return AudioDevices::resolve(client, AudioDevices::defaultDeviceId).has_value();
 }
 
-bool Permissions::isInputAccessGranted() const { return m_inputAccess && m_inputAccess(); }
+bool Permissions::isInputAccessGranted() const {
+    return m_inputAccess && m_inputAccess();
+}
 
 // There is nothing to ask the user on Linux: the answer is known at once.
 void Permissions::requestMicrophone(std::function<void(bool granted)> completion) {
@@ -40,9 +42,8 @@ void Permissions::requestMicrophone(std::function<void(bool granted)> completion
 void Permissions::openPrivacyPane(PrivacyPane pane) {
     const std::optional<QUrl> page = helpPage(pane);
     if (!page) {
-        qCWarning(lcPermissions).noquote()
-            << QStringLiteral("The help page") << helpPageName(pane)
-            << QStringLiteral("is not installed");
+        qCWarning(lcPermissions).noquote() << QStringLiteral("The help page") << helpPageName(pane)
+                                           << QStringLiteral("is not installed");
         return;
     }
     if (!m_openUrl(*page))
@@ -80,9 +81,9 @@ std::optional<QUrl> Permissions::helpPage(PrivacyPane pane) const {
 }
 
 QStringList Permissions::defaultHelpDirectories() {
-    QStringList directories = QStandardPaths::locateAll(
-        QStandardPaths::GenericDataLocation, QStringLiteral("orvanta/help"),
-        QStandardPaths::LocateDirectory);
+    QStringList directories =
+        QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                  QStringLiteral("orvanta/help"), QStandardPaths::LocateDirectory);
     directories.append(QStringLiteral(ORVANTA_HELP_INSTALL_DIR));
     directories.append(QCoreApplication::applicationDirPath() +
                        QStringLiteral("/../share/orvanta/help"));

@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char *clientName = "Talvo";
 
-QString text(const char *value) { return value ? QString::fromUtf8(value) : QString(); }
+QString text(const char *value) {
+    return value ? QString::fromUtf8(value) : QString();
+}
 
 struct SourceListRequest {
     std::vector<PulseSource> sources;
@@ -31,8 +33,8 @@ void onSourceInfo(pa_context *, const pa_source_info *info, int eol, void *userd
     }
     if (eol > 0 || !info)
         return;
-    request->sources.push_back({text(info->name), text(info->description),
-                                info->monitor_of_sink != PA_INVALID_INDEX});
+    request->sources.push_back(
+        {text(info->name), text(info->description), info->monitor_of_sink != PA_INVALID_INDEX});
 }
 
 void onServerInfo(pa_context *, const pa_server_info *info, void *userdata) {
@@ -123,15 +125,17 @@ bool PulseClient::runUntil(const std::function<bool()> &done) {
     return runUntil(done, Clock::now() + m_timeout);
 }
 
-void PulseClient::wakeUp() { pa_mainloop_wakeup(m_loop); }
+void PulseClient::wakeUp() {
+    pa_mainloop_wakeup(m_loop);
+}
 
 bool PulseClient::waitFor(pa_operation *operation) {
     if (!operation) {
         setError(QStringLiteral("request refused"));
         return false;
     }
-    const bool answered = runUntil(
-        [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+    const bool answered =
+        runUntil([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
     // A cancelled request never calls back into the caller's (by then gone) answer.
     if (!answered)
         pa_operation_cancel(operation);

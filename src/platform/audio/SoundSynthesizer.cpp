@@ -35,9 +35,10 @@ std::vector<float> render(const Voice &voice) {
         double value = 0;
         for (std::size_t p = 0; p < voice.partials.size(); ++p) {
             const Partial &partial = voice.partials[p];
-            phases[p] += 2 * std::numbers::pi * partial.frequency * glide /
-                         SoundSynthesizer::sampleRate;
-            value += partial.amplitude * std::exp(-partial.decayPerSecond * t) * std::sin(phases[p]);
+            phases[p] +=
+                2 * std::numbers::pi * partial.frequency * glide / SoundSynthesizer::sampleRate;
+            value +=
+                partial.amplitude * std::exp(-partial.decayPerSecond * t) * std::sin(phases[p]);
         }
         const double envelope = std::min({1.0, t / attack, (voice.seconds - t) / release});
         samples[i] = static_cast<float>(value * envelope);
@@ -55,7 +56,8 @@ Voice voiceFor(const QString &name) {
     if (name == QStringLiteral("Bottle")) // a hollow, low note
         return {0.35, {{392, 0.42, 9}, {784, 0.06, 14}, {1176, 0.03, 20}}};
     if (name == QStringLiteral("Basso")) // a low, buzzing refusal
-        return {0.5, {{110, 0.3, 4}, {220, 0.18, 5}, {330, 0.12, 6}, {440, 0.08, 7}, {550, 0.05, 8}}};
+        return {0.5,
+                {{110, 0.3, 4}, {220, 0.18, 5}, {330, 0.12, 6}, {440, 0.08, 7}, {550, 0.05, 8}}};
     return {};
 }
 

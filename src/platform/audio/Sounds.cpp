@@ -26,7 +26,9 @@ Sounds::~Sounds() {
     m_thread.join();
 }
 
-QString Sounds::sampleName(const QString &name) { return QStringLiteral("orvanta-") + name; }
+QString Sounds::sampleName(const QString &name) {
+    return QStringLiteral("orvanta-") + name;
+}
 
 void Sounds::play(const QString &name) {
     if (!SoundSynthesizer::names().contains(name)) {
