@@ -94,3 +94,15 @@ TEST(Permissions, ShipsAHelpPageForEachPane) {
         TempFolder::read(permissions.helpPage(PrivacyPane::InputAccess)->toLocalFile()));
     EXPECT_TRUE(input.contains("XTEST"));
 }
+
+TEST(Permissions, FindsHelpPagesInstalledInTheUsersDataFolder) {
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    ASSERT_FALSE(dataHome.isEmpty());
+    const QString page = dataHome + "/orvanta/help/input-access.html";
+    TempFolder::write(page, "<h1>installed</h1>");
+    const Permissions permissions;
+    const auto found = permissions.helpPage(PrivacyPane::InputAccess);
+    QFile::remove(page);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->toLocalFile(), page);
+}
