@@ -247,14 +247,6 @@ TEST(AudioRecorder, CleanupDeletesOnlyFilesItDelivered) {
     QFile::remove(foreign);
 }
 
-TEST(AudioRecorder, StopWhileIdleAnswersAtOnceWithNothing) {
-    AudioRecorder recorder;
-    Delivery delivery;
-    recorder.stop(delivery.completion());
-    EXPECT_TRUE(delivery.arrived);
-    EXPECT_FALSE(delivery.file.has_value());
-}
-
 TEST(AudioRecorder, NoMicrophoneMeansNoRecordingAndNoFile) {
     MicrophoneUnplugged unplugged;
     AudioRecorder recorder;

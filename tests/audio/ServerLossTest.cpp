@@ -1,6 +1,7 @@
 #include "AudioRecorder.h"
 #include "AudioTestSupport.h"
 #include "MicTester.h"
+#include "Permissions.h"
 #include "QtPrinters.h"
 #include "Sounds.h"
 
@@ -58,6 +59,7 @@ TEST(ServerLoss, AStalledServerNeitherHangsStartNorStop) {
         // Asking a frozen server gives up after a bounded wait.
         EXPECT_FALSE(recorder.start("__default__"));
         EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+        EXPECT_FALSE(Permissions().isMicrophoneAuthorized());
     }
 }
 

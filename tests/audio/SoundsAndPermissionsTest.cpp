@@ -49,15 +49,6 @@ TEST(Permissions, OpensValidUrlsOnly) {
     EXPECT_EQ(opened[0].toString(), "https://example.org/account?tab=usage");
 }
 
-TEST(Permissions, InputAccessComesFromTheInjectedCheck) {
-    EXPECT_FALSE(Permissions().isInputAccessGranted());
-    bool granted = false;
-    Permissions permissions([&granted] { return granted; });
-    EXPECT_FALSE(permissions.isInputAccessGranted());
-    granted = true;
-    EXPECT_TRUE(permissions.isInputAccessGranted());
-}
-
 TEST(Permissions, PrivacyPanesOpenTheFirstHelpPageFound) {
     TempFolder empty;
     TempFolder installed;

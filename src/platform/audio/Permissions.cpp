@@ -21,8 +21,10 @@ Permissions::Permissions(InputAccessCheck inputAccess, UrlOpener openUrl,
         m_openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 }
 
+// Polled from the main thread every 1.5 s: a healthy local server answers within
+// milliseconds, a hanging one must not freeze the application for long.
 bool Permissions::isMicrophoneAuthorized() const {
-    PulseClient client;
+    PulseClient client(std::chrono::milliseconds(500));
     if (!client.connect())
         return false;
     return AudioDevices::resolve(client, AudioDevices::defaultDeviceId).has_value();

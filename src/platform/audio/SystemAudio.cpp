@@ -7,6 +7,9 @@ namespace orvanta {
 
 namespace {
 
+// Runs on the main thread at the start and end of a recording.
+constexpr std::chrono::milliseconds serverTimeout{1000};
+
 void logFailure(const QString &error) {
     qCWarning(lcSystemAudio).noquote() << QStringLiteral("SystemAudio hata: ") + error;
 }
@@ -30,7 +33,7 @@ void SystemAudio::unmuteIfNeeded() {
 }
 
 bool SystemAudio::currentlyMuted() {
-    PulseClient client;
+    PulseClient client(serverTimeout);
     if (!client.connect())
         return false;
     const auto info = client.serverInfo();
@@ -40,7 +43,7 @@ bool SystemAudio::currentlyMuted() {
 }
 
 void SystemAudio::setMuted(bool muted) {
-    PulseClient client;
+    PulseClient client(serverTimeout);
     if (!client.connect()) {
         logFailure(client.errorText());
         return;
