@@ -81,7 +81,8 @@ DecodedAudio decodeAudio(const QString &path) {
     audio.codec = QString::fromUtf8(decoder->name);
     const char *profile = avcodec_profile_name(parameters->codec_id, parameters->profile);
     audio.profile = profile ? QString::fromUtf8(profile) : QString();
-    audio.container = QString::fromUtf8(format->iformat->name);
+    if (const AVDictionaryEntry *brand = av_dict_get(format->metadata, "major_brand", nullptr, 0))
+        audio.brand = QString::fromUtf8(brand->value);
     audio.sampleRate = parameters->sample_rate;
     audio.channels = parameters->ch_layout.nb_channels;
     audio.durationSeconds = format->duration > 0 ? double(format->duration) / AV_TIME_BASE : 0;

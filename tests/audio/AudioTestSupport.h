@@ -28,7 +28,8 @@ QString pactl(const QStringList &arguments);
 struct DecodedAudio {
     QString codec;
     QString profile;
-    QString container;
+    QString brand; // the MP4 major brand
+
     int sampleRate = 0;
     int channels = 0;
     double durationSeconds = 0;

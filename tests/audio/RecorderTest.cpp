@@ -132,6 +132,7 @@ TEST(AudioRecorder, RecordsSpeechIntoAnAacFileWhileReportingLevels) {
     const DecodedAudio recorded = decodeAudio(*delivery.file);
     EXPECT_EQ(recorded.codec, "aac");
     EXPECT_EQ(recorded.profile, "LC");
+    EXPECT_EQ(recorded.brand, "M4A ");
     EXPECT_EQ(recorded.sampleRate, 16000);
     EXPECT_EQ(recorded.channels, 1);
     EXPECT_NEAR(recorded.durationSeconds, recordedSeconds, recordedSeconds * 0.1);
