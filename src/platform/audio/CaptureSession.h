@@ -1,0 +1,82 @@
+#pragma once
+
+#include "InputLevel.h"
+#include "M4aWriter.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+class QObject;
+struct pa_stream;
+
+namespace orvanta {
+
+class PulseClient;
+
+// One capture from a sound-server source into a temporary M4A file. A thread of its own
+// reads and encodes; levels and the end are handed to `context`'s thread (the main thread).
+// The owner of `context` destroys the session before the context goes away.
+class CaptureSession {
+public:
+    struct Handlers {
+        QObject *context = nullptr;
+        // One level per 0.05 s of audio.
+        std::function<void(float level)> level;
+        // After stop: the file, or nothing when writing failed, no audio arrived or the
+        // server went away. After cancel: always nothing, once the file is gone.
+        std::function<void(std::optional<QString> file)> finished;
+    };
+
+    static constexpr int sampleRate = M4aWriter::sampleRate;
+    static constexpr int levelWindowSamples = sampleRate / 20;
+
+    // Nothing when the server offers no microphone, does not answer, or the file cannot be
+    // created; no file is left behind then.
+    static std::unique_ptr<CaptureSession> begin(const QString &deviceUID,
+                                                 const QString &filePrefix, Handlers handlers);
+    // Cancels a capture that still runs and waits for its thread.
+    ~CaptureSession();
+    CaptureSession(const CaptureSession &) = delete;
+    CaptureSession &operator=(const CaptureSession &) = delete;
+
+    const QString &file() const { return m_file; }
+    QString sourceName() const { return m_source; }
+    void stop();
+    void cancel();
+
+    // QDir::tempPath()/<prefix><UPPER-CASE UUID>.m4a
+    static QString newTemporaryFile(const QString &prefix);
+
+private:
+    enum class Request { None, Stop, Cancel };
+
+    CaptureSession(Handlers handlers, std::unique_ptr<PulseClient> client, QString source,
+                   QString file);
+    bool openStream();
+    void run();
+    void readAvailable();
+    void consume(const float *samples, std::size_t count);
+    bool streamIsGood() const;
+    void closeStream();
+    std::optional<QString> finishFile(bool serverLost);
+    void request(Request request);
+    void post(std::function<void()> task);
+
+    Handlers m_handlers;
+    std::unique_ptr<PulseClient> m_client;
+    QString m_source;
+    QString m_file;
+    pa_stream *m_stream = nullptr;
+    M4aWriter m_writer;
+    LevelWindow m_levels{levelWindowSamples};
+    bool m_writeFailed = false;
+    std::atomic<Request> m_request{Request::None};
+    std::thread m_thread;
+};
+
+} // namespace orvanta

@@ -1,0 +1,312 @@
+#include "AudioDevices.h"
+#include "AudioRecorder.h"
+#include "AudioTestSupport.h"
+#include "MicTester.h"
+#include "QtPrinters.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool onMainThread() {
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// What a recorder hands back, and whether it did so on the main thread.
+struct Delivery {
+    bool arrived = false;
+    bool onMain = false;
+    std::optional<QString> file;
+
+    std::function<void(std::optional<QString>)> completion() {
+        return [this](std::optional<QString> delivered) {
+            arrived = true;
+            onMain = onMainThread();
+            file = std::move(delivered);
+        };
+    }
+};
+
+struct LevelLog {
+    std::vector<float> levels;
+    bool allOnMain = true;
+
+    std::function<void(float)> handler() {
+        return [this](float level) {
+            levels.push_back(level);
+            allOnMain = allOnMain && onMainThread();
+        };
+    }
+    float loudest() const {
+        return levels.empty() ? -1.0f : *std::max_element(levels.begin(), levels.end());
+    }
+};
+
+std::optional<QString> stopAndWait(AudioRecorder &recorder) {
+    Delivery delivery;
+    recorder.stop(delivery.completion());
+    EXPECT_TRUE(waitUntil([&] { return delivery.arrived; })) << "no completion after stop";
+    EXPECT_TRUE(delivery.onMain);
+    return delivery.file;
+}
+
+// The source a client's recording stream reads from, as the server sees it.
+QString sourceOfOurRecording() {
+    const QString sources = pactl({"list", "short", "sources"});
+    const QStringList outputs =
+        pactl({"list", "short", "source-outputs"}).split('\n').filter("protocol-native");
+    if (outputs.size() != 1)
+        return {};
+    const QStringList output = outputs[0].split('\t');
+    for (const QString &line : sources.split('\n')) {
+        const QStringList fields = line.split('\t');
+        if (fields.size() > 1 && fields[0] == output[1])
+            return fields[1];
+    }
+    return {};
+}
+
+// Takes the microphone away from the server for one test and brings it back afterwards.
+class MicrophoneUnplugged {
+public:
+    MicrophoneUnplugged() {
+        for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
+            if (line.contains("module-remap-source"))
+                pactl({"unload-module", line.split('\t').first()});
+        }
+    }
+    ~MicrophoneUnplugged() {
+        pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
+               "source_properties=device.description=VirtualMic"});
+        pactl({"set-default-source", "vmic"});
+    }
+};
+
+const QRegularExpression
+    recordingName("^orvanta-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.m4a$");
+
+} // namespace
+
+TEST(AudioRecorder, RecordsSpeechIntoAnAacFileWhileReportingLevels) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    LevelLog log;
+    recorder.setLevelHandler(log.handler());
+
+    ASSERT_TRUE(recorder.start("__default__"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(recorder.isRecording());
+    ASSERT_TRUE(recorder.lastFile().has_value());
+    const QFileInfo info(*recorder.lastFile());
+    EXPECT_EQ(info.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    EXPECT_TRUE(recordingName.match(info.fileName()).hasMatch()) << info.fileName().toStdString();
+
+    ASSERT_TRUE(feed.playSpeech());
+    spinFor(300ms);
+    const double recordedSeconds = double(clock.elapsed()) / 1000.0;
+    Delivery delivery;
+    recorder.stop(delivery.completion());
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(delivery.arrived) << "the file is finished off the main thread";
+    ASSERT_TRUE(waitUntil([&] { return delivery.arrived; }));
+    EXPECT_TRUE(delivery.onMain);
+    ASSERT_TRUE(delivery.file.has_value());
+    EXPECT_EQ(delivery.file, recorder.lastFile());
+
+    const DecodedAudio recorded = decodeAudio(*delivery.file);
+    EXPECT_EQ(recorded.codec, "aac");
+    EXPECT_EQ(recorded.profile, "LC");
+    EXPECT_EQ(recorded.brand, "M4A ");
+    EXPECT_EQ(recorded.sampleRate, 16000);
+    EXPECT_EQ(recorded.channels, 1);
+    EXPECT_NEAR(recorded.durationSeconds, recordedSeconds, recordedSeconds * 0.1);
+    const DecodedAudio speech = decodeAudio(speechFile());
+    EXPECT_NEAR(loudestWindowDecibels(recorded.samples, recorded.sampleRate),
+                loudestWindowDecibels(speech.samples, speech.sampleRate), 6.0);
+
+    EXPECT_TRUE(log.allOnMain);
+    EXPECT_GE(double(log.levels.size()), recordedSeconds * 20 * 0.7);
+    EXPECT_LE(double(log.levels.size()), recordedSeconds * 20 * 1.1);
+    EXPECT_GT(log.loudest(), 0.45f) << "speech reads as speech";
+
+    recorder.cleanup(*delivery.file);
+    EXPECT_FALSE(QFileInfo::exists(*delivery.file));
+    EXPECT_FALSE(recorder.lastFile().has_value());
+}
+
+TEST(AudioRecorder, DigitalSilenceReadsAsLevelZero) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    LevelLog log;
+    recorder.setLevelHandler(log.handler());
+    ASSERT_TRUE(recorder.start("__default__"));
+    ASSERT_TRUE(waitUntil([&] { return log.levels.size() >= 10; }));
+    EXPECT_EQ(log.loudest(), 0.0f);
+    const auto file = stopAndWait(recorder);
+    ASSERT_TRUE(file.has_value());
+    recorder.cleanup(*file);
+}
+
+TEST(AudioRecorder, RecordsFromTheDefaultWhenTheChosenInputIsGone) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    ASSERT_TRUE(recorder.start("alsa_input.usb-Unplugged_Microphone-00.mono-fallback"));
+    EXPECT_EQ(sourceOfOurRecording(), "vmic");
+    ASSERT_TRUE(feed.playSpeech());
+    const auto file = stopAndWait(recorder);
+    ASSERT_TRUE(file.has_value());
+    const DecodedAudio recorded = decodeAudio(*file);
+    EXPECT_GT(loudestWindowDecibels(recorded.samples, recorded.sampleRate), -30.0);
+    recorder.cleanup(*file);
+}
+
+TEST(AudioRecorder, CancelDeletesTheFileAndEndsTheLevels) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    LevelLog log;
+    recorder.setLevelHandler(log.handler());
+    ASSERT_TRUE(recorder.start("__default__"));
+    const QString file = *recorder.lastFile();
+    ASSERT_TRUE(waitUntil([&] { return log.levels.size() >= 4; }));
+
+    recorder.cancel();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(recorder.lastFile().has_value());
+    const std::size_t levelsAtCancel = log.levels.size();
+    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(file); }));
+    spinFor(300ms);
+    EXPECT_EQ(log.levels.size(), levelsAtCancel);
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+
+    // Nothing is pending any more: a stop now answers at once, with nothing.
+    Delivery delivery;
+    recorder.stop(delivery.completion());
+    EXPECT_TRUE(delivery.arrived);
+    EXPECT_FALSE(delivery.file.has_value());
+}
+
+TEST(AudioRecorder, BackToBackRecordingsKeepTheirOwnFiles) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    std::size_t levels = 0;
+    recorder.setLevelHandler([&levels](float) { ++levels; });
+    ASSERT_TRUE(recorder.start("__default__"));
+    ASSERT_TRUE(waitUntil([&] { return levels >= 4; }));
+    Delivery first;
+    recorder.stop(first.completion());
+    // The next dictation starts while the first file is still being finished.
+    levels = 0;
+    ASSERT_TRUE(recorder.start("__default__"));
+    ASSERT_TRUE(waitUntil([&] { return levels >= 4; }));
+    const auto second = stopAndWait(recorder);
+    ASSERT_TRUE(waitUntil([&] { return first.arrived; }));
+
+    ASSERT_TRUE(first.file.has_value());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(*first.file, *second);
+    EXPECT_TRUE(QFileInfo::exists(*first.file));
+    EXPECT_EQ(recorder.lastFile(), second);
+
+    // A late clean-up of the first file leaves the newer recording alone.
+    recorder.cleanup(*first.file);
+    EXPECT_FALSE(QFileInfo::exists(*first.file));
+    EXPECT_TRUE(QFileInfo::exists(*second));
+    EXPECT_EQ(recorder.lastFile(), second);
+    recorder.cleanup(*second);
+    EXPECT_FALSE(QFileInfo::exists(*second));
+    EXPECT_FALSE(recorder.lastFile().has_value());
+}
+
+TEST(AudioRecorder, CleanupDeletesOnlyFilesItDelivered) {
+    const QString foreign = QDir(QDir::tempPath()).filePath("orvanta-not-a-recording.m4a");
+    QFile file(foreign);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    AudioRecorder recorder;
+    recorder.cleanup(foreign);
+    EXPECT_TRUE(QFileInfo::exists(foreign));
+    QFile::remove(foreign);
+}
+
+TEST(AudioRecorder, NoMicrophoneMeansNoRecordingAndNoFile) {
+    MicrophoneUnplugged unplugged;
+    AudioRecorder recorder;
+    EXPECT_FALSE(recorder.start("__default__"));
+    EXPECT_FALSE(recorder.start("vmic"));
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+    EXPECT_TRUE(AudioDevices::inputs().isEmpty()) << "monitors are not microphones";
+
+    MicTester tester;
+    tester.start("__default__");
+    EXPECT_FALSE(tester.isTesting());
+    EXPECT_TRUE(temporaryFiles("ov-mictest-").isEmpty());
+}
+
+TEST(AudioDevices, ListsTheMicrophonesInTheServersOrder) {
+    const QString module =
+        pactl({"load-module", "module-null-source", "source_name=spare", "description=SpareMic"});
+    const QList<AudioInputDevice> inputs = AudioDevices::inputs();
+    pactl({"unload-module", module});
+    const QList<AudioInputDevice> expected{{"vmic", "VirtualMic"}, {"spare", "SpareMic"}};
+    EXPECT_EQ(inputs, expected);
+}
+
+TEST(MicTester, ShowsTheLevelAndLeavesNoFile) {
+    MicrophoneFeed feed;
+    feed.startSilence();
+    MicTester tester;
+    QSignalSpy testingChanges(&tester, &MicTester::isTestingChanged);
+    float loudest = 0;
+    QObject::connect(&tester, &MicTester::levelChanged,
+                     [&] { loudest = std::max(loudest, tester.level()); });
+
+    tester.start("alsa_input.gone");
+    ASSERT_TRUE(tester.isTesting());
+    EXPECT_EQ(testingChanges.size(), 1);
+    const QStringList files = temporaryFiles("ov-mictest-");
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files[0].endsWith(".m4a"));
+    ASSERT_TRUE(feed.playSpeech());
+    EXPECT_GT(loudest, 0.45f);
+
+    tester.stop();
+    EXPECT_FALSE(tester.isTesting());
+    EXPECT_EQ(tester.level(), 0.0f);
+    EXPECT_EQ(testingChanges.size(), 2);
+    EXPECT_TRUE(waitUntil([] { return temporaryFiles("ov-mictest-").isEmpty(); }));
+    spinFor(200ms);
+    EXPECT_EQ(tester.level(), 0.0f) << "no late level after stop";
+}
+
+TEST(MicTester, StopWhileIdleChangesNothing) {
+    MicTester tester;
+    QSignalSpy testingChanges(&tester, &MicTester::isTestingChanged);
+    QSignalSpy levelChanges(&tester, &MicTester::levelChanged);
+    tester.stop();
+    tester.stop();
+    EXPECT_FALSE(tester.isTesting());
+    EXPECT_EQ(tester.level(), 0.0f);
+    EXPECT_EQ(testingChanges.size(), 0);
+    EXPECT_EQ(levelChanges.size(), 0);
+}

@@ -1,0 +1,186 @@
+#include "AudioDevices.h"
+#include "AudioRecorder.h"
+#include "AudioTestSupport.h"
+#include "MicTester.h"
+#include "Permissions.h"
+#include "QtPrinters.h"
+#include "Sounds.h"
+#include "SystemAudio.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString outputMute() {
+    return pactl({"get-sink-mute", "@DEFAULT_SINK@"});
+}
+void setOutputMute(bool muted) {
+    pactl({"set-sink-mute", "@DEFAULT_SINK@", muted ? "1" : "0"});
+}
+
+// Collects the warnings the code under test logs.
+class LogCapture {
+public:
+    LogCapture() {
+        s_messages.clear();
+        m_previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                      const QString &message) { s_messages.append(message); });
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    QStringList messages() const { return s_messages; }
+
+private:
+    static inline QStringList s_messages;
+    QtMessageHandler m_previous;
+};
+
+// Records what the default output plays, through the monitor of the "speakers" sink.
+class OutputListener {
+public:
+    OutputListener() {
+        m_recorder.start("parec", {"--device=speakers.monitor", "--raw", "--format=s16le",
+                                   "--channels=1", "--rate=16000", "--latency-msec=20"});
+        if (!m_recorder.waitForStarted())
+            throw std::runtime_error("parec did not start");
+    }
+    ~OutputListener() {
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+    }
+    int loudestSample() {
+        m_heard += m_recorder.readAllStandardOutput();
+        int loudest = 0;
+        const auto *samples = reinterpret_cast<const qint16 *>(m_heard.constData());
+        for (qsizetype i = 0; i < m_heard.size() / 2; ++i)
+            loudest = std::max(loudest, std::abs(int(samples[i])));
+        return loudest;
+    }
+
+private:
+    QProcess m_recorder;
+    QByteArray m_heard;
+};
+
+// Points every sound-server client of this process at a server that does not exist.
+class NoSoundServer {
+public:
+    NoSoundServer() { ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1); }
+    ~NoSoundServer() { ::unsetenv("PULSE_SERVER"); }
+};
+
+} // namespace
+
+TEST(SystemAudio, MutesAnAudibleOutputForTheRecordingAndRestoresItOnce) {
+    setOutputMute(false);
+    SystemAudio audio;
+    audio.muteIfNeeded();
+    EXPECT_EQ(outputMute(), "Mute: yes");
+    EXPECT_TRUE(audio.didMute());
+
+    audio.unmuteIfNeeded();
+    EXPECT_EQ(outputMute(), "Mute: no");
+    EXPECT_FALSE(audio.didMute());
+
+    // Muted by the user in between: a second restore must not touch it.
+    setOutputMute(true);
+    audio.unmuteIfNeeded();
+    EXPECT_EQ(outputMute(), "Mute: yes");
+    setOutputMute(false);
+}
+
+TEST(SystemAudio, LeavesAnOutputTheUserMutedAlone) {
+    setOutputMute(true);
+    SystemAudio audio;
+    audio.muteIfNeeded();
+    EXPECT_FALSE(audio.didMute());
+    audio.unmuteIfNeeded();
+    EXPECT_EQ(outputMute(), "Mute: yes");
+    setOutputMute(false);
+}
+
+TEST(SystemAudio, FollowsTheDefaultOutput) {
+    pactl({"set-default-sink", "virtmic"});
+    SystemAudio audio;
+    audio.muteIfNeeded();
+    const QString virtmic = pactl({"get-sink-mute", "virtmic"});
+    const QString speakers = pactl({"get-sink-mute", "speakers"});
+    audio.unmuteIfNeeded();
+    pactl({"set-default-sink", "speakers"});
+    EXPECT_EQ(virtmic, "Mute: yes");
+    EXPECT_EQ(speakers, "Mute: no");
+    EXPECT_EQ(pactl({"get-sink-mute", "virtmic"}), "Mute: no");
+}
+
+TEST(Sounds, PlaysOurSoundsOnTheDefaultOutputAndIgnoresOtherNames) {
+    OutputListener listener;
+    Sounds sounds;
+    sounds.play("Sosumi");
+    spinFor(500ms);
+    EXPECT_FALSE(pactl({"list", "short", "samples"}).contains("Sosumi"));
+    EXPECT_EQ(listener.loudestSample(), 0);
+
+    sounds.play("Glass");
+    EXPECT_TRUE(waitUntil([&] { return listener.loudestSample() > 3000; }))
+        << "the sound never reached the output";
+    EXPECT_TRUE(pactl({"list", "short", "samples"}).contains(Sounds::sampleName("Glass")));
+
+    // Later plays come from the cache.
+    sounds.play("Glass");
+    sounds.play("Basso");
+    EXPECT_TRUE(waitUntil([] {
+        return pactl({"list", "short", "samples"}).contains(Sounds::sampleName("Basso"));
+    }));
+}
+
+TEST(Permissions, MicrophoneIsAuthorisedAtOnceWhenTheServerOffersOne) {
+    Permissions permissions;
+    EXPECT_TRUE(permissions.isMicrophoneAuthorized());
+    std::optional<bool> answer;
+    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, true) << "answered before requestMicrophone returned";
+}
+
+TEST(NoSoundServer, EveryServiceFailsQuietlyAndAtOnce) {
+    NoSoundServer none;
+    LogCapture log;
+
+    AudioRecorder recorder;
+    EXPECT_FALSE(recorder.start("__default__"));
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+    EXPECT_TRUE(AudioDevices::inputs().isEmpty());
+
+    Permissions permissions;
+    EXPECT_FALSE(permissions.isMicrophoneAuthorized());
+    std::optional<bool> answer;
+    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, false);
+
+    MicTester tester;
+    tester.start("__default__");
+    EXPECT_FALSE(tester.isTesting());
+
+    SystemAudio audio;
+    audio.muteIfNeeded();
+    EXPECT_TRUE(audio.didMute()) << "the mute was attempted";
+    audio.unmuteIfNeeded();
+    EXPECT_FALSE(audio.didMute());
+    const QStringList failures = log.messages().filter("SystemAudio hata: ");
+    EXPECT_EQ(failures.size(), 2);
+
+    const qsizetype messagesBeforeSounds = log.messages().size();
+    {
+        Sounds sounds;
+        sounds.play("Tink");
+        sounds.play("Basso");
+    }
+    EXPECT_EQ(log.messages().size(), messagesBeforeSounds) << "no server means silence";
+}
