@@ -116,8 +116,10 @@ QCoro::Task<TranscribeOutcome> Transcriber::transcribe(QString audioFile) {
     const Inputs inputs = currentInputs();
 
     QPointer<Transcriber> self(this);
-    const PreparedRequest prepared =
-        co_await inBackground([audioFile, inputs] { return prepareRequest(audioFile, inputs); });
+    // Named rather than temporary: GCC 12 mishandles temporaries with captures in co_await.
+    QFuture<PreparedRequest> preparing =
+        inBackground([audioFile, inputs] { return prepareRequest(audioFile, inputs); });
+    const PreparedRequest prepared = co_await preparing;
     if (!self)
         co_return TranscribeOutcome::otherFailure(cancelledText);
     if (!prepared.body) {
@@ -145,7 +147,9 @@ QCoro::Task<TranscribeOutcome> Transcriber::transcribe(QString audioFile) {
     }
     if (!answer.completed())
         co_return TranscribeOutcome::failure(TranscribeError::network(*answer.transportFailure));
-    co_return co_await inBackground([answer] { return interpret(answer); });
+    QFuture<TranscribeOutcome> interpreting = inBackground([answer] { return interpret(answer); });
+    const TranscribeOutcome outcome = co_await interpreting;
+    co_return outcome;
 }
 
 QCoro::Task<HttpAnswer> Transcriber::send(QByteArray body, QString token) {

@@ -24,6 +24,8 @@ struct HttpAnswer;
 // (the recording could not be read) with its own description.
 class TranscribeOutcome {
 public:
+    // A failure without description; waiting on a task needs a default value.
+    TranscribeOutcome() = default;
     static TranscribeOutcome success(QString text);
     static TranscribeOutcome failure(TranscribeError error);
     static TranscribeOutcome otherFailure(QString description);
@@ -36,8 +38,6 @@ public:
     QString errorDescription() const;
 
 private:
-    TranscribeOutcome() = default;
-
     std::optional<QString> m_text;
     std::optional<TranscribeError> m_error;
     QString m_otherDescription;
