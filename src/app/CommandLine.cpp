@@ -1,0 +1,118 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+
+namespace orvanta {
+
+namespace {
+
+struct CommandOption {
+    Request::Command command;
+    const char *name;
+    const char *description;
+};
+
+constexpr std::array<CommandOption, 9> commandOptions{{
+    {Request::Command::Toggle, "toggle", "Start dictating, or stop and transcribe when recording."},
+    {Request::Command::Start, "start", "Start dictating."},
+    {Request::Command::Stop, "stop", "Stop dictating and transcribe."},
+    {Request::Command::Cancel, "cancel", "Cancel the dictation under way."},
+    {Request::Command::PasteLast, "paste-last", "Paste the last transcript again."},
+    {Request::Command::Settings, "settings", "Open the settings window."},
+    {Request::Command::SignIn, "sign-in", "Open the sign-in page in the browser."},
+    {Request::Command::Status, "status",
+     "Print the dictation status and whether you are signed in."},
+    {Request::Command::Quit, "quit", "Quit the running instance."},
+}};
+
+} // namespace
+
+QString commandName(Request::Command command) {
+    if (command == Request::Command::Launch)
+        return QStringLiteral("launch");
+    for (const CommandOption &option : commandOptions) {
+        if (option.command == command)
+            return QString::fromLatin1(option.name);
+    }
+    return {};
+}
+
+QByteArray Request::toJson() const {
+    QJsonObject object{{QStringLiteral("command"), commandName(command)},
+                       {QStringLiteral("urls"), QJsonArray::fromStringList(urls)}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<Request> Request::fromJson(const QByteArray &line) {
+    const QJsonDocument document = QJsonDocument::fromJson(line);
+    const QJsonValue command = document.object().value(QStringLiteral("command"));
+    const QJsonValue urls = document.object().value(QStringLiteral("urls"));
+    if (!document.isObject() || !command.isString() || !urls.isArray())
+        return std::nullopt;
+    Request request;
+    bool known = command.toString() == commandName(Command::Launch);
+    for (const CommandOption &option : commandOptions) {
+        if (command.toString() == QLatin1String(option.name)) {
+            request.command = option.command;
+            known = true;
+        }
+    }
+    if (!known)
+        return std::nullopt;
+    for (const QJsonValue &url : urls.toArray()) {
+        if (!url.isString())
+            return std::nullopt;
+        request.urls.append(url.toString());
+    }
+    return request;
+}
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Talvo: dictation at your cursor. Without options, starts Talvo, or opens "
+                       "its settings when it already runs."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const CommandOption &option : commandOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(option.name),
+                                            QString::fromLatin1(option.description)));
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("orvanta: links to hand to the application."),
+                                 QStringLiteral("[URL…]"));
+
+    ParsedCommandLine parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    if (parser.isSet(help)) {
+        parsed.output = parser.helpText();
+        return parsed;
+    }
+    if (parser.isSet(version)) {
+        parsed.output = QStringLiteral("orvanta %1\n").arg(QStringLiteral(ORVANTA_VERSION));
+        return parsed;
+    }
+    Request request;
+    for (const CommandOption &option : commandOptions) {
+        if (!parser.isSet(QString::fromLatin1(option.name)))
+            continue;
+        if (request.command != Request::Command::Launch) {
+            parsed.error = QStringLiteral("Give one command at a time (--%1 and --%2).")
+                               .arg(commandName(request.command), QString::fromLatin1(option.name));
+            return parsed;
+        }
+        request.command = option.command;
+    }
+    request.urls = parser.positionalArguments();
+    parsed.request = request;
+    return parsed;
+}
+
+} // namespace orvanta

@@ -1,0 +1,70 @@
+#include "LoginItem.h"
+#include "QtPrinters.h"
+#include "TempEnvironment.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+namespace {
+
+QStringList capturedWarnings;
+
+void captureWarnings(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtWarningMsg)
+        capturedWarnings.append(message);
+}
+
+class LoginItemTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    QString autostart = folder.filePath("config/autostart");
+    LoginItem item{autostart, "/opt/My Apps/orvanta"};
+};
+
+TEST_F(LoginItemTest, EnablingWritesAnAutostartEntryAndDisablingRemovesIt) {
+    EXPECT_FALSE(item.isEnabled());
+    item.set(true);
+    ASSERT_TRUE(item.isEnabled());
+    const QByteArray entry = TempFolder::read(autostart + "/orvanta.desktop");
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(entry.contains("\nExec=\"/opt/My Apps/orvanta\"\n"));
+    EXPECT_TRUE(entry.contains("\nType=Application\n"));
+
+    item.set(false);
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_FALSE(QFile::exists(autostart + "/orvanta.desktop"));
+}
+
+TEST_F(LoginItemTest, HiddenEntryCountsAsDisabledAndIsLeftAloneWhenDisabling) {
+    const QByteArray hidden(
+        "[Desktop Entry]\nType=Application\nExec=orvanta --custom\nHidden = true\n");
+    TempFolder::write(autostart + "/orvanta.desktop", hidden);
+    EXPECT_FALSE(item.isEnabled());
+    item.set(false);
+    EXPECT_EQ(TempFolder::read(autostart + "/orvanta.desktop"), hidden);
+    item.set(true);
+    EXPECT_TRUE(item.isEnabled());
+
+    TempFolder::write(autostart + "/orvanta.desktop",
+                      "[Desktop Entry]\nHidden=false\n[Desktop Action x]\nHidden=true\n");
+    EXPECT_TRUE(item.isEnabled()) << "only the main group counts";
+}
+
+TEST_F(LoginItemTest, FailuresAreLoggedWithTheirPrefix) {
+    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
+    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
+    capturedWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
+    blocked.set(true);
+    qInstallMessageHandler(previous);
+    EXPECT_FALSE(blocked.isEnabled());
+    ASSERT_EQ(capturedWarnings.size(), 1);
+    EXPECT_TRUE(capturedWarnings[0].startsWith("LoginItem hata: "))
+        << capturedWarnings[0].toStdString();
+}
+
+} // namespace
