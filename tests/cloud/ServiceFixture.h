@@ -6,7 +6,6 @@
 #include "Auth.h"
 #include "AuthHost.h"
 #include "Keychain.h"
-#include "Ports.h"
 #include "PreferenceStore.h"
 #include "QtPrinters.h"
 #include "Settings.h"
@@ -17,9 +16,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
 #include <QNetworkAccessManager>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -41,8 +38,7 @@ public:
     void set(bool) override {}
 };
 
-// An unsigned JWT whose payload holds `email` (none when empty) and a marker that makes
-// tokens for the same address differ.
+// An unsigned JWT with `email` (none when empty); `marker` makes tokens of one address differ.
 inline QString makeJwt(const QString &email, const QString &marker = QStringLiteral("1")) {
     QJsonObject claims{{"sub", marker}};
     if (!email.isEmpty())
@@ -51,29 +47,25 @@ inline QString makeJwt(const QString &email, const QString &marker = QStringLite
         return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     };
     return QString::fromLatin1(encode(R"({"alg":"none"})") + '.' +
-                               encode(QJsonDocument(claims).toJson(QJsonDocument::Compact)) +
-                               ".sig");
+                               encode(QJsonDocument(claims).toJson(QJsonDocument::Compact)) + ".s");
 }
 
 class ServiceFixture : public ::testing::Test {
 protected:
-    ServiceFixture() {
-        Keychain::set(std::nullopt, Auth::accessTokenAccount);
-        Keychain::set(std::nullopt, Auth::refreshTokenAccount);
-    }
+    ServiceFixture() { storeTokens(std::nullopt, std::nullopt); }
 
-    // (Re)creates the client for `base`; the Auth reads the stored tokens as at start-up.
+    // (Re)creates the client for `base`; the new Auth reads the stored tokens as at start-up.
     void connectTo(const QString &base,
                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         transcriber.reset();
         auth.reset();
-        config =
-            std::make_unique<Config>(base, QStringLiteral("https://account.example.com"), timeout);
+        config = std::make_unique<Config>(base, QString(), timeout);
         auth = std::make_unique<Auth>(*config, host, network);
         transcriber = std::make_unique<Transcriber>(*config, settings, vocabulary, *auth, network);
     }
 
-    void storeTokens(const std::optional<QString> &access, const std::optional<QString> &refresh) {
+    static void storeTokens(const std::optional<QString> &access,
+                            const std::optional<QString> &refresh) {
         Keychain::set(access, Auth::accessTokenAccount);
         Keychain::set(refresh, Auth::refreshTokenAccount);
     }

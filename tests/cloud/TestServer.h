@@ -1,7 +1,7 @@
 #pragma once
 
-// A real HTTP server on 127.0.0.1 inside the test process, answering each path from a queue of
-// scripted replies and recording every request it receives.
+// A real HTTP server on 127.0.0.1 inside the test process. Each path answers from a queue of
+// scripted replies (404 when empty); every request is recorded.
 
 #include <QByteArray>
 #include <QHttpServer>
@@ -10,19 +10,16 @@
 #include <QString>
 #include <QTcpServer>
 
-#include <memory>
-
 namespace orvanta::test {
 
 struct RecordedRequest {
     QString path;
-    QByteArray method;
+    bool isPost = false;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
-    // The value of a header, matched without regard to case; empty when it is missing.
+    // The header's value, matched without regard to case; a null array when it is missing.
     QByteArray header(const QByteArray &name) const;
-    bool hasHeader(const QByteArray &name) const;
 };
 
 struct ScriptedReply {
@@ -34,10 +31,8 @@ struct ScriptedReply {
 class TestServer {
 public:
     TestServer();
-
-    QString baseUrl() const;
-    // Queues a reply for `path`; a path with an empty queue answers 404.
-    void reply(const QString &path, ScriptedReply reply);
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    void reply(const QString &path, ScriptedReply reply) { m_replies[path].append(reply); }
     QList<RecordedRequest> requests(const QString &path) const;
     int requestCount() const { return int(m_requests.size()); }
 
@@ -53,11 +48,9 @@ class SilentServer {
 public:
     SilentServer();
     QString baseUrl() const;
-    int connectionCount() const { return m_connections; }
 
 private:
     QTcpServer m_server;
-    int m_connections = 0;
 };
 
 // A base on 127.0.0.1 where nothing listens.

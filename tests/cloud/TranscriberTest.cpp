@@ -57,25 +57,21 @@ TEST_F(TranscriberTest, SendsTheRecordingAndPreferencesAndReturnsTrimmedText) {
     const auto requests = server.requests(transcribePath);
     ASSERT_EQ(requests.size(), 1);
     const RecordedRequest &request = requests[0];
-    EXPECT_EQ(request.method, "POST");
+    EXPECT_TRUE(request.isPost);
     EXPECT_EQ(request.header("Authorization"),
               "Bearer " + makeJwt("ada@example.org", "old").toLatin1());
     EXPECT_EQ(request.header("Content-Type"), "application/json");
     EXPECT_FALSE(request.body.contains('\n'));
-    const QJsonObject body = QJsonDocument::fromJson(request.body).object();
-    EXPECT_EQ(body.size(), 7);
-    const QString base64 = body["audio_base64"].toString();
-    EXPECT_EQ(
-        QByteArray::fromBase64Encoding(base64.toLatin1(), QByteArray::AbortOnBase64DecodingErrors)
-            .decoded,
-        audio);
-    EXPECT_TRUE(base64.contains('+') && base64.contains('/'));
-    EXPECT_EQ(body["format"], QJsonValue("m4a"));
-    EXPECT_EQ(body["model"], QJsonValue("model-x"));
-    EXPECT_EQ(body["language"], QJsonValue("de"));
-    EXPECT_EQ(body["mode"], QJsonValue("summary"));
-    EXPECT_EQ(body["dictionary"], QJsonValue(QJsonArray{"Talvo", "Grafana"}));
-    EXPECT_EQ(body["instructions"], QJsonValue("Short sentences."));
+    const QString base64 = QString::fromLatin1(audio.toBase64());
+    ASSERT_TRUE(base64.contains('+') && base64.contains('/') && base64.endsWith('='));
+    EXPECT_EQ(QJsonDocument::fromJson(request.body).object(),
+              QJsonObject({{"audio_base64", base64},
+                           {"format", "m4a"},
+                           {"model", "model-x"},
+                           {"language", "de"},
+                           {"mode", "summary"},
+                           {"dictionary", QJsonArray{"Talvo", "Grafana"}},
+                           {"instructions", "Short sentences."}}));
 }
 
 TEST_F(TranscriberTest, ARejectedTokenIsRenewedOnceAndTheSameBodyResent) {
@@ -96,7 +92,7 @@ TEST_F(TranscriberTest, ARejectedTokenIsRenewedOnceAndTheSameBodyResent) {
     ASSERT_EQ(refreshes.size(), 1);
     EXPECT_EQ(QJsonDocument::fromJson(refreshes[0].body).object(),
               QJsonObject({{"refresh_token", "refresh-1"}}));
-    EXPECT_FALSE(refreshes[0].hasHeader("Authorization"));
+    EXPECT_TRUE(refreshes[0].header("Authorization").isNull());
     EXPECT_EQ(storedAccess(), renewed);
     EXPECT_EQ(storedRefresh(), "refresh-1");
 }
@@ -183,21 +179,16 @@ TEST_F(TranscriberTest, AnOversizedBodyIsNotTakenAsJson) {
               QString::fromLatin1((R"({"error":"hidden"})" + padding).left(300)));
 }
 
-TEST_F(TranscriberTest, TransportFailuresAreNetworkErrors) {
+TEST_F(TranscriberTest, RefusedAndSilentServersAreNetworkErrors) {
     connectTo(unusedLocalBase());
     const TranscribeOutcome refused = transcribe();
     ASSERT_TRUE(refused.error());
     EXPECT_EQ(refused.error()->kind(), TranscribeError::Kind::Network);
-    EXPECT_TRUE(refused.errorDescription().startsWith("Network error: "));
-    EXPECT_GT(refused.error()->text().size(), 0);
-}
+    EXPECT_FALSE(refused.error()->text().isEmpty());
 
-TEST_F(TranscriberTest, AServerThatNeverAnswersTimesOut) {
     SilentServer silent;
     connectTo(silent.baseUrl(), 300ms);
-    const TranscribeOutcome outcome = transcribe();
-    EXPECT_EQ(outcome.error(), TranscribeError::network("The request timed out."));
-    EXPECT_EQ(silent.connectionCount(), 1);
+    EXPECT_EQ(transcribe().error(), TranscribeError::network("The request timed out."));
 }
 
 TEST_F(TranscriberTest, NothingIsSentWithoutAddressTokenOrFile) {
