@@ -118,7 +118,8 @@ QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
         object ? stringMember(*object, QStringLiteral("access_token")) : std::nullopt;
     // An empty token would only be deleted by the Keychain and leave a session without one.
     if (!access || access->isEmpty()) {
-        qCWarning(lcAuth) << "Token renewal failed (status" << answer.status << "); signing out";
+        qCWarning(lcAuth).noquote()
+            << "Token renewal failed:" << answer.summary() << "- signing out";
         signOut();
         co_return std::nullopt;
     }
@@ -149,7 +150,7 @@ QCoro::Task<> Auth::updateUsage() {
     const std::optional<QJsonObject> usage =
         answer.completed() && answer.status == 200 ? answer.jsonObject() : std::nullopt;
     if (!usage) {
-        qCInfo(lcAuth) << "Usage not updated (status" << answer.status << ")";
+        qCInfo(lcAuth).noquote() << "Usage not updated:" << answer.summary();
         co_return;
     }
     applyUsage(*usage);

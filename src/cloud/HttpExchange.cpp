@@ -74,6 +74,10 @@ QCoro::Task<HttpAnswer> collect(QNetworkReply *reply) {
 
 } // namespace
 
+QString HttpAnswer::summary() const {
+    return transportFailure ? *transportFailure : QStringLiteral("status %1").arg(status);
+}
+
 std::optional<QJsonObject> HttpAnswer::jsonObject() const {
     if (bodyTruncated)
         return std::nullopt;

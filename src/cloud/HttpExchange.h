@@ -25,6 +25,8 @@ struct HttpAnswer {
     bool bodyTruncated = false;
 
     bool completed() const { return !transportFailure.has_value(); }
+    // For the log: the status, or why there was none. Never the body.
+    QString summary() const;
     // The body as a JSON object; nothing when it is cut off, not JSON, or not an object.
     std::optional<QJsonObject> jsonObject() const;
 };

@@ -123,7 +123,7 @@ QCoro::Task<TranscribeOutcome> Transcriber::transcribe(QString audioFile) {
     if (!self)
         co_return TranscribeOutcome::otherFailure(cancelledText);
     if (!prepared.body) {
-        qCWarning(lcTranscriber) << "Cannot read the recording:" << prepared.readFailure;
+        qCWarning(lcTranscriber).noquote() << "Cannot read the recording:" << prepared.readFailure;
         co_return TranscribeOutcome::otherFailure(prepared.readFailure);
     }
 
