@@ -90,6 +90,12 @@ void Auth::handleCallback(const QString &url) {
     m_signInWindow.close();
     Keychain::set(tokens->access, accessTokenAccount);
     Keychain::set(tokens->refresh, refreshTokenAccount);
+    // Without a working store every request would ask for a sign-in again; showing the user
+    // as signed in would only hide that.
+    if (accessToken() != tokens->access) {
+        qCWarning(lcAuth) << "The sign-in could not be kept: the token store did not take it";
+        return;
+    }
     setSignedIn(true);
     setEmail(emailFromJWT(tokens->access));
     m_host.bringToFront();

@@ -13,11 +13,10 @@ using namespace orvanta;
 
 namespace {
 
-QStringList warnings;
+QList<std::pair<QByteArray, QString>> logged; // category, message
 
-void collectWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-    if (type == QtWarningMsg && QByteArray(context.category) == "orvanta.keychain")
-        warnings.append(message);
+void collect(QtMsgType, const QMessageLogContext &context, const QString &message) {
+    logged.append({QByteArray(context.category), message});
 }
 
 class NullHost final : public AuthHost {
@@ -26,23 +25,27 @@ public:
     void bringToFront() override {}
 };
 
-TEST(NoSecretService, TokensAreNotKeptAndOneWarningSaysSo) {
-    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
-    Keychain::set(QStringLiteral("token"), QStringLiteral("auth-access-token"));
+TEST(NoSecretService, NothingIsKeptNoSignInIsClaimedAndOneWarningSaysSo) {
+    const QString token = QStringLiteral("secret-token-4711");
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    Keychain::set(token, QStringLiteral("auth-access-token"));
     const std::optional<QString> read = Keychain::get(QStringLiteral("auth-access-token"));
-    Keychain::set(std::nullopt, QStringLiteral("auth-access-token"));
 
     NullHost host;
     QNetworkAccessManager network;
     Auth auth(Config(QStringLiteral("https://api.example.com"), QString()), host, network);
-    auth.signOut();
+    auth.openSignInPage();
+    auth.handleCallback(QStringLiteral("orvanta://x?access_token=") + token);
     qInstallMessageHandler(previous);
 
     EXPECT_EQ(read, std::nullopt);
     EXPECT_FALSE(auth.isSignedIn());
-    ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].contains("tokens cannot be kept"));
-    EXPECT_FALSE(warnings[0].contains("token\""));
+    int keychainWarnings = 0;
+    for (const auto &[category, message] : logged) {
+        keychainWarnings += category == "orvanta.keychain";
+        EXPECT_FALSE(message.contains(token)) << message.toStdString();
+    }
+    EXPECT_EQ(keychainWarnings, 1);
 }
 
 } // namespace
