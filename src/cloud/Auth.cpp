@@ -122,8 +122,9 @@ QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
         answer.completed() && answer.status == 200 ? answer.jsonObject() : std::nullopt;
     const std::optional<QString> access =
         object ? stringMember(*object, QStringLiteral("access_token")) : std::nullopt;
-    // An empty token would only be deleted by the Keychain and leave a session without one.
-    if (!access || access->isEmpty()) {
+    // An empty token would only be deleted by the Keychain and leave a session without one;
+    // one that cannot go into a header is no better.
+    if (!access || access->isEmpty() || hasControlCharacter(*access)) {
         qCWarning(lcAuth).noquote()
             << "Token renewal failed:" << answer.summary() << "- signing out";
         signOut();

@@ -44,7 +44,7 @@ QCoro::Task<HttpAnswer> collect(QNetworkReply *reply) {
         if (answer->bodyTruncated)
             return;
         const qint64 room = HttpExchange::maximumBodySize - answer->body.size();
-        answer->body += reply->read(room + 1);
+        answer->body += reply->read(qMin(room + 1, reply->bytesAvailable()));
         if (answer->body.size() > HttpExchange::maximumBodySize) {
             answer->body.truncate(HttpExchange::maximumBodySize);
             answer->bodyTruncated = true;

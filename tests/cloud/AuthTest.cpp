@@ -135,7 +135,8 @@ TEST_F(AuthTest, EveryFailedRenewalSignsOut) {
                                                  {200, "not json"},
                                                  {200, R"({"refresh_token":"r"})"},
                                                  {200, R"({"access_token":5})"},
-                                                 {200, R"({"access_token":""})"}};
+                                                 {200, R"({"access_token":""})"},
+                                                 {200, R"({"access_token":"a\r\nX-Injected: 1"})"}};
     for (const ScriptedReply &failure : failures) {
         storeTokens(QStringLiteral("a"), QStringLiteral("r"));
         connectTo(server.baseUrl());
