@@ -22,6 +22,14 @@
 
 #include <memory>
 
+namespace orvanta {
+
+inline void PrintTo(const TranscribeError &error, std::ostream *out) {
+    *out << error.errorDescription().toStdString();
+}
+
+} // namespace orvanta
+
 namespace orvanta::test {
 
 class RecordingHost final : public AuthHost {

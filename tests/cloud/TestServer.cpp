@@ -24,8 +24,11 @@ TestServer::TestServer() {
             if (m_replies[path].isEmpty())
                 return QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound);
             const ScriptedReply next = m_replies[path].takeFirst();
-            return QHttpServerResponse(next.mimeType, next.body,
-                                       QHttpServerResponse::StatusCode(next.status));
+            QHttpServerResponse response(next.mimeType, next.body,
+                                         QHttpServerResponse::StatusCode(next.status));
+            if (!next.location.isEmpty())
+                response.addHeader("Location", next.location);
+            return response;
         });
     }
     m_port = m_server.listen(QHostAddress::LocalHost, 0);

@@ -26,6 +26,7 @@ struct ScriptedReply {
     int status = 200;
     QByteArray body;
     QByteArray mimeType = "application/json";
+    QByteArray location = {}; // sent as the Location header unless empty
 };
 
 class TestServer {

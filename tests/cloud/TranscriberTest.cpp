@@ -191,6 +191,18 @@ TEST_F(TranscriberTest, RefusedAndSilentServersAreNetworkErrors) {
     EXPECT_EQ(transcribe().error(), TranscribeError::network("The request timed out."));
 }
 
+TEST_F(TranscriberTest, TheTokenIsNotFollowedToAnotherOrigin) {
+    TestServer elsewhere;
+    const QByteArray target = elsewhere.baseUrl().replace("127.0.0.1", "localhost").toLatin1();
+    server.reply(transcribePath, {307, "moved", "text/plain", target + "/transcribe"});
+    elsewhere.reply(transcribePath, {200, R"({"text":"stolen"})"});
+
+    const TranscribeOutcome outcome = transcribe();
+    ASSERT_TRUE(outcome.error());
+    EXPECT_EQ(outcome.error()->status(), 307);
+    EXPECT_EQ(elsewhere.requestCount(), 0);
+}
+
 TEST_F(TranscriberTest, NothingIsSentWithoutAddressTokenOrFile) {
     connectTo(QStringLiteral("https://api.REPLACE_ME.example.com"));
     QFile::remove(audioFile);
