@@ -1,0 +1,248 @@
+#include "Auth.h"
+
+#include "AuthHost.h"
+#include "CloudLogging.h"
+#include "HttpExchange.h"
+#include "JsonText.h"
+#include "Keychain.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QUrlQuery>
+
+#include <algorithm>
+
+namespace orvanta {
+
+namespace {
+
+// A JSON number that is a whole number within 64 bits; toInteger() answers its default
+// for anything else, so two different defaults tell the cases apart.
+std::optional<qint64> wholeNumber(const QJsonValue &value) {
+    const qint64 first = value.toInteger(0);
+    if (first != value.toInteger(1))
+        return std::nullopt;
+    return first;
+}
+
+std::optional<QString> stringMember(const QJsonObject &object, const QString &key) {
+    const QJsonValue value = object.value(key);
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+// The first item named `name`; an item without a value counts as missing.
+std::optional<QString> firstQueryValue(const QList<std::pair<QString, QString>> &items,
+                                       const QString &name) {
+    for (const auto &[key, value] : items) {
+        if (key == name)
+            return value.isEmpty() ? std::nullopt : std::optional<QString>(value);
+    }
+    return std::nullopt;
+}
+
+// Tokens go into an HTTP header; a line break or other control character would let a crafted
+// URL add headers of its own.
+bool hasControlCharacter(const QString &token) {
+    return std::any_of(token.cbegin(), token.cend(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
+} // namespace
+
+Auth::Auth(Config config, AuthHost &host, QNetworkAccessManager &network, SignInWindow signInWindow,
+           QObject *parent)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_host(host)
+    , m_network(network)
+    , m_signInWindow(std::move(signInWindow)) {
+    if (const std::optional<QString> token = accessToken()) {
+        m_isSignedIn = true;
+        m_email = emailFromJWT(*token);
+    }
+}
+
+void Auth::openSignInPage() {
+    if (!m_config.isConfigured()) {
+        qCInfo(lcAuth) << "No sign-in: the service address is not configured";
+        return;
+    }
+    m_signInWindow.open();
+    m_host.openInBrowser(m_config.endpoint(QStringLiteral("/signin")));
+}
+
+void Auth::handleCallback(const QString &url) {
+    // The URL carries tokens: it is never written to the log.
+    const std::optional<CallbackTokens> tokens = tokensFromCallback(url);
+    if (!tokens) {
+        qCInfo(lcAuth) << "Ignored a URL that is no sign-in callback";
+        return;
+    }
+    if (!m_signInWindow.isOpen()) {
+        qCWarning(lcAuth) << "Ignored a sign-in callback: no sign-in opened by this application"
+                             " is pending";
+        return;
+    }
+    m_signInWindow.close();
+    Keychain::set(tokens->access, accessTokenAccount);
+    Keychain::set(tokens->refresh, refreshTokenAccount);
+    // Without a working store every request would ask for a sign-in again; showing the user
+    // as signed in would only hide that.
+    if (accessToken() != tokens->access) {
+        qCWarning(lcAuth) << "The sign-in could not be kept: the token store did not take it";
+        return;
+    }
+    setSignedIn(true);
+    setEmail(emailFromJWT(tokens->access));
+    m_host.bringToFront();
+}
+
+QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
+    const std::optional<QString> refresh = Keychain::get(refreshTokenAccount);
+    if (!refresh || !m_config.isConfigured()) {
+        signOut();
+        co_return std::nullopt;
+    }
+    QNetworkRequest request = HttpExchange::request(
+        m_config.endpoint(QStringLiteral("/auth/refresh")), m_config.transferTimeout());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("refresh_token"), *refresh}})
+                                .toJson(QJsonDocument::Compact);
+
+    QPointer<Auth> self(this);
+    const HttpAnswer answer = co_await HttpExchange::post(m_network, request, body);
+    if (!self)
+        co_return std::nullopt;
+
+    const std::optional<QJsonObject> object =
+        answer.completed() && answer.status == 200 ? answer.jsonObject() : std::nullopt;
+    const std::optional<QString> access =
+        object ? stringMember(*object, QStringLiteral("access_token")) : std::nullopt;
+    // An empty token would only be deleted by the Keychain and leave a session without one;
+    // one that cannot go into a header is no better.
+    if (!access || access->isEmpty() || hasControlCharacter(*access)) {
+        qCWarning(lcAuth).noquote()
+            << "Token renewal failed:" << answer.summary() << "- signing out";
+        signOut();
+        co_return std::nullopt;
+    }
+    Keychain::set(access, accessTokenAccount);
+    if (const std::optional<QString> newRefresh =
+            stringMember(*object, QStringLiteral("refresh_token")))
+        Keychain::set(newRefresh, refreshTokenAccount);
+    setEmail(emailFromJWT(*access));
+    co_return access;
+}
+
+void Auth::refreshUsage() {
+    updateUsage();
+}
+
+QCoro::Task<> Auth::updateUsage() {
+    const std::optional<QString> token = accessToken();
+    if (!token || !m_config.isConfigured())
+        co_return;
+    QNetworkRequest request =
+        HttpExchange::request(m_config.endpoint(QStringLiteral("/me")), m_config.transferTimeout());
+    request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+
+    QPointer<Auth> self(this);
+    const HttpAnswer answer = co_await HttpExchange::get(m_network, request);
+    if (!self)
+        co_return;
+    const std::optional<QJsonObject> usage =
+        answer.completed() && answer.status == 200 ? answer.jsonObject() : std::nullopt;
+    if (!usage) {
+        qCInfo(lcAuth).noquote() << "Usage not updated:" << answer.summary();
+        co_return;
+    }
+    applyUsage(*usage);
+}
+
+// Each member is taken on its own; a missing or mistyped one leaves its figure alone.
+void Auth::applyUsage(const QJsonObject &usage) {
+    if (const std::optional<QString> plan = stringMember(usage, QStringLiteral("plan"));
+        plan && *plan != m_plan) {
+        m_plan = *plan;
+        emit planChanged();
+    }
+    if (const std::optional<qint64> used = wholeNumber(usage.value(QStringLiteral("used")));
+        used && *used != m_wordsUsed) {
+        m_wordsUsed = *used;
+        emit wordsUsedChanged();
+    }
+    if (const std::optional<qint64> limit = wholeNumber(usage.value(QStringLiteral("limit")));
+        limit && *limit != m_wordLimit) {
+        m_wordLimit = *limit;
+        emit wordLimitChanged();
+    }
+}
+
+void Auth::signOut() {
+    Keychain::set(std::nullopt, accessTokenAccount);
+    Keychain::set(std::nullopt, refreshTokenAccount);
+    setSignedIn(false);
+    setEmail(std::nullopt);
+}
+
+std::optional<QString> Auth::accessToken() const {
+    return Keychain::get(accessTokenAccount);
+}
+
+std::optional<CallbackTokens> Auth::tokensFromCallback(const QString &url) {
+    // QUrl lower-cases the scheme, so the exact spelling is checked on the text itself.
+    if (!url.startsWith(callbackScheme + QLatin1Char(':')))
+        return std::nullopt;
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || !parsed.hasQuery())
+        return std::nullopt;
+    const auto items = QUrlQuery(parsed).queryItems(QUrl::FullyDecoded);
+    const std::optional<QString> access = firstQueryValue(items, QStringLiteral("access_token"));
+    if (!access)
+        return std::nullopt;
+    std::optional<QString> refresh = firstQueryValue(items, QStringLiteral("refresh_token"));
+    if (hasControlCharacter(*access) || (refresh && hasControlCharacter(*refresh)))
+        return std::nullopt;
+    return CallbackTokens{*access, std::move(refresh)};
+}
+
+std::optional<QString> Auth::emailFromJWT(const QString &token) {
+    const QStringList parts = token.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    if (parts.size() < 2)
+        return std::nullopt;
+    QByteArray payload = parts[1].toLatin1();
+    // A Base64url text of length 1 modulo 4 cannot be complete.
+    if (payload.size() % 4 == 1)
+        return std::nullopt;
+    payload.replace('-', '+').replace('_', '/');
+    while (payload.size() % 4 != 0)
+        payload.append('=');
+    const auto decoded =
+        QByteArray::fromBase64Encoding(payload, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    const std::optional<QJsonDocument> document = json::parse(*decoded);
+    if (!document || !document->isObject())
+        return std::nullopt;
+    return stringMember(document->object(), QStringLiteral("email"));
+}
+
+void Auth::setSignedIn(bool signedIn) {
+    if (m_isSignedIn == signedIn)
+        return;
+    m_isSignedIn = signedIn;
+    emit isSignedInChanged();
+}
+
+void Auth::setEmail(const std::optional<QString> &email) {
+    if (m_email == email)
+        return;
+    m_email = email;
+    emit emailChanged();
+}
+
+} // namespace orvanta

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "Config.h"
+#include "Ports.h"
+#include "SignInWindow.h"
+
+#include <QObject>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+class QJsonObject;
+class QNetworkAccessManager;
+
+namespace orvanta {
+
+class AuthHost;
+
+// The tokens a sign-in callback URL hands over.
+struct CallbackTokens {
+    QString access;
+    std::optional<QString> refresh;
+};
+
+// The account session: whether the user is signed in, the account's e-mail address, plan and
+// word usage. The tokens live in the Keychain and are read when needed. Main thread only.
+class Auth : public QObject, public AccountSessionPort {
+    Q_OBJECT
+    Q_PROPERTY(bool isSignedIn READ isSignedIn NOTIFY isSignedInChanged)
+    // Empty while the access token carries no e-mail address.
+    Q_PROPERTY(QString email READ emailText NOTIFY emailChanged)
+    Q_PROPERTY(QString plan READ plan NOTIFY planChanged)
+    Q_PROPERTY(qint64 wordsUsed READ wordsUsed NOTIFY wordsUsedChanged)
+    Q_PROPERTY(qint64 wordLimit READ wordLimit NOTIFY wordLimitChanged)
+
+public:
+    static inline const QString accessTokenAccount = QStringLiteral("auth-access-token");
+    static inline const QString refreshTokenAccount = QStringLiteral("auth-refresh-token");
+    static inline const QString callbackScheme = QStringLiteral("orvanta");
+
+    // Signed in at once when an access token is stored; makes no network call.
+    Auth(Config config, AuthHost &host, QNetworkAccessManager &network,
+         SignInWindow signInWindow = SignInWindow(), QObject *parent = nullptr);
+
+    bool isSignedIn() const override { return m_isSignedIn; }
+    std::optional<QString> email() const { return m_email; }
+    QString emailText() const { return m_email.value_or(QString()); }
+    QString plan() const { return m_plan; }
+    qint64 wordsUsed() const { return m_wordsUsed; }
+    qint64 wordLimit() const { return m_wordLimit; }
+
+    // Opens the service's sign-in page in the browser, unless the service is not configured,
+    // and from then on accepts one callback for a limited time.
+    Q_INVOKABLE void openSignInPage();
+    // Takes the tokens of an "orvanta:" callback URL while a sign-in is pending; ignores
+    // anything else.
+    Q_INVOKABLE void handleCallback(const QString &url);
+    // Exchanges the refresh token for a new access token. Any failure signs out and gives
+    // nothing.
+    QCoro::Task<std::optional<QString>> refreshIfPossible();
+    // Starts updateUsage() without waiting for it.
+    void refreshUsage() override;
+    // Fetches plan and word usage; failures leave the figures unchanged.
+    QCoro::Task<> updateUsage();
+    Q_INVOKABLE void signOut();
+
+    // The stored access token, if any.
+    std::optional<QString> accessToken() const;
+
+    // The tokens of a callback URL, or nothing when the URL is not one that counts. The
+    // scheme is compared exactly as written.
+    static std::optional<CallbackTokens> tokensFromCallback(const QString &url);
+    // The "email" claim of a JWT's payload; the signature is not checked.
+    static std::optional<QString> emailFromJWT(const QString &token);
+
+signals:
+    void isSignedInChanged();
+    void emailChanged();
+    void planChanged();
+    void wordsUsedChanged();
+    void wordLimitChanged();
+
+private:
+    void setSignedIn(bool signedIn);
+    void setEmail(const std::optional<QString> &email);
+    void applyUsage(const QJsonObject &usage);
+
+    Config m_config;
+    AuthHost &m_host;
+    QNetworkAccessManager &m_network;
+    SignInWindow m_signInWindow;
+    bool m_isSignedIn = false;
+    std::optional<QString> m_email;
+    QString m_plan = QStringLiteral("free");
+    qint64 m_wordsUsed = 0;
+    qint64 m_wordLimit = 1000;
+};
+
+} // namespace orvanta

@@ -1,0 +1,51 @@
+// Runs where no D-Bus session bus exists (tests/scripts/without-session-bus.sh).
+
+#include "Auth.h"
+#include "AuthHost.h"
+#include "Keychain.h"
+#include "QtPrinters.h"
+
+#include <QNetworkAccessManager>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+
+namespace {
+
+QList<std::pair<QByteArray, QString>> logged; // category, message
+
+void collect(QtMsgType, const QMessageLogContext &context, const QString &message) {
+    logged.append({QByteArray(context.category), message});
+}
+
+class NullHost final : public AuthHost {
+public:
+    void openInBrowser(const QUrl &) override {}
+    void bringToFront() override {}
+};
+
+TEST(NoSecretService, NothingIsKeptNoSignInIsClaimedAndOneWarningSaysSo) {
+    const QString token = QStringLiteral("secret-token-4711");
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    Keychain::set(token, QStringLiteral("auth-access-token"));
+    const std::optional<QString> read = Keychain::get(QStringLiteral("auth-access-token"));
+
+    NullHost host;
+    QNetworkAccessManager network;
+    Auth auth(Config(QStringLiteral("https://api.example.com"), QString()), host, network);
+    auth.openSignInPage();
+    auth.handleCallback(QStringLiteral("orvanta://x?access_token=") + token);
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(read, std::nullopt);
+    EXPECT_FALSE(auth.isSignedIn());
+    int keychainWarnings = 0;
+    for (const auto &[category, message] : logged) {
+        keychainWarnings += category == "orvanta.keychain";
+        EXPECT_FALSE(message.contains(token)) << message.toStdString();
+    }
+    EXPECT_EQ(keychainWarnings, 1);
+}
+
+} // namespace
