@@ -1,0 +1,207 @@
+#include "../unit/FakePorts.h"
+#include "AppState.h"
+#include "History.h"
+#include "MenuActions.h"
+#include "MenuBarIcon.h"
+#include "PreferenceStore.h"
+#include "Settings.h"
+#include "Symbols.h"
+#include "TempEnvironment.h"
+#include "Vocabulary.h"
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+extern void qml_register_types_Orvanta();
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QStringList qmlWarnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        qmlWarnings.append(message);
+}
+
+class Account : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
+public:
+    bool signedIn = true;
+signals:
+    void changed();
+};
+
+class ViewsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { qml_register_types_Orvanta(); }
+
+    void SetUp() override {
+        engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+        qmlWarnings.clear();
+        previousHandler = qInstallMessageHandler(collectWarnings);
+    }
+    void TearDown() override {
+        qInstallMessageHandler(previousHandler);
+        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+    }
+
+    std::unique_ptr<QQuickWindow> load(const QString &file, const QVariantMap &properties) {
+        QQmlComponent component(&engine, QUrl("qrc:/Orvanta/" + file));
+        EXPECT_FALSE(component.isError()) << component.errorString().toStdString();
+        if (component.isError())
+            return nullptr;
+        auto *window =
+            qobject_cast<QQuickWindow *>(component.createWithInitialProperties(properties));
+        EXPECT_NE(window, nullptr) << component.errorString().toStdString();
+        return std::unique_ptr<QQuickWindow>(window);
+    }
+    std::unique_ptr<QQuickWindow> loadMenu() {
+        return load("MenuPanel.qml", {{"appState", QVariant::fromValue(&app)},
+                                      {"auth", QVariant::fromValue(&account)},
+                                      {"actions", QVariant::fromValue(&actions)}});
+    }
+    static QString textOf(QObject *root, const char *name) {
+        QObject *object = root->findChild<QObject *>(name);
+        return object ? object->property("text").toString() : QString("<missing>");
+    }
+
+    QtMessageHandler previousHandler = nullptr;
+    QQmlEngine engine;
+    TempFolder folder;
+    PreferenceStore store{folder.filePath("prefs.conf")};
+    FakeLoginItem loginItem;
+    Settings settings{store, loginItem};
+    Vocabulary vocabulary{store};
+    History history{folder.filePath("data")};
+    Journal journal;
+    FakeRecorder recorder{journal};
+    FakeTranscriber transcriber{journal};
+    FakeAccount fakeAccount{journal};
+    FakeTextInserter inserter{journal};
+    FakeSystemAudio systemAudio{journal};
+    FakePermissions permissions{journal};
+    FakeSounds sounds{journal};
+    FakeFloatingBar bar{journal};
+    FakeScheduler scheduler;
+    AppState app{AppStateServices{recorder, transcriber, fakeAccount, inserter, systemAudio,
+                                  permissions, sounds, bar, scheduler, settings, vocabulary,
+                                  history}};
+    Account account;
+    MenuActions actions;
+};
+
+TEST_F(ViewsTest, MenuFollowsTheStatusAndTheAccount) {
+    auto menu = loadMenu();
+    ASSERT_TRUE(menu);
+    QObject *pill = menu->findChild<QObject *>("statusPill");
+    ASSERT_TRUE(pill);
+    QObject *button = menu->findChild<QObject *>("primaryButton");
+    EXPECT_EQ(button->property("title").toString(), "Start Dictation");
+
+    app.startDictation();
+    EXPECT_EQ(button->property("title").toString(), "Stop Dictation");
+    app.stopAndTranscribe();
+    EXPECT_EQ(button->property("title").toString(), "Start Dictation");
+    EXPECT_FALSE(button->property("enabled").toBool());
+
+    recorder.finishStop(false);
+    QObject *error = menu->findChild<QObject *>("errorText");
+    EXPECT_TRUE(error->property("visible").toBool());
+    EXPECT_EQ(error->property("text").toString(), AppState::captureFailedMessage);
+    scheduler.advance(4s);
+    EXPECT_FALSE(error->property("visible").toBool());
+
+    account.signedIn = false;
+    emit account.changed();
+    EXPECT_EQ(button->property("title").toString(), "Sign In");
+    QSignalSpy signIn(&actions, &MenuActions::signInRequested);
+    QMetaObject::invokeMethod(button, "clicked");
+    EXPECT_EQ(signIn.count(), 1);
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle))
+        << "signed out, the button only signs in";
+}
+
+TEST_F(ViewsTest, MenuButtonStartsAndStops) {
+    auto menu = loadMenu();
+    ASSERT_TRUE(menu);
+    QObject *button = menu->findChild<QObject *>("primaryButton");
+    QMetaObject::invokeMethod(button, "clicked");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
+    QMetaObject::invokeMethod(button, "clicked");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing));
+    QMetaObject::invokeMethod(button, "clicked");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing)) << "inert while transcribing";
+    EXPECT_FALSE(menu->findChild<QObject *>("updatesRow")->property("enabled").toBool());
+}
+
+TEST_F(ViewsTest, FloatingBarShowsThePillOfTheStatus) {
+    auto window = load("FloatingBar.qml", {{"appState", QVariant::fromValue(&app)}});
+    ASSERT_TRUE(window);
+    window->resize(210, 40);
+    auto visiblePill = [&] {
+        for (const char *name : {"idlePill", "recordingPill", "transcribingPill"}) {
+            if (window->findChild<QQuickItem *>(name))
+                return QString(name);
+        }
+        return QString();
+    };
+    EXPECT_EQ(visiblePill(), "idlePill");
+    app.startDictation();
+    QTRY_COMPARE(visiblePill(), QString("recordingPill"));
+    recorder.levelHandler(0.8f);
+    QMetaObject::invokeMethod(window->findChild<QObject *>("cancelButton"), "clicked");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
+    QTRY_COMPARE(visiblePill(), QString("idlePill"));
+
+    app.startDictation();
+    QTRY_VERIFY(window->findChild<QObject *>("stopButton"));
+    QMetaObject::invokeMethod(window->findChild<QObject *>("stopButton"), "clicked");
+    QTRY_COMPARE(visiblePill(), QString("transcribingPill"));
+}
+
+TEST(MenuBarIconTest, DiscHasAHoleAndRingIsHollow) {
+    const QImage idle = MenuBarIcon::idle(Qt::black, 2.0);
+    const QImage active = MenuBarIcon::active(Qt::black, 2.0);
+    ASSERT_EQ(idle.size(), QSize(36, 36));
+    auto alphaAt = [](const QImage &image, double x, double y) {
+        return qAlpha(image.pixel(int(x * 2), int(y * 2)));
+    };
+    // Centre of the hole: x 9.0 + 2.1, y (from the top) 18 − 10.12 − 2.1.
+    EXPECT_EQ(alphaAt(idle, 11.1, 5.78), 0);
+    EXPECT_EQ(alphaAt(idle, 6.0, 12.0), 255) << "the rest of the disc is solid";
+    EXPECT_EQ(alphaAt(idle, 0.5, 0.5), 0);
+    EXPECT_EQ(alphaAt(active, 9.0, 9.0), 0) << "the ring is hollow";
+    EXPECT_GT(alphaAt(active, 9.0, 2.6), 200) << "its stroke touches the disc's edge";
+}
+
+TEST(SymbolsTest, EveryNamedSymbolRenders) {
+    for (const QString name :
+         {"mic.fill", "stop.fill", "gearshape", "arrow.down.circle", "power",
+          "person.crop.circle.badge.checkmark", "exclamationmark.triangle.fill", "xmark",
+          "xmark.circle", "doc.on.clipboard", "character.book.closed", "arrow.left.arrow.right",
+          "text.alignleft", "clock", "person.circle"}) {
+        const QImage image = Symbols::render(name, Qt::red, QSize(24, 24));
+        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        bool drawn = false;
+        for (int y = 0; y < 24 && !drawn; ++y)
+            for (int x = 0; x < 24 && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0 && qRed(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn) << name.toStdString();
+    }
+    EXPECT_TRUE(Symbols::render("no.such.symbol", Qt::red, QSize(24, 24)).isNull());
+}
+
+} // namespace
+
+#include "ViewsTest.moc"
