@@ -119,7 +119,7 @@ bool HotkeyManager::handleKeyDown(const KeyEvent &event) {
         post(&HotkeyManager::onPasteLast);
         return true;
     }
-    if (m_cancel.isCombo && recording() && m_cancel.matches(event.keyCode, held)) {
+    if (m_cancel.matches(event.keyCode, held) && recording()) {
         post(&HotkeyManager::onCancel);
         return true;
     }
@@ -145,7 +145,8 @@ void HotkeyManager::handleFlagsChanged(const KeyEvent &event) {
         post(&HotkeyManager::onStop);
         return;
     }
-    const auto now = m_clock();
+    // Queued events must not shrink or stretch the interval between two presses.
+    const auto now = event.time == std::chrono::steady_clock::time_point{} ? m_clock() : event.time;
     if (m_lastModDownTime && now - *m_lastModDownTime <= doubleTapWindow) {
         m_lastModDownTime.reset();
         post(&HotkeyManager::onStart);

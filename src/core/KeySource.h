@@ -4,6 +4,7 @@
 
 #include <QList>
 
+#include <chrono>
 #include <functional>
 
 namespace orvanta {
@@ -18,6 +19,8 @@ struct KeyEvent {
     Type type = Type::KeyDown;
     quint16 keyCode = 0;
     quint64 flags = 0; // the modifier masks held, see mask(ModifierKey)
+    // When the source saw the key; the default means "when it is handled".
+    std::chrono::steady_clock::time_point time{};
 };
 
 // Observes the key presses of the whole session and takes the combinations it is told to

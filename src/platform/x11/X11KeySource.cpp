@@ -212,6 +212,7 @@ void X11KeySource::processPending() {
             translated = m_translator.release(raw->detail);
         XFreeEventData(m_display, cookie);
         if (translated) {
+            translated->time = std::chrono::steady_clock::now();
             QMetaObject::invokeMethod(
                 this, [this, event = *translated] { deliver(event); }, Qt::QueuedConnection);
         }
