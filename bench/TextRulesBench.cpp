@@ -13,13 +13,12 @@ using namespace orvanta;
 namespace {
 
 // About 5,000 characters of dictated English with some accented words.
-QString transcript()
-{
-    const QStringList words = QString::fromUtf8(
-                                  "so I was thinking we could meet at the café tomorrow and go "
-                                  "over the quarterly numbers gonna need the Kubernetes dashboard "
-                                  "open and maybe the naïve forecast too")
-                                  .split(u' ');
+QString transcript() {
+    const QStringList words =
+        QString::fromUtf8("so I was thinking we could meet at the café tomorrow and go "
+                          "over the quarterly numbers gonna need the Kubernetes dashboard "
+                          "open and maybe the naïve forecast too")
+            .split(u' ');
     QString text;
     for (int i = 0; text.size() < 5000; ++i) {
         text += words[i % words.size()];
@@ -29,8 +28,7 @@ QString transcript()
 }
 
 // 100 rules, a few of which match.
-QList<Replacement> rules()
-{
+QList<Replacement> rules() {
     QList<Replacement> list;
     for (int i = 0; i < 100; ++i) {
         const bool caseSensitive = i % 2 == 0;
@@ -46,8 +44,7 @@ QList<Replacement> rules()
     return list;
 }
 
-void BM_ReplacementPass(benchmark::State &state)
-{
+void BM_ReplacementPass(benchmark::State &state) {
     const QString text = transcript();
     const QList<Replacement> list = rules();
     for (auto _ : state)
@@ -56,8 +53,7 @@ void BM_ReplacementPass(benchmark::State &state)
 }
 BENCHMARK(BM_ReplacementPass)->Unit(benchmark::kMicrosecond);
 
-void BM_CountWords(benchmark::State &state)
-{
+void BM_CountWords(benchmark::State &state) {
     const QString text = transcript();
     for (auto _ : state)
         benchmark::DoNotOptimize(countWords(text));
