@@ -104,6 +104,19 @@ TEST_F(HotkeyManagerTest, DoublePressIsMeasuredFromPressToPressWithinTheWindow) 
     EXPECT_THAT(take(), ElementsAre("start"));
 }
 
+TEST_F(HotkeyManagerTest, TheTimeASourceSawAPressCountsNotWhenItIsHandled) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    const auto seen = now;
+    now += 2s; // both presses are handled late, together
+    EXPECT_FALSE(source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen}));
+    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 50ms});
+    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 500ms});
+    EXPECT_THAT(take(), IsEmpty());
+    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 550ms});
+    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 800ms});
+    EXPECT_THAT(take(), ElementsAre("start"));
+}
+
 TEST_F(HotkeyManagerTest, SinglePressStopsARecordingAndForgetsTheEarlierPress) {
     manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
     tap(control);
