@@ -261,14 +261,4 @@ TEST_F(HotkeyManagerTest, TellsWhetherTheActivateBindingCanFireWithThisSource) {
     EXPECT_FALSE(shortcutCanFire(Shortcut::doubleTap(ModifierKey::Shift), control));
 }
 
-TEST_F(HotkeyManagerTest, StartReportsTheSourceAndCanBeRetried) {
-    source.startSucceeds = false;
-    EXPECT_FALSE(manager->start());
-    EXPECT_FALSE(manager->isStarted());
-    source.startSucceeds = true;
-    EXPECT_TRUE(manager->start());
-    EXPECT_TRUE(manager->start());
-    EXPECT_TRUE(manager->isStarted());
-}
-
 } // namespace

@@ -94,7 +94,11 @@ TargetApp::TargetApp() {
 TargetApp::~TargetApp() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(3000)) {
+        // Our event loop keeps running meanwhile: the target may still ask us for the
+        // clipboard on its way out.
+        const bool ended =
+            QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 5000);
+        if (!ended) {
             m_process.kill();
             m_process.waitForFinished(3000);
         }
@@ -155,8 +159,13 @@ bool TargetApp::waitForLine(const QString &line, int timeoutMs) {
 bool TargetApp::command(const QString &command) {
     const QString done = QStringLiteral("done ") + command.section(QLatin1Char(' '), 0, 0);
     m_lines.removeAll(done);
-    m_process.write((command + QLatin1Char('\n')).toUtf8());
+    send(command);
     return waitForLine(done);
+}
+
+void TargetApp::send(const QString &command) {
+    m_process.write((command + QLatin1Char('\n')).toUtf8());
+    m_process.waitForBytesWritten(1000);
 }
 
 QHash<QString, QByteArray> TargetApp::dumpClipboard() {

@@ -56,6 +56,8 @@ public:
     bool hasLine(const QString &line) const { return m_lines.contains(line); }
     // Sends one command and waits for its acknowledgement.
     bool command(const QString &command);
+    // Sends one command and returns at once.
+    void send(const QString &command);
     // The clipboard as the target sees it: format → bytes.
     QHash<QString, QByteArray> dumpClipboard();
     void forget() { m_lines.clear(); }

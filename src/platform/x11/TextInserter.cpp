@@ -132,9 +132,12 @@ void TextInserter::insert(const QString &text, bool restoreClipboard) {
     m_queue.append({text, restoreClipboard});
     if (m_pasteTimer.isActive() || m_nextTimer.isActive())
         return; // picked up after the keystroke in flight
-    const auto settled = std::chrono::milliseconds(m_timing.settleDelay.count());
-    if (m_sinceKeystroke.isValid() && !m_sinceKeystroke.hasExpired(settled.count())) {
-        m_nextTimer.start(settled - std::chrono::milliseconds(m_sinceKeystroke.elapsed()));
+    // A window pastes whatever the clipboard holds when it gets round to reading it: the
+    // next text waits as long after a keystroke as the restore would.
+    const auto settle = m_timing.restoreDelay;
+    if (m_sinceKeystroke.isValid() && !m_sinceKeystroke.hasExpired(settle.count())) {
+        m_restoreTimer.stop(); // the restore follows the next paste instead
+        m_nextTimer.start(settle - std::chrono::milliseconds(m_sinceKeystroke.elapsed()));
         return;
     }
     beginNext();
@@ -152,9 +155,11 @@ void TextInserter::beginNext() {
         m_snapshot.reset();
     else if (!keepEarlier)
         m_snapshot = takeSnapshot();
+    m_snapshotKept = keepEarlier;
 
     clipboard()->setText(request.text, QClipboard::Clipboard);
     m_insertedText = request.text;
+    m_writeAttempts = 1;
     m_modifierDeadline = QDeadlineTimer(m_timing.pasteDelay + m_timing.modifierReleaseLimit);
     m_pasteTimer.start(m_timing.pasteDelay);
 }
@@ -166,6 +171,10 @@ void TextInserter::pasteWhenModifiersReleased() {
         m_pasteTimer.start(m_timing.modifierPoll);
         return;
     }
+    if (!clipboardHoldsInsertedText()) {
+        retryWriteOrGiveUp();
+        return;
+    }
     if (ensureDisplay())
         sendPasteKeystroke(focusIsTerminal());
     m_sinceKeystroke.start();
@@ -173,9 +182,28 @@ void TextInserter::pasteWhenModifiersReleased() {
     afterPaste();
 }
 
+void TextInserter::retryWriteOrGiveUp() {
+    // The X server ignores a change of clipboard owner stamped earlier than the last one,
+    // which happens when another application took the clipboard moments before and the
+    // toolkit has not heard of it yet. It has by now.
+    if (m_writeAttempts < maxWriteAttempts) {
+        ++m_writeAttempts;
+        if (m_snapshot && !m_snapshotKept)
+            m_snapshot = takeSnapshot(); // still the user's clipboard: ours never got there
+        clipboard()->setText(*m_insertedText, QClipboard::Clipboard);
+        m_pasteTimer.start(m_timing.pasteDelay);
+        return;
+    }
+    // Pasting now would paste something else than the text.
+    qCWarning(lcTextInserter) << "could not put the text on the clipboard; nothing pasted";
+    if (!m_snapshotKept)
+        m_snapshot.reset();
+    afterPaste();
+}
+
 void TextInserter::afterPaste() {
     if (!m_queue.isEmpty()) {
-        m_nextTimer.start(m_timing.settleDelay);
+        m_nextTimer.start(m_timing.restoreDelay);
         return;
     }
     if (m_snapshot) {

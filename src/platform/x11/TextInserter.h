@@ -32,9 +32,6 @@ public:
         // The keystroke waits this long at most for the user to let go of every modifier.
         std::chrono::milliseconds modifierReleaseLimit{1500};
         std::chrono::milliseconds modifierPoll{10};
-        // The next text is written no sooner after a keystroke, so the window that received
-        // it still finds its own text on the clipboard.
-        std::chrono::milliseconds settleDelay{100};
     };
 
     // Every format a clipboard offered, with its bytes, in the order it listed them.
@@ -67,6 +64,7 @@ private:
 
     void beginNext();
     void pasteWhenModifiersReleased();
+    void retryWriteOrGiveUp();
     void afterPaste();
     void restore();
     bool clipboardHoldsInsertedText() const;
@@ -77,7 +75,11 @@ private:
 
     Timing m_timing;
     QList<Request> m_queue;
+    static constexpr int maxWriteAttempts = 3;
+
     std::optional<ClipboardSnapshot> m_snapshot;
+    bool m_snapshotKept = false; // taken before an earlier insert that is still pending
+    int m_writeAttempts = 0;
     std::optional<QString> m_insertedText;
     QTimer m_pasteTimer;
     QTimer m_nextTimer;
