@@ -1,0 +1,264 @@
+#include "HotkeyManager.h"
+#include "Keybindings.h"
+#include "QtPrinters.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace orvanta;
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr quint64 control = 0x40000;
+constexpr quint64 shift = 0x20000;
+constexpr quint64 option = 0x80000;
+constexpr quint64 command = 0x100000;
+constexpr quint64 fn = 0x800000;
+constexpr quint16 keyD = 2;
+
+class FakeKeySource final : public KeySource {
+public:
+    void setHandler(Handler handler) override { this->handler = std::move(handler); }
+    bool start() override {
+        started = started || startSucceeds;
+        return started;
+    }
+    bool isStarted() const override { return started; }
+    quint64 visibleModifiers() const override { return visible; }
+    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
+        consumedRequests.append(shortcuts);
+    }
+
+    Handler handler;
+    bool startSucceeds = true;
+    bool started = false;
+    quint64 visible = control | option | command | shift;
+    QList<QList<Shortcut>> consumedRequests;
+};
+
+class HotkeyManagerTest : public ::testing::Test {
+protected:
+    HotkeyManagerTest() {
+        manager->onStart = [this] { fired.append(QStringLiteral("start")); };
+        manager->onStop = [this] { fired.append(QStringLiteral("stop")); };
+        manager->onCancel = [this] { fired.append(QStringLiteral("cancel")); };
+        manager->onPasteLast = [this] { fired.append(QStringLiteral("pasteLast")); };
+        manager->isRecordingActive = [this] { return recording; };
+    }
+
+    // What the callbacks did once the posted calls ran.
+    QStringList take() {
+        QCoreApplication::processEvents();
+        return std::exchange(fired, {});
+    }
+
+    bool keyDown(quint16 keyCode, quint64 flags) {
+        return source.handler({KeyEvent::Type::KeyDown, keyCode, flags});
+    }
+    bool flagsChanged(quint64 flags) {
+        return source.handler({KeyEvent::Type::FlagsChanged, 0, flags});
+    }
+    // Press and release of one modifier after `after` has passed.
+    void tap(quint64 modifier, std::chrono::milliseconds after = 0ms) {
+        now += after;
+        EXPECT_FALSE(flagsChanged(modifier));
+        EXPECT_FALSE(flagsChanged(0));
+    }
+
+    FakeKeySource source;
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point{} + 1h;
+    std::unique_ptr<HotkeyManager> manager =
+        std::make_unique<HotkeyManager>(source, [this] { return now; });
+    QStringList fired;
+    bool recording = false;
+};
+
+TEST_F(HotkeyManagerTest, DoublePressIsMeasuredFromPressToPressWithinTheWindow) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+
+    tap(control);
+    EXPECT_THAT(take(), IsEmpty());
+    tap(control, 300ms);
+    EXPECT_THAT(take(), ElementsAre("start"));
+
+    tap(control, 1s);
+    tap(control, 500ms);
+    EXPECT_THAT(take(), IsEmpty()) << "0.5 s apart is too slow";
+    tap(control, 300ms);
+    EXPECT_THAT(take(), ElementsAre("start")) << "the slow second press starts a new pair";
+
+    tap(control, 1s);
+    tap(control, HotkeyManager::doubleTapWindow);
+    EXPECT_THAT(take(), ElementsAre("start")) << "the window's end still counts";
+    tap(control, 100ms);
+    EXPECT_THAT(take(), IsEmpty()) << "a third quick press begins a new pair";
+    tap(control, 100ms);
+    EXPECT_THAT(take(), ElementsAre("start"));
+}
+
+TEST_F(HotkeyManagerTest, TheTimeASourceSawAPressCountsNotWhenItIsHandled) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    const auto seen = now;
+    now += 2s; // both presses are handled late, together
+    EXPECT_FALSE(source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen}));
+    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 50ms});
+    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 500ms});
+    EXPECT_THAT(take(), IsEmpty());
+    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 550ms});
+    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 800ms});
+    EXPECT_THAT(take(), ElementsAre("start"));
+}
+
+TEST_F(HotkeyManagerTest, SinglePressStopsARecordingAndForgetsTheEarlierPress) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    tap(control);
+    recording = true;
+    tap(control, 100ms);
+    EXPECT_THAT(take(), ElementsAre("stop"));
+    recording = false;
+    tap(control, 100ms);
+    EXPECT_THAT(take(), IsEmpty()) << "the press that stopped must not begin a pair";
+}
+
+TEST_F(HotkeyManagerTest, OtherModifiersChangingWhileTheKeyIsHeldCountOnce) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    flagsChanged(control);
+    flagsChanged(control | shift);
+    now += 100ms;
+    flagsChanged(control);
+    flagsChanged(0);
+    EXPECT_THAT(take(), IsEmpty());
+
+    // The modifier used with another key still counts as a press.
+    now += 100ms;
+    flagsChanged(control);
+    EXPECT_FALSE(keyDown(KeyCode::leftArrow, control));
+    flagsChanged(0);
+    EXPECT_THAT(take(), ElementsAre("start"));
+}
+
+TEST_F(HotkeyManagerTest, CombinationActivateStartsStopsAndIsConsumed) {
+    manager->setActivate(
+        Shortcut::combo(keyD, {ModifierKey::Control, ModifierKey::Command}, QStringLiteral("D")));
+    EXPECT_TRUE(keyDown(keyD, control | command));
+    EXPECT_THAT(take(), ElementsAre("start"));
+    recording = true;
+    EXPECT_TRUE(keyDown(keyD, control | command | fn)) << "fn is left out of the comparison";
+    EXPECT_THAT(take(), ElementsAre("stop"));
+
+    EXPECT_FALSE(keyDown(keyD, control | option | command));
+    EXPECT_FALSE(keyDown(keyD, control));
+    EXPECT_FALSE(keyDown(KeyCode::v, control | command | option));
+    tap(control);
+    tap(control, 100ms);
+    EXPECT_THAT(take(), IsEmpty()) << "modifier changes mean nothing to a combination";
+}
+
+TEST_F(HotkeyManagerTest, PasteLastComesFirstAndCancelOnlyWhileRecording) {
+    EXPECT_FALSE(keyDown(KeyCode::escape, 0)) << "Esc reaches the application while idle";
+    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_THAT(take(), ElementsAre("pasteLast"));
+
+    recording = true;
+    EXPECT_TRUE(keyDown(KeyCode::escape, 0));
+    EXPECT_FALSE(keyDown(KeyCode::escape, shift));
+    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_THAT(take(), ElementsAre("cancel", "pasteLast"));
+
+    // One combination bound to all three: the order decides.
+    const Shortcut same =
+        Shortcut::combo(KeyCode::space, {ModifierKey::Option}, QStringLiteral("Space"));
+    manager->setActivate(same);
+    manager->setCancel(same);
+    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    recording = false;
+    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    manager->setPasteLast(same);
+    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    EXPECT_THAT(take(), ElementsAre("cancel", "start", "pasteLast"));
+}
+
+TEST_F(HotkeyManagerTest, CallbacksRunLaterAndAreLookedUpWhenTheyRun) {
+    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_THAT(fired, IsEmpty()) << "nothing runs inside the event";
+    manager->onPasteLast = [this] { fired.append(QStringLiteral("replaced")); };
+    EXPECT_THAT(take(), ElementsAre("replaced"));
+
+    manager->onPasteLast = nullptr;
+    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_THAT(take(), IsEmpty());
+
+    // The decision between start and stop is made at event time.
+    manager->setActivate(Shortcut::combo(keyD, {}, QStringLiteral("D")));
+    keyDown(keyD, 0);
+    recording = true;
+    EXPECT_THAT(take(), ElementsAre("start"));
+
+    keyDown(keyD, 0);
+    manager.reset();
+    EXPECT_THAT(take(), IsEmpty()) << "a manager that is gone runs nothing";
+    EXPECT_FALSE(source.handler) << "the source no longer calls into it";
+}
+
+TEST_F(HotkeyManagerTest, ReplacedBindingsApplyToTheNextEventAndKeepThePressState) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    tap(control);
+    manager->setCancel(Shortcut::combo(KeyCode::tab, {}, QStringLiteral("Tab")));
+    tap(control, 200ms);
+    EXPECT_THAT(take(), ElementsAre("start"));
+
+    recording = true;
+    EXPECT_FALSE(keyDown(KeyCode::escape, 0));
+    EXPECT_TRUE(keyDown(KeyCode::tab, 0));
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Shift));
+    tap(control);
+    tap(shift);
+    EXPECT_THAT(take(), ElementsAre("cancel", "stop"));
+}
+
+TEST_F(HotkeyManagerTest, ConsumedCombinationsFollowBindingsAndRecording) {
+    const Shortcut paste = Keybindings::defaultPaste();
+    const Shortcut cancel = Keybindings::defaultCancel();
+    ASSERT_FALSE(source.consumedRequests.isEmpty());
+    EXPECT_THAT(source.consumedRequests.last(), ElementsAre(paste)) << "fn ×2 is no combination";
+
+    recording = true;
+    manager->recordingStateChanged();
+    EXPECT_THAT(source.consumedRequests.last(), ElementsAre(paste, cancel));
+    const auto requests = source.consumedRequests.size();
+    manager->recordingStateChanged();
+    EXPECT_EQ(source.consumedRequests.size(), requests) << "an unchanged set is not sent again";
+
+    const Shortcut activate = Shortcut::combo(keyD, {ModifierKey::Command}, QStringLiteral("D"));
+    manager->setActivate(activate);
+    EXPECT_THAT(source.consumedRequests.last(), ElementsAre(paste, cancel, activate));
+    recording = false;
+    manager->recordingStateChanged();
+    EXPECT_THAT(source.consumedRequests.last(), ElementsAre(paste, activate));
+}
+
+TEST_F(HotkeyManagerTest, TellsWhetherTheActivateBindingCanFireWithThisSource) {
+    QSignalSpy changes(manager.get(), &HotkeyManager::activateCanFireChanged);
+    EXPECT_FALSE(manager->activateCanFire()) << "this source never sees fn";
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Command));
+    EXPECT_TRUE(manager->activateCanFire());
+    manager->setActivate(Shortcut::combo(keyD, {ModifierKey::Fn}, QStringLiteral("D")));
+    EXPECT_TRUE(manager->activateCanFire()) << "fn is ignored in combinations";
+    manager->setActivate(Keybindings::defaultActivate());
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_TRUE(changes.at(0).at(0).toBool());
+    EXPECT_FALSE(changes.at(1).at(0).toBool());
+
+    EXPECT_TRUE(shortcutCanFire(Keybindings::defaultActivate(), fn));
+    EXPECT_FALSE(shortcutCanFire(Shortcut::doubleTap(ModifierKey::Shift), control));
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+#include "TextInserter.h"
+#include "X11TestSupport.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+using orvanta::x11::TextInserter;
+using ::testing::IsEmpty;
+
+namespace {
+
+using Formats = QHash<QString, QByteArray>;
+
+Formats asFormats(const TextInserter::ClipboardSnapshot &snapshot) {
+    Formats formats;
+    for (const auto &[format, bytes] : snapshot)
+        formats.insert(format, bytes);
+    return formats;
+}
+
+// The clipboard as a window other than ours reads it, without our process's own formats.
+Formats realFormats(const Formats &formats) {
+    Formats real;
+    for (auto it = formats.cbegin(); it != formats.cend(); ++it) {
+        if (it.key().contains(u'/') && it.key() != u"application/x-qt-image")
+            real.insert(it.key(), it.value());
+    }
+    return real;
+}
+
+class TextInserterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(keyboard.isOpen()) << "no X display";
+        ASSERT_TRUE(target.start(keyboard));
+    }
+
+    bool waitForFinished(TextInserter &inserter) {
+        QSignalSpy finished(&inserter, &TextInserter::finished);
+        return finished.wait(10000);
+    }
+
+    // Our own view of the clipboard the target just set, once `settled` accepts it: a reader
+    // learns of a new owner by an event that may trail the target's answer.
+    Formats ourView(const std::function<bool(const Formats &)> &settled) {
+        Formats seen;
+        [[maybe_unused]] const bool done = QTest::qWaitFor(
+            [&] {
+                seen = asFormats(TextInserter::takeSnapshot());
+                return settled(seen);
+            },
+            5000);
+        return seen;
+    }
+    Formats ourViewOfTheFullClipboard() {
+        return ourView(
+            [](const Formats &seen) { return seen.contains(QStringLiteral("image/png")); });
+    }
+
+    // The target's clipboard formats once they equal `expected`, or as they are after a
+    // generous wait. A reader may still list the formats of the previous owner for a moment
+    // after the owner changed, so the target is asked again until it has caught up.
+    Formats targetClipboardSettledTo(const Formats &expected) {
+        Formats seen;
+        [[maybe_unused]] const bool settled = QTest::qWaitFor(
+            [&] {
+                seen = realFormats(target.dumpClipboard());
+                return seen == expected;
+            },
+            5000);
+        return seen;
+    }
+
+    XKeyboard keyboard;
+    TargetApp target;
+};
+
+TEST_F(TextInserterTest, TextArrivesAndEveryClipboardFormatComesBack) {
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
+    const Formats before = ourViewOfTheFullClipboard();
+    ASSERT_TRUE(before.contains(QStringLiteral("text/html")));
+    ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
+    ASSERT_TRUE(before.contains(QStringLiteral("text/plain")));
+
+    TextInserter inserter;
+    QSignalSpy finished(&inserter, &TextInserter::finished);
+    inserter.insert(QStringLiteral("héllo wörld"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(targetClipboardSettledTo(before), before);
+}
+
+TEST_F(TextInserterTest, AnEmptyClipboardIsEmptyAgain) {
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard-text something")));
+    ASSERT_TRUE(target.command(QStringLiteral("clear-clipboard")));
+    ASSERT_THAT(ourView([](const Formats &seen) { return seen.isEmpty(); }), IsEmpty());
+
+    TextInserter inserter;
+    inserter.insert(QStringLiteral("transient"), true);
+    ASSERT_TRUE(waitForFinished(inserter));
+    EXPECT_TRUE(target.hasLine(QStringLiteral("text transient")));
+    EXPECT_THAT(targetClipboardSettledTo({}), IsEmpty());
+
+    inserter.insert(QStringLiteral("kept"), false);
+    ASSERT_TRUE(waitForFinished(inserter));
+    EXPECT_EQ(target.dumpClipboard().value(QStringLiteral("text/plain")), "kept")
+        << "without restore the text stays";
+}
+
+TEST_F(TextInserterTest, QuickInsertsKeepTheUsersClipboard) {
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
+    const Formats before = ourViewOfTheFullClipboard();
+
+    TextInserter inserter;
+    QSignalSpy pasted(&inserter, &TextInserter::pasted);
+    inserter.insert(QStringLiteral("one "), true);
+    inserter.insert(QStringLiteral("two "), true);
+    // The third comes while the restore after the second is pending.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pasted.size() == 2; }, 10000));
+    inserter.insert(QStringLiteral("three"), true);
+    ASSERT_TRUE(waitForFinished(inserter));
+    EXPECT_TRUE(target.hasLine(QStringLiteral("text one two three")))
+        << target.lines().join(u'|').toStdString();
+    EXPECT_EQ(targetClipboardSettledTo(before), before);
+}
+
+TEST_F(TextInserterTest, ACopyMadeBeforeTheRestoreStays) {
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
+    TextInserter::Timing slowRestore;
+    slowRestore.restoreDelay = 3s;
+    TextInserter inserter(slowRestore);
+    QSignalSpy finished(&inserter, &TextInserter::finished);
+    inserter.insert(QStringLiteral("dictated"), true);
+    ASSERT_TRUE(target.waitForLine(QStringLiteral("text dictated")));
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard-text copied later")));
+    ASSERT_TRUE(finished.wait(10000));
+    const Formats after = target.dumpClipboard();
+    EXPECT_EQ(after.value(QStringLiteral("text/plain")), "copied later");
+    EXPECT_FALSE(after.contains(QStringLiteral("image/png")));
+}
+
+TEST_F(TextInserterTest, ThePasteWaitsUntilModifiersAreReleased) {
+    TextInserter inserter;
+    QSignalSpy pasted(&inserter, &TextInserter::pasted);
+    keyboard.press("Super_L");
+    inserter.insert(QStringLiteral("after release"), true);
+    QTest::qWait(300);
+    EXPECT_THAT(pasted, IsEmpty()) << "pasted while Super was held";
+    keyboard.release("Super_L");
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text after release")));
+    EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Meta+Ctrl+V")));
+    ASSERT_TRUE(waitForFinished(inserter));
+}
+
+TEST_F(TextInserterTest, TerminalsGetCtrlShiftV) {
+    keyboard.setWindowClass(target.window(), "xterm", "XTerm");
+    TextInserter inserter;
+    inserter.insert(QStringLiteral("ls"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+Shift+V")));
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+V")));
+    ASSERT_TRUE(waitForFinished(inserter));
+
+    EXPECT_TRUE(TextInserter::isTerminal(QStringLiteral("konsole"), QStringLiteral("Konsole")));
+    EXPECT_TRUE(TextInserter::isTerminal(QStringLiteral("main"), QStringLiteral("Alacritty")));
+    EXPECT_FALSE(TextInserter::isTerminal(QStringLiteral("firefox"), QStringLiteral("Firefox")));
+}
+
+} // namespace

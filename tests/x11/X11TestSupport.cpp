@@ -1,0 +1,185 @@
+#include "X11TestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace orvanta::test {
+
+XKeyboard::XKeyboard()
+    : m_display(XOpenDisplay(nullptr)) {}
+
+XKeyboard::~XKeyboard() {
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+int XKeyboard::keyCode(const char *keySymbol) const {
+    return XKeysymToKeycode(m_display, XStringToKeysym(keySymbol));
+}
+
+void XKeyboard::send(const char *keySymbol, bool down) {
+    XTestFakeKeyEvent(m_display, keyCode(keySymbol), down ? True : False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XKeyboard::press(const char *keySymbol) {
+    send(keySymbol, true);
+}
+void XKeyboard::release(const char *keySymbol) {
+    send(keySymbol, false);
+}
+
+void XKeyboard::tap(const char *keySymbol) {
+    press(keySymbol);
+    release(keySymbol);
+}
+
+void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
+    for (const char *symbol : keySymbols)
+        press(symbol);
+    for (auto it = std::rbegin(keySymbols); it != std::rend(keySymbols); ++it)
+        release(*it);
+}
+
+void XKeyboard::focus(unsigned long window) {
+    XSetInputFocus(m_display, window, RevertToParent, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XKeyboard::setWindowClass(unsigned long window, const QByteArray &name,
+                               const QByteArray &klass) {
+    QByteArray name0 = name;
+    QByteArray class0 = klass;
+    XClassHint hint{name0.data(), class0.data()};
+    XSetClassHint(m_display, window, &hint);
+    XSync(m_display, False);
+}
+
+namespace {
+bool grabFailed = false;
+int noteError(Display *, XErrorEvent *) {
+    grabFailed = true;
+    return 0;
+}
+} // namespace
+
+bool XKeyboard::grabKey(const char *keySymbol, unsigned modifiers) {
+    grabFailed = false;
+    const auto previous = XSetErrorHandler(&noteError);
+    XGrabKey(m_display, keyCode(keySymbol), modifiers, DefaultRootWindow(m_display), False,
+             GrabModeAsync, GrabModeAsync);
+    XSync(m_display, False);
+    XSetErrorHandler(previous);
+    return !grabFailed;
+}
+
+unsigned XKeyboard::controlMask() {
+    return ControlMask;
+}
+unsigned XKeyboard::superMask() {
+    return Mod4Mask;
+}
+
+TargetApp::TargetApp() {
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+TargetApp::~TargetApp() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.closeWriteChannel();
+        // Our event loop keeps running meanwhile: the target may still ask us for the
+        // clipboard on its way out.
+        const bool ended =
+            QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 5000);
+        if (!ended) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+}
+
+bool TargetApp::start(XKeyboard &keyboard) {
+    m_process.start(QStringLiteral(ORVANTA_X11_TARGET), {});
+    if (!m_process.waitForStarted(10000))
+        return false;
+    QString ready;
+    if (!waitFor([&ready](const QString &line) {
+            ready = line;
+            return line.startsWith(QLatin1String("ready "));
+        }))
+        return false;
+    m_window = ready.section(QLatin1Char(' '), 1).toULong();
+    // Without a window manager the window must be given the focus, once it is mapped.
+    return QTest::qWaitFor(
+        [&] {
+            keyboard.focus(m_window);
+            return waitForLine(QStringLiteral("focus"), 200);
+        },
+        10000);
+}
+
+void TargetApp::readLines() {
+    m_buffer.append(m_process.readAllStandardOutput());
+    qsizetype end = 0;
+    while ((end = m_buffer.indexOf('\n')) >= 0) {
+        m_lines.append(QString::fromUtf8(m_buffer.left(end)));
+        m_buffer.remove(0, end + 1);
+    }
+}
+
+bool TargetApp::waitFor(const std::function<bool(const QString &)> &accept, int timeoutMs) {
+    // An event loop that wakes on every line: no polling delay in what a benchmark measures.
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        for (const QString &line : std::as_const(m_lines)) {
+            if (accept(line))
+                return true;
+        }
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        QEventLoop loop;
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+        QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(deadline.remainingTime()), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+bool TargetApp::waitForLine(const QString &line, int timeoutMs) {
+    return waitFor([&line](const QString &candidate) { return candidate == line; }, timeoutMs);
+}
+
+bool TargetApp::command(const QString &command) {
+    const QString done = QStringLiteral("done ") + command.section(QLatin1Char(' '), 0, 0);
+    m_lines.removeAll(done);
+    send(command);
+    return waitForLine(done);
+}
+
+void TargetApp::send(const QString &command) {
+    m_process.write((command + QLatin1Char('\n')).toUtf8());
+    m_process.waitForBytesWritten(1000);
+}
+
+QHash<QString, QByteArray> TargetApp::dumpClipboard() {
+    m_lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("clip")); });
+    QHash<QString, QByteArray> formats;
+    if (!command(QStringLiteral("dump-clipboard")))
+        return formats;
+    for (const QString &line : std::as_const(m_lines)) {
+        if (!line.startsWith(QLatin1String("clipboard ")))
+            continue;
+        formats.insert(line.section(QLatin1Char(' '), 1, 1),
+                       QByteArray::fromBase64(line.section(QLatin1Char(' '), 2).toLatin1()));
+    }
+    return formats;
+}
+
+} // namespace orvanta::test

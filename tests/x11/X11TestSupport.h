@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QHash>
+#include <QProcess>
+#include <QStringList>
+
+#include <functional>
+
+typedef struct _XDisplay Display;
+
+namespace orvanta::test {
+
+// The keyboard of a user at the X server, typed on through XTEST with exact key sequences.
+class XKeyboard {
+public:
+    XKeyboard();
+    ~XKeyboard();
+    XKeyboard(const XKeyboard &) = delete;
+    XKeyboard &operator=(const XKeyboard &) = delete;
+
+    bool isOpen() const { return m_display != nullptr; }
+    // Key symbols by name, as in "Control_L", "Super_L", "Escape", "v".
+    void press(const char *keySymbol);
+    void release(const char *keySymbol);
+    void tap(const char *keySymbol);
+    // Presses the keys in order and releases them in reverse order.
+    void chord(std::initializer_list<const char *> keySymbols);
+
+    void focus(unsigned long window);
+    void setWindowClass(unsigned long window, const QByteArray &name, const QByteArray &klass);
+    // Takes a combination with a passive grab, as another application would; false on error.
+    bool grabKey(const char *keySymbol, unsigned modifiers);
+    static unsigned controlMask();
+    static unsigned superMask();
+
+private:
+    int keyCode(const char *keySymbol) const;
+    void send(const char *keySymbol, bool down);
+
+    Display *m_display = nullptr;
+};
+
+// The target window program, run as a child process, and what it reported.
+class TargetApp {
+public:
+    TargetApp();
+    ~TargetApp();
+
+    // Starts it and waits until its window is shown and focused; false on failure.
+    bool start(XKeyboard &keyboard);
+    unsigned long window() const { return m_window; }
+    QStringList lines() const { return m_lines; }
+    // Waits (generously) for a reported line that satisfies `accept`.
+    bool waitFor(const std::function<bool(const QString &)> &accept, int timeoutMs = 10000);
+    bool waitForLine(const QString &line, int timeoutMs = 10000);
+    bool hasLine(const QString &line) const { return m_lines.contains(line); }
+    // Sends one command and waits for its acknowledgement.
+    bool command(const QString &command);
+    // Sends one command and returns at once.
+    void send(const QString &command);
+    // The clipboard as the target sees it: format → bytes.
+    QHash<QString, QByteArray> dumpClipboard();
+    void forget() { m_lines.clear(); }
+
+private:
+    void readLines();
+
+    QProcess m_process;
+    QByteArray m_buffer;
+    QStringList m_lines;
+    unsigned long m_window = 0;
+};
+
+} // namespace orvanta::test
