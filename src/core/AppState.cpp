@@ -1,6 +1,8 @@
 #include "AppState.h"
 
 #include "History.h"
+#include "HotkeyManager.h"
+#include "Keybindings.h"
 #include "Logging.h"
 #include "Settings.h"
 #include "Vocabulary.h"
@@ -19,6 +21,70 @@ AppState::AppState(const AppStateServices &services, QObject *parent)
         if (self)
             self->setAudioLevel(level);
     });
+    wireHotkeys();
+    m_permissionTimer.setInterval(permissionPollInterval);
+    connect(&m_permissionTimer, &QTimer::timeout, this, &AppState::pollPermissions);
+}
+
+// The monitor's callbacks hold the controller weakly and do nothing once it is gone.
+void AppState::wireHotkeys() {
+    HotkeyManager *hotkeys = m_services.hotkeys;
+    if (!hotkeys)
+        return;
+    const QPointer self(this);
+    hotkeys->onStart = [self] {
+        if (self)
+            self->startDictation();
+    };
+    hotkeys->onStop = [self] {
+        if (self)
+            self->stopAndTranscribe();
+    };
+    hotkeys->onCancel = [self] {
+        if (self)
+            self->cancelDictation();
+    };
+    hotkeys->onPasteLast = [self] {
+        if (self)
+            self->pasteLast();
+    };
+    applyKeybindings();
+    hotkeys->isRecordingActive = [self] { return self && self->isRecordingActive(); };
+    connect(hotkeys, &HotkeyManager::activateCanFireChanged, this,
+            &AppState::activateBindingCanFireChanged);
+    connect(this, &AppState::statusChanged, hotkeys, &HotkeyManager::recordingStateChanged);
+}
+
+void AppState::applyKeybindings() {
+    if (!m_services.hotkeys || !m_services.keybindings)
+        return;
+    m_services.hotkeys->setActivate(m_services.keybindings->activate());
+    m_services.hotkeys->setCancel(m_services.keybindings->cancel());
+    m_services.hotkeys->setPasteLast(m_services.keybindings->pasteLast());
+}
+
+bool AppState::activateBindingCanFire() const {
+    return !m_services.hotkeys || m_services.hotkeys->activateCanFire();
+}
+
+void AppState::bootstrap() {
+    refreshPermissions();
+    if (m_accessibilityGranted && m_services.hotkeys)
+        m_services.hotkeys->start();
+    m_permissionTimer.start();
+    refreshFloatingBar();
+    // Queued, so the handlers read the values after the change.
+    connect(&m_services.settings, &Settings::showFloatingBarChanged, this,
+            &AppState::refreshFloatingBar, Qt::QueuedConnection);
+    if (m_services.keybindings)
+        connect(m_services.keybindings, &Keybindings::changed, this, &AppState::applyKeybindings,
+                Qt::QueuedConnection);
+}
+
+void AppState::pollPermissions() {
+    refreshPermissions();
+    if (m_accessibilityGranted && m_services.hotkeys && !m_services.hotkeys->isStarted())
+        m_services.hotkeys->start();
 }
 
 void AppState::startDictation() {

@@ -5,12 +5,15 @@
 
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 #include <chrono>
 
 namespace orvanta {
 
 class History;
+class HotkeyManager;
+class Keybindings;
 class Settings;
 class Vocabulary;
 
@@ -28,6 +31,9 @@ struct AppStateServices {
     Settings &settings;
     Vocabulary &vocabulary;
     History &history;
+    // The global shortcuts and their bindings; absent where nothing listens for keys.
+    HotkeyManager *hotkeys = nullptr;
+    Keybindings *keybindings = nullptr;
 };
 
 // The dictation controller: the status machine and everything the views show about it.
@@ -43,9 +49,13 @@ class AppState : public QObject {
     Q_PROPERTY(
         bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
     Q_PROPERTY(bool microphoneGranted READ microphoneGranted NOTIFY microphoneGrantedChanged)
+    // False when the Activate shortcut can never fire here (a key this desktop does not report).
+    Q_PROPERTY(bool activateBindingCanFire READ activateBindingCanFire NOTIFY
+                   activateBindingCanFireChanged)
 
 public:
     static constexpr std::chrono::milliseconds errorClearDelay{4000};
+    static constexpr std::chrono::milliseconds permissionPollInterval{1500};
 
     static inline const QString signInRequiredMessage =
         QStringLiteral("Sign in required — click Sign In in the menu.");
@@ -69,6 +79,7 @@ public:
     float audioLevel() const { return m_audioLevel; }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool microphoneGranted() const { return m_microphoneGranted; }
+    bool activateBindingCanFire() const;
     // What the shortcut monitor asks to choose between start and stop.
     bool isRecordingActive() const { return m_status.is(DictationStatus::Kind::Recording); }
 
@@ -76,6 +87,15 @@ public:
     Q_INVOKABLE void stopAndTranscribe();
     Q_INVOKABLE void cancelDictation();
     Q_INVOKABLE void pasteLast();
+
+    // Start-up: permissions, the shortcut monitor, the permission poll, the floating bar and
+    // the subscriptions to the settings and bindings that affect them.
+    void bootstrap();
+    // Copies the three bindings into the shortcut monitor.
+    void applyKeybindings();
+    // One tick of the permission poll: re-read, and start the monitor once it may.
+    void pollPermissions();
+    bool isPermissionPollRunning() const { return m_permissionTimer.isActive(); }
 
     // Re-reads both permission flags; observers hear of it even when nothing changed.
     Q_INVOKABLE void refreshPermissions();
@@ -88,10 +108,12 @@ signals:
     void audioLevelChanged();
     void accessibilityGrantedChanged();
     void microphoneGrantedChanged();
+    void activateBindingCanFireChanged();
 
 private:
     using DictationId = quint64;
 
+    void wireHotkeys();
     void continueStart(bool microphoneGranted);
     void recordingStopped(DictationId dictation, const std::optional<QString> &file);
     void transcribed(DictationId dictation, const QString &file, const TranscriptionResult &result);
@@ -114,6 +136,7 @@ private:
     // Each recording that starts gets the next id. A stopped dictation waits in
     // m_awaitingResult until its transcript or failure arrives; cancelling it removes it, so
     // a late result is discarded.
+    QTimer m_permissionTimer;
     DictationId m_latestDictation = 0;
     QSet<DictationId> m_awaitingResult;
 };

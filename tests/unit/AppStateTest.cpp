@@ -1,6 +1,8 @@
 #include "AppState.h"
 #include "FakePorts.h"
 #include "History.h"
+#include "HotkeyManager.h"
+#include "Keybindings.h"
 #include "PreferenceStore.h"
 #include "Settings.h"
 #include "TempEnvironment.h"
@@ -69,9 +71,12 @@ protected:
     FakeSounds sounds{journal};
     FakeFloatingBar bar{journal};
     FakeScheduler scheduler;
+    FakeKeySource keySource;
+    HotkeyManager hotkeys{keySource};
+    Keybindings keybindings{store};
     std::unique_ptr<AppState> app = std::make_unique<AppState>(
         AppStateServices{recorder, transcriber, account, inserter, systemAudio, permissions, sounds,
-                         bar, scheduler, settings, vocabulary, history});
+                         bar, scheduler, settings, vocabulary, history, &hotkeys, &keybindings});
 };
 
 TEST_F(AppStateTest, StartRunsItsStepsInOrder) {
@@ -411,6 +416,61 @@ TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
     EXPECT_FALSE(app->accessibilityGranted());
     EXPECT_EQ(access.count(), 2);
     EXPECT_EQ(microphone.count(), 2);
+}
+
+TEST_F(AppStateTest, ShortcutsReachTheControllerWithTheCurrentBindings) {
+    app->bootstrap();
+    EXPECT_TRUE(keySource.started);
+    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate()) << "applied on a later pass";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(hotkeys.activate(), Shortcut::doubleTap(ModifierKey::Control));
+
+    keySource.tapModifier(ModifierKey::Control);
+    keySource.tapModifier(ModifierKey::Control);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(hotkeys.isRecordingActive());
+    EXPECT_TRUE(keySource.consumed.contains(keybindings.cancel()))
+        << "Esc is taken while recording";
+
+    keySource.tapModifier(ModifierKey::Control);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Transcribing));
+    EXPECT_FALSE(keySource.consumed.contains(keybindings.cancel()));
+}
+
+TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
+    permissions.inputAccess = false;
+    app->bootstrap();
+    EXPECT_FALSE(keySource.started);
+    EXPECT_TRUE(app->isPermissionPollRunning());
+    app->pollPermissions();
+    EXPECT_EQ(keySource.startCalls, 0);
+
+    permissions.inputAccess = true;
+    app->pollPermissions();
+    EXPECT_TRUE(keySource.started);
+    app->pollPermissions();
+    EXPECT_EQ(keySource.startCalls, 1) << "a running monitor is not started twice";
+}
+
+TEST_F(AppStateTest, FloatingBarSettingIsFollowedAfterTheChange) {
+    app->bootstrap();
+    EXPECT_TRUE(bar.visible);
+    settings.setShowFloatingBar(false);
+    EXPECT_TRUE(bar.visible);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar.visible);
+}
+
+TEST_F(AppStateTest, ActivateBindingThatCannotFireIsPublished) {
+    QSignalSpy spy(app.get(), &AppState::activateBindingCanFireChanged);
+    EXPECT_FALSE(app->activateBindingCanFire()) << "this key source never sees fn";
+    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
+    app->applyKeybindings();
+    EXPECT_TRUE(app->activateBindingCanFire());
+    EXPECT_EQ(spy.count(), 1);
 }
 
 } // namespace

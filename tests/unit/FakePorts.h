@@ -3,6 +3,7 @@
 // Fakes of the ports that write what happens to them into one shared journal, so a test can
 // check the order of effects across all of them.
 
+#include "KeySource.h"
 #include "Ports.h"
 #include "QtPrinters.h"
 
@@ -211,6 +212,34 @@ public:
     }
     bool enabled = false;
     int setCalls = 0;
+};
+
+// A key source whose events the test delivers by hand.
+class FakeKeySource final : public KeySource {
+public:
+    void setHandler(Handler handler) override { this->handler = std::move(handler); }
+    bool start() override {
+        ++startCalls;
+        started = started || startSucceeds;
+        return started;
+    }
+    bool isStarted() const override { return started; }
+    quint64 visibleModifiers() const override { return visible; }
+    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override { consumed = shortcuts; }
+
+    // Presses and releases a modifier, as a key source reports it.
+    void tapModifier(ModifierKey key) {
+        handler({KeyEvent::Type::FlagsChanged, 0, mask(key), std::chrono::steady_clock::now()});
+        handler({KeyEvent::Type::FlagsChanged, 0, 0, std::chrono::steady_clock::now()});
+    }
+
+    Handler handler;
+    bool startSucceeds = true;
+    bool started = false;
+    int startCalls = 0;
+    quint64 visible = mask(ModifierKey::Control) | mask(ModifierKey::Option) |
+                      mask(ModifierKey::Command) | mask(ModifierKey::Shift);
+    QList<Shortcut> consumed;
 };
 
 // Holds delayed tasks until the test lets time pass.
