@@ -1,79 +1,75 @@
-// Until the desktop application is wired, orvanta shows what it loaded from the user's
-// preferences, bindings and history.
+// orvanta: starts the application, or hands the request to the one already running.
 
-#include "DictationMode.h"
-#include "History.h"
-#include "Keybindings.h"
-#include "LoginItem.h"
-#include "PreferenceStore.h"
-#include "Settings.h"
-#include "Vocabulary.h"
+#include "CommandLine.h"
+#include "OrvantaApp.h"
+#include "SingleInstance.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 
+#include <cstdio>
+
 using namespace orvanta;
+using namespace std::chrono_literals;
 
 namespace {
 
-void printPreferences(QTextStream &out, const Settings &settings, const Vocabulary &vocabulary) {
-    out << "Preferences\n";
-    out << "  model:                 " << settings.model() << '\n';
-    out << "  language:              " << settings.language() << '\n';
-    out << "  dictation mode:        " << label(settings.dictationMode()) << '\n';
-    out << "  floating bar:          " << (settings.showFloatingBar() ? "on" : "off") << '\n';
-    out << "  mute background audio: " << (settings.muteBackgroundAudio() ? "on" : "off") << '\n';
-    out << "  privacy mode:          " << (settings.privacyMode() ? "on" : "off") << '\n';
-    out << "  microphone:            " << settings.micUID() << '\n';
-    out << "  open at login:         " << (settings.openAtLogin() ? "on" : "off") << '\n';
-    out << "  words dictated:        " << settings.wordsDictated() << '\n';
-    out << "  dictionary terms:      " << vocabulary.terms().size() << '\n';
-    out << "  replacement rules:     " << vocabulary.replacements().size() << '\n';
-}
-
-void printBindings(QTextStream &out, const Keybindings &bindings) {
-    out << "Shortcuts\n";
-    for (KeybindAction action : allKeybindActions)
-        out << "  " << title(action) << ": " << bindings.binding(action).display << '\n';
-}
-
-void printHistory(QTextStream &out, const History &history) {
-    const QList<HistoryItem> items = history.items();
-    out << "History (" << items.size() << " entries, " << history.fileName() << ")\n";
-    for (const HistoryItem &item : items.mid(0, 10)) {
-        out << "  " << item.dateTime().toLocalTime().toString(Qt::ISODate) << "  [" << item.mode
-            << "] " << item.text.left(60).replace(u'\n', u' ') << '\n';
+int forwardToRunningInstance(const SingleInstance &instance, const Request &request)
+{
+    QString error;
+    const auto reply = instance.send(request, 10s, &error);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!reply) {
+        err << "orvanta: " << error << '\n';
+        return 1;
     }
+    if (reply->startsWith(SingleInstance::errorPrefix)) {
+        err << "orvanta: " << reply->mid(SingleInstance::errorPrefix.size()) << '\n';
+        return 1;
+    }
+    if (request.command == Request::Command::Status)
+        out << *reply << '\n';
+    return 0;
 }
 
 } // namespace
 
-int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("orvanta"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvanta"));
+    QApplication::setOrganizationName(QStringLiteral("Orvanta"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("orvanta"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Talvo — dictation at your cursor."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.process(app);
+    const ParsedCommandLine parsed = parseCommandLine(QApplication::arguments());
+    if (!parsed.request) {
+        QTextStream(parsed.error.isEmpty() ? stdout : stderr)
+            << (parsed.error.isEmpty() ? parsed.output : QStringLiteral("orvanta: ") + parsed.error + u'\n');
+        return parsed.error.isEmpty() ? 0 : 2;
+    }
+    const Request &request = *parsed.request;
 
-    const auto store = PreferenceStore::openDefault();
-    LoginItem loginItem;
-    Settings settings(*store, loginItem);
-    Vocabulary vocabulary(*store);
-    Keybindings bindings(*store);
-    History history(History::defaultDirectory());
+    SingleInstance instance(SingleInstance::defaultDirectory());
+    QString error;
+    const auto role = instance.claim(&error);
+    if (!role) {
+        QTextStream(stderr) << "orvanta: " << error << '\n';
+        return 1;
+    }
+    if (*role == SingleInstance::Role::Secondary)
+        return forwardToRunningInstance(instance, request);
+    if (request.needsRunningInstance()) {
+        QTextStream(stderr) << "orvanta: not running\n";
+        return 1;
+    }
 
-    QTextStream out(stdout);
-    out << "Talvo " << QCoreApplication::applicationVersion() << " (" << store->fileName()
-        << ")\n\n";
-    printPreferences(out, settings, vocabulary);
-    out << '\n';
-    printBindings(out, bindings);
-    out << '\n';
-    printHistory(out, history);
-    return 0;
+    OrvantaApp app;
+    instance.setHandler([&app](const Request &received) { return app.handle(received, true); });
+    app.launch();
+    app.handle(request, false);
+    return QApplication::exec();
 }

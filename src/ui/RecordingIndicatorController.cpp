@@ -15,11 +15,11 @@ Q_LOGGING_CATEGORY(lcFloatingBar, "orvanta.floatingbar", QtInfoMsg)
 
 namespace orvanta {
 
-RecordingIndicatorController::RecordingIndicatorController(QQmlEngine &engine, AppState &appState,
-                                                           QObject *parent)
-    : QObject(parent)
-    , m_engine(engine)
-    , m_appState(&appState) {
+RecordingIndicatorController::RecordingIndicatorController(QQmlEngine &engine, QObject *parent)
+    : QObject(parent), m_engine(engine) {}
+
+void RecordingIndicatorController::attach(AppState &appState) {
+    m_appState = &appState;
     connect(&appState, &AppState::statusChanged, this,
             &RecordingIndicatorController::resizeAndPosition);
 }
@@ -42,6 +42,8 @@ bool RecordingIndicatorController::createWindow() {
         delete object;
         return false;
     }
+    if (m_prepareWindow)
+        m_prepareWindow(*m_window);
     connect(m_window, &QQuickWindow::afterAnimating, this,
             &RecordingIndicatorController::updateMask);
     return true;

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QQuickWindow>
 
+#include <functional>
+
 class QQmlEngine;
 class QScreen;
 
@@ -19,13 +21,21 @@ class RecordingIndicatorController final : public QObject, public FloatingBarPor
     Q_OBJECT
 
 public:
-    RecordingIndicatorController(QQmlEngine &engine, AppState &appState, QObject *parent = nullptr);
+    explicit RecordingIndicatorController(QQmlEngine &engine, QObject *parent = nullptr);
     ~RecordingIndicatorController() override;
+
+    // The controller the bar shows and acts on; it owns this port, so it comes later.
+    void attach(AppState &appState);
 
     void show() override;
     void hide() override;
     void resizeAndPosition();
 
+    // Called once with the new window before it is first shown (desktop-specific hints).
+    void setWindowPreparer(std::function<void(QQuickWindow &)> preparer)
+    {
+        m_prepareWindow = std::move(preparer);
+    }
     // Without a compositor transparent pixels are black: then the window is cut to its pill.
     void setShapedToPill(bool shaped);
     QQuickWindow *window() const { return m_window; }
@@ -38,6 +48,7 @@ private:
     QPointer<AppState> m_appState;
     QPointer<QQuickWindow> m_window;
     bool m_shapedToPill = false;
+    std::function<void(QQuickWindow &)> m_prepareWindow;
 };
 
 } // namespace orvanta

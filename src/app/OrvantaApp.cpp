@@ -1,0 +1,179 @@
+#include "OrvantaApp.h"
+
+#include "Symbols.h"
+#include "X11Session.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QQmlComponent>
+#include <QQuickWindow>
+
+Q_LOGGING_CATEGORY(lcApp, "orvanta.app", QtInfoMsg)
+
+extern void qml_register_types_Orvanta();
+
+namespace orvanta {
+
+namespace {
+
+QString updateFeed()
+{
+    return QStringLiteral(ORVANTA_UPDATE_FEED_URL);
+}
+
+} // namespace
+
+Config OrvantaApp::serviceConfig()
+{
+    const Config built = Config::fromBuild();
+    const QString service = qEnvironmentVariable("ORVANTA_SERVICE_URL");
+    if (service.isEmpty())
+        return built;
+    const QString account = qEnvironmentVariable("ORVANTA_ACCOUNT_URL", service);
+    return Config(service, account);
+}
+
+OrvantaApp::OrvantaApp()
+    : m_store(PreferenceStore::openDefault())
+    , m_settings(*m_store, m_loginItem)
+    , m_vocabulary(*m_store)
+    , m_history(History::defaultDirectory())
+    , m_keybindings(*m_store)
+    , m_auth(serviceConfig(), *this, m_network)
+    , m_transcriber(serviceConfig(), m_settings, m_vocabulary, m_auth, m_network)
+    , m_transcription(m_transcriber)
+    , m_permissions([this] { return m_keySource.isStarted() || x11::inputAccessAvailable(); })
+    , m_hotkeys(m_keySource)
+    , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION))
+{
+    qml_register_types_Orvanta();
+    m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+
+    m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
+    m_indicator->setWindowPreparer([](QQuickWindow &window) { x11::keepOnAllWorkspaces(window); });
+    m_indicator->setShapedToPill(!x11::compositorRunning());
+
+    m_appState = std::make_unique<AppState>(AppStateServices{
+        m_recorder, m_transcription, m_auth, m_textInserter, m_systemAudio, m_permissions, m_sounds,
+        *m_indicator, m_scheduler, m_settings, m_vocabulary, m_history, &m_hotkeys,
+        &m_keybindings});
+    m_indicator->attach(*m_appState);
+
+    m_tray = std::make_unique<TrayController>(m_engine, *m_appState, m_actions);
+    m_tray->setServices(&m_auth, &m_updater);
+    m_tray->setActivateBindingCanFire(m_appState->activateBindingCanFire());
+    connect(m_appState.get(), &AppState::activateBindingCanFireChanged, this,
+            [this] { m_tray->setActivateBindingCanFire(m_appState->activateBindingCanFire()); });
+
+    connect(&m_actions, &MenuActions::settingsRequested, this, &OrvantaApp::openSettings);
+    connect(&m_actions, &MenuActions::signInRequested, &m_auth, &Auth::openSignInPage);
+    connect(&m_actions, &MenuActions::updateCheckRequested, &m_updater, &Updater::checkForUpdates);
+    connect(&m_actions, &MenuActions::inputAccessHelpRequested, this,
+            [this] { m_permissions.openPrivacyPane(PrivacyPane::InputAccess); });
+    connect(&m_actions, &MenuActions::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    connect(&m_updater, &Updater::checkFinished, this, &OrvantaApp::showUpdateAnswer);
+    connect(&m_updater, &Updater::newerVersionAvailable, this, [this](const AppcastRelease &release) {
+        showUpdateAnswer(Updater::Outcome::NewerVersion, release);
+    });
+}
+
+OrvantaApp::~OrvantaApp() = default;
+
+void OrvantaApp::launch()
+{
+    m_tray->show();
+    m_appState->bootstrap();
+    m_updater.start();
+}
+
+QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess)
+{
+    using Command = Request::Command;
+    switch (request.command) {
+    case Command::Launch:
+        if (fromAnotherProcess && request.urls.isEmpty())
+            openSettings();
+        break;
+    case Command::Toggle:
+        if (m_appState->isRecordingActive())
+            m_appState->stopAndTranscribe();
+        else
+            m_appState->startDictation();
+        break;
+    case Command::Start:
+        m_appState->startDictation();
+        break;
+    case Command::Stop:
+        m_appState->stopAndTranscribe();
+        break;
+    case Command::Cancel:
+        m_appState->cancelDictation();
+        break;
+    case Command::PasteLast:
+        m_appState->pasteLast();
+        break;
+    case Command::Settings:
+        openSettings();
+        break;
+    case Command::SignIn:
+        m_auth.openSignInPage();
+        break;
+    case Command::Status:
+        return m_appState->status().describe() + u'\t' +
+               (m_auth.isSignedIn() ? QStringLiteral("signed-in") : QStringLiteral("signed-out"));
+    case Command::Quit:
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        break;
+    }
+    for (const QString &url : request.urls)
+        m_auth.handleCallback(url);
+    return QStringLiteral("ok");
+}
+
+void OrvantaApp::openInBrowser(const QUrl &url)
+{
+    if (!QDesktopServices::openUrl(url))
+        qCWarning(lcApp) << "No browser could open" << url.toString(QUrl::RemoveQuery);
+}
+
+void OrvantaApp::bringToFront()
+{
+    if (QQuickWindow *panel = m_tray->panel(); panel && panel->isVisible()) {
+        panel->raise();
+        panel->requestActivate();
+    }
+}
+
+void OrvantaApp::openSettings()
+{
+    qCWarning(lcApp) << "The settings window is not part of this build yet";
+}
+
+void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release)
+{
+    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/UpdateWindow.qml")));
+    const QString name = outcome == Updater::Outcome::NewerVersion ? QStringLiteral("newer")
+                         : outcome == Updater::Outcome::Failed     ? QStringLiteral("failed")
+                                                                   : QStringLiteral("upToDate");
+    auto *window = qobject_cast<QQuickWindow *>(component.createWithInitialProperties({
+        {QStringLiteral("outcome"), name},
+        {QStringLiteral("version"), release.version},
+        {QStringLiteral("link"), release.link},
+        {QStringLiteral("currentVersion"), QStringLiteral(ORVANTA_VERSION)},
+    }));
+    if (!window) {
+        qCWarning(lcApp) << "Cannot show the update answer:" << component.errorString();
+        return;
+    }
+    connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
+        if (!visible)
+            window->deleteLater();
+    });
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+} // namespace orvanta
