@@ -3,6 +3,7 @@
 // It also serves commands from stdin, so a test can make it own or read the clipboard:
 //   set-clipboard            text, HTML and a PNG image
 //   set-clipboard-text <t>   plain text only
+//   take-clipboard-text <t>  plain text, stamped with the server's time of this moment
 //   clear-clipboard          gives the clipboard up (it is empty afterwards)
 //   dump-clipboard           "clipboard <format> <base64 bytes>" lines, then "clipboard-end"
 //   clear-field
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -66,6 +68,14 @@ void runCommand(const QString &line, QLineEdit &field) {
         data->setData(QStringLiteral("image/png"), samplePng());
         clipboard->setMimeData(data);
     } else if (command == QLatin1String("set-clipboard-text")) {
+        clipboard->setText(line.section(QLatin1Char(' '), 1));
+    } else if (command == QLatin1String("take-clipboard-text")) {
+        // A property change on our own window brings the server's current time.
+        field.windowHandle()->setTitle(QStringLiteral("target %1").arg(line.size()));
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 100)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         clipboard->setText(line.section(QLatin1Char(' '), 1));
     } else if (command == QLatin1String("clear-clipboard")) {
         clipboard->clear();

@@ -2,9 +2,11 @@
 #include "X11TestSupport.h"
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -130,6 +132,30 @@ TEST_F(TextInserterTest, QuickInsertsKeepTheUsersClipboard) {
     EXPECT_TRUE(target.hasLine(QStringLiteral("text one two three")))
         << target.lines().join(u'|').toStdString();
     EXPECT_EQ(targetClipboardSettledTo(before), before);
+}
+
+TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
+    // The target takes the clipboard, stamped later than anything our toolkit has seen, while
+    // our event loop stands still: the first attempt to write the text is refused.
+    QGuiApplication::clipboard()->setText(QStringLiteral("ours"));
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard-text theirs")));
+    QTest::qWait(100); // we hear that we lost the clipboard, and learn the time of that
+    ASSERT_TRUE(target.command(QStringLiteral("clear-clipboard")));
+    QThread::msleep(200);
+    const unsigned long ownerBefore = keyboard.clipboardOwner();
+    target.send(QStringLiteral("take-clipboard-text copied just now"));
+    const QDeadlineTimer deadline(10000);
+    while (keyboard.clipboardOwner() == ownerBefore && !deadline.hasExpired())
+        QThread::msleep(5);
+    ASSERT_NE(keyboard.clipboardOwner(), ownerBefore);
+
+    TextInserter inserter;
+    inserter.insert(QStringLiteral("fresh"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text fresh")))
+        << target.lines().join(u'|').toStdString();
+    ASSERT_TRUE(waitForFinished(inserter));
+    const Formats copied{{QStringLiteral("text/plain"), "copied just now"}};
+    EXPECT_EQ(targetClipboardSettledTo(copied), copied);
 }
 
 TEST_F(TextInserterTest, ACopyMadeBeforeTheRestoreStays) {

@@ -79,6 +79,10 @@ bool XKeyboard::grabKey(const char *keySymbol, unsigned modifiers) {
     return !grabFailed;
 }
 
+unsigned long XKeyboard::clipboardOwner() {
+    return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False));
+}
+
 unsigned XKeyboard::controlMask() {
     return ControlMask;
 }

@@ -28,6 +28,8 @@ public:
 
     void focus(unsigned long window);
     void setWindowClass(unsigned long window, const QByteArray &name, const QByteArray &klass);
+    // The window owning the clipboard selection (0 for none), asked on this connection.
+    unsigned long clipboardOwner();
     // Takes a combination with a passive grab, as another application would; false on error.
     bool grabKey(const char *keySymbol, unsigned modifiers);
     static unsigned controlMask();

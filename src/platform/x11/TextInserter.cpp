@@ -134,10 +134,13 @@ void TextInserter::insert(const QString &text, bool restoreClipboard) {
         return; // picked up after the keystroke in flight
     // A window pastes whatever the clipboard holds when it gets round to reading it: the
     // next text waits as long after a keystroke as the restore would.
-    const auto settle = m_timing.restoreDelay;
-    if (m_sinceKeystroke.isValid() && !m_sinceKeystroke.hasExpired(settle.count())) {
+    const auto wait =
+        m_sinceKeystroke.isValid()
+            ? m_timing.restoreDelay - std::chrono::milliseconds(m_sinceKeystroke.elapsed())
+            : std::chrono::milliseconds(0);
+    if (wait.count() > 0) {
         m_restoreTimer.stop(); // the restore follows the next paste instead
-        m_nextTimer.start(settle - std::chrono::milliseconds(m_sinceKeystroke.elapsed()));
+        m_nextTimer.start(wait);
         return;
     }
     beginNext();

@@ -21,7 +21,9 @@ namespace orvanta::x11 {
 
 // Pastes text at the focused window's cursor through the clipboard: the clipboard is saved,
 // the text put on it, the paste keystroke synthesized with XTEST, and the saved clipboard put
-// back afterwards. Main thread only; needs a QGuiApplication.
+// back afterwards. Texts inserted while another is under way are pasted in turn, and the
+// clipboard the user had before the first is the one restored after the last. Main thread
+// only; needs a QGuiApplication.
 class TextInserter final : public QObject, public TextInsertionPort {
     Q_OBJECT
 
@@ -51,7 +53,8 @@ public:
     static ClipboardSnapshot takeSnapshot();
 
 signals:
-    // The paste keystroke for one text was sent (or could not be).
+    // The text is on the clipboard and its paste keystroke was sent (or would have been,
+    // had the display offered XTEST).
     void pasted(const QString &text);
     // Every requested insert is done and the clipboard restored where it should be.
     void finished();
