@@ -17,15 +17,13 @@ namespace orvanta {
 
 namespace {
 
-QString updateFeed()
-{
+QString updateFeed() {
     return QStringLiteral(ORVANTA_UPDATE_FEED_URL);
 }
 
 } // namespace
 
-Config OrvantaApp::serviceConfig()
-{
+Config OrvantaApp::serviceConfig() {
     const Config built = Config::fromBuild();
     const QString service = qEnvironmentVariable("ORVANTA_SERVICE_URL");
     if (service.isEmpty())
@@ -45,8 +43,7 @@ OrvantaApp::OrvantaApp()
     , m_transcription(m_transcriber)
     , m_permissions([this] { return m_keySource.isStarted() || x11::inputAccessAvailable(); })
     , m_hotkeys(m_keySource)
-    , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION))
-{
+    , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
@@ -54,10 +51,10 @@ OrvantaApp::OrvantaApp()
     m_indicator->setWindowPreparer([](QQuickWindow &window) { x11::keepOnAllWorkspaces(window); });
     m_indicator->setShapedToPill(!x11::compositorRunning());
 
-    m_appState = std::make_unique<AppState>(AppStateServices{
-        m_recorder, m_transcription, m_auth, m_textInserter, m_systemAudio, m_permissions, m_sounds,
-        *m_indicator, m_scheduler, m_settings, m_vocabulary, m_history, &m_hotkeys,
-        &m_keybindings});
+    m_appState = std::make_unique<AppState>(
+        AppStateServices{m_recorder, m_transcription, m_auth, m_textInserter, m_systemAudio,
+                         m_permissions, m_sounds, *m_indicator, m_scheduler, m_settings,
+                         m_vocabulary, m_history, &m_hotkeys, &m_keybindings});
     m_indicator->attach(*m_appState);
 
     m_tray = std::make_unique<TrayController>(m_engine, *m_appState, m_actions);
@@ -74,22 +71,21 @@ OrvantaApp::OrvantaApp()
     connect(&m_actions, &MenuActions::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
     connect(&m_updater, &Updater::checkFinished, this, &OrvantaApp::showUpdateAnswer);
-    connect(&m_updater, &Updater::newerVersionAvailable, this, [this](const AppcastRelease &release) {
-        showUpdateAnswer(Updater::Outcome::NewerVersion, release);
-    });
+    connect(&m_updater, &Updater::newerVersionAvailable, this,
+            [this](const AppcastRelease &release) {
+                showUpdateAnswer(Updater::Outcome::NewerVersion, release);
+            });
 }
 
 OrvantaApp::~OrvantaApp() = default;
 
-void OrvantaApp::launch()
-{
+void OrvantaApp::launch() {
     m_tray->show();
     m_appState->bootstrap();
     m_updater.start();
 }
 
-QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess)
-{
+QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess) {
     using Command = Request::Command;
     switch (request.command) {
     case Command::Launch:
@@ -132,27 +128,23 @@ QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess)
     return QStringLiteral("ok");
 }
 
-void OrvantaApp::openInBrowser(const QUrl &url)
-{
+void OrvantaApp::openInBrowser(const QUrl &url) {
     if (!QDesktopServices::openUrl(url))
         qCWarning(lcApp) << "No browser could open" << url.toString(QUrl::RemoveQuery);
 }
 
-void OrvantaApp::bringToFront()
-{
+void OrvantaApp::bringToFront() {
     if (QQuickWindow *panel = m_tray->panel(); panel && panel->isVisible()) {
         panel->raise();
         panel->requestActivate();
     }
 }
 
-void OrvantaApp::openSettings()
-{
+void OrvantaApp::openSettings() {
     qCWarning(lcApp) << "The settings window is not part of this build yet";
 }
 
-void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release)
-{
+void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release) {
     QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/UpdateWindow.qml")));
     const QString name = outcome == Updater::Outcome::NewerVersion ? QStringLiteral("newer")
                          : outcome == Updater::Outcome::Failed     ? QStringLiteral("failed")

@@ -14,8 +14,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int forwardToRunningInstance(const SingleInstance &instance, const Request &request)
-{
+int forwardToRunningInstance(const SingleInstance &instance, const Request &request) {
     QString error;
     const auto reply = instance.send(request, 10s, &error);
     QTextStream out(stdout);
@@ -35,8 +34,7 @@ int forwardToRunningInstance(const SingleInstance &instance, const Request &requ
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvanta"));
     QApplication::setOrganizationName(QStringLiteral("Orvanta"));
@@ -48,7 +46,8 @@ int main(int argc, char *argv[])
     const ParsedCommandLine parsed = parseCommandLine(QApplication::arguments());
     if (!parsed.request) {
         QTextStream(parsed.error.isEmpty() ? stdout : stderr)
-            << (parsed.error.isEmpty() ? parsed.output : QStringLiteral("orvanta: ") + parsed.error + u'\n');
+            << (parsed.error.isEmpty() ? parsed.output
+                                       : QStringLiteral("orvanta: ") + parsed.error + u'\n');
         return parsed.error.isEmpty() ? 0 : 2;
     }
     const Request &request = *parsed.request;

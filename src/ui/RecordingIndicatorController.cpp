@@ -16,7 +16,8 @@ Q_LOGGING_CATEGORY(lcFloatingBar, "orvanta.floatingbar", QtInfoMsg)
 namespace orvanta {
 
 RecordingIndicatorController::RecordingIndicatorController(QQmlEngine &engine, QObject *parent)
-    : QObject(parent), m_engine(engine) {}
+    : QObject(parent)
+    , m_engine(engine) {}
 
 void RecordingIndicatorController::attach(AppState &appState) {
     m_appState = &appState;

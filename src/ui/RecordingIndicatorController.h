@@ -32,8 +32,7 @@ public:
     void resizeAndPosition();
 
     // Called once with the new window before it is first shown (desktop-specific hints).
-    void setWindowPreparer(std::function<void(QQuickWindow &)> preparer)
-    {
+    void setWindowPreparer(std::function<void(QQuickWindow &)> preparer) {
         m_prepareWindow = std::move(preparer);
     }
     // Without a compositor transparent pixels are black: then the window is cut to its pill.

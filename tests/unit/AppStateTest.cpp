@@ -431,13 +431,13 @@ TEST_F(AppStateTest, ShortcutsReachTheControllerWithTheCurrentBindings) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
     EXPECT_TRUE(hotkeys.isRecordingActive());
-    EXPECT_TRUE(keySource.consumed.contains(keybindings.cancel()))
+    EXPECT_TRUE(keySource.consumed().contains(keybindings.cancel()))
         << "Esc is taken while recording";
 
     keySource.tapModifier(ModifierKey::Control);
     QCoreApplication::processEvents();
     EXPECT_TRUE(app->status().is(DictationStatus::Kind::Transcribing));
-    EXPECT_FALSE(keySource.consumed.contains(keybindings.cancel()));
+    EXPECT_FALSE(keySource.consumed().contains(keybindings.cancel()));
 }
 
 TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {

@@ -225,7 +225,12 @@ public:
     }
     bool isStarted() const override { return started; }
     quint64 visibleModifiers() const override { return visible; }
-    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override { consumed = shortcuts; }
+    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
+        consumedRequests.append(shortcuts);
+    }
+    QList<Shortcut> consumed() const {
+        return consumedRequests.isEmpty() ? QList<Shortcut>() : consumedRequests.last();
+    }
 
     // Presses and releases a modifier, as a key source reports it.
     void tapModifier(ModifierKey key) {
@@ -239,7 +244,7 @@ public:
     int startCalls = 0;
     quint64 visible = mask(ModifierKey::Control) | mask(ModifierKey::Option) |
                       mask(ModifierKey::Command) | mask(ModifierKey::Shift);
-    QList<Shortcut> consumed;
+    QList<QList<Shortcut>> consumedRequests;
 };
 
 // Holds delayed tasks until the test lets time pass.

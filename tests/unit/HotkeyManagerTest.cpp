@@ -1,4 +1,5 @@
 #include "HotkeyManager.h"
+#include "FakePorts.h"
 #include "Keybindings.h"
 #include "QtPrinters.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 
 using namespace orvanta;
+using namespace orvanta::test;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -23,26 +25,6 @@ constexpr quint64 option = 0x80000;
 constexpr quint64 command = 0x100000;
 constexpr quint64 fn = 0x800000;
 constexpr quint16 keyD = 2;
-
-class FakeKeySource final : public KeySource {
-public:
-    void setHandler(Handler handler) override { this->handler = std::move(handler); }
-    bool start() override {
-        started = started || startSucceeds;
-        return started;
-    }
-    bool isStarted() const override { return started; }
-    quint64 visibleModifiers() const override { return visible; }
-    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
-        consumedRequests.append(shortcuts);
-    }
-
-    Handler handler;
-    bool startSucceeds = true;
-    bool started = false;
-    quint64 visible = control | option | command | shift;
-    QList<QList<Shortcut>> consumedRequests;
-};
 
 class HotkeyManagerTest : public ::testing::Test {
 protected:

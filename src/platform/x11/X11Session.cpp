@@ -21,18 +21,16 @@ struct DisplayCloser {
 using DisplayHandle = std::unique_ptr<Display, DisplayCloser>;
 
 // The application's own connection where Qt runs on X11, so no second one is opened.
-Display *applicationDisplay()
-{
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                            : nullptr)
+Display *applicationDisplay() {
+    if (auto *x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
         return x11->display();
     return nullptr;
 }
 
 } // namespace
 
-bool inputAccessAvailable()
-{
+bool inputAccessAvailable() {
     DisplayHandle own;
     Display *display = applicationDisplay();
     if (!display) {
@@ -50,8 +48,7 @@ bool inputAccessAvailable()
     return xinput && xtest;
 }
 
-bool compositorRunning()
-{
+bool compositorRunning() {
     Display *display = applicationDisplay();
     if (!display)
         return false;
@@ -60,8 +57,7 @@ bool compositorRunning()
     return XGetSelectionOwner(display, atom) != None;
 }
 
-void keepOnAllWorkspaces(QWindow &window)
-{
+void keepOnAllWorkspaces(QWindow &window) {
     Display *display = applicationDisplay();
     if (!display)
         return;
