@@ -1,5 +1,6 @@
 #include "OrvantaApp.h"
 
+#include "SchemeHandler.h"
 #include "Symbols.h"
 #include "X11Session.h"
 
@@ -83,6 +84,9 @@ void OrvantaApp::launch() {
     m_tray->show();
     m_appState->bootstrap();
     m_updater.start();
+    SchemeHandler *schemes = SchemeHandler::forThisUser(this);
+    connect(schemes, &SchemeHandler::finished, schemes, &QObject::deleteLater);
+    schemes->ensureRegistered();
 }
 
 QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess) {

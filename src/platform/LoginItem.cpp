@@ -1,5 +1,6 @@
 #include "LoginItem.h"
 
+#include "DesktopEntry.h"
 #include "PlatformLogging.h"
 
 #include <QCoreApplication>
@@ -14,18 +15,6 @@ namespace {
 
 void logFailure(const QString &error) {
     qCWarning(lcLoginItem).noquote() << QStringLiteral("LoginItem hata: ") + error;
-}
-
-// Quotes an Exec argument as desktop entries require when it holds reserved characters.
-QString execArgument(const QString &path) {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    if (std::none_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); }))
-        return path;
-    QString quoted = path;
-    for (const QString &special :
-         {QStringLiteral("\\"), QStringLiteral("\""), QStringLiteral("`"), QStringLiteral("$")})
-        quoted.replace(special, QStringLiteral("\\") + special);
-    return u'"' + quoted + u'"';
 }
 
 bool isHiddenEntry(const QByteArray &contents) {
@@ -85,7 +74,7 @@ void LoginItem::writeEntry() {
                                          "Icon=orvanta\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
-                              .arg(execArgument(m_executable));
+                              .arg(DesktopEntry::execArgument(m_executable));
     file.write(entry.toUtf8());
     if (!file.commit())
         logFailure(file.errorString());
