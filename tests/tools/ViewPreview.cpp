@@ -118,6 +118,17 @@ struct Scene {
 
 void save(QQuickWindow *window, const QString &path);
 
+// Repeaters' items hang in the item tree only.
+QQuickItem *findItem(QQuickItem *item, const QString &name) {
+    if (!item || item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
 // Every section of the settings window, empty and filled, and the recorder sheet.
 void settingsShots(QQmlEngine &engine, const QString &out) {
     Scene scene;
@@ -188,7 +199,7 @@ void settingsShots(QQmlEngine &engine, const QString &out) {
 
     window->setProperty("section", QStringLiteral("general"));
     QTest::qWait(100);
-    QObject *pencil = window->findChild<QObject *>(QStringLiteral("edit_pasteLast"));
+    QObject *pencil = findItem(window->contentItem(), QStringLiteral("edit_pasteLast"));
     QMetaObject::invokeMethod(pencil, "clicked");
     auto *sheet = window->findChild<QQuickWindow *>();
     if (!sheet)
@@ -212,6 +223,9 @@ QQuickWindow *create(QQmlEngine &engine, const QString &file, const QVariantMap 
 void save(QQuickWindow *window, const QString &path) {
     window->show();
     QTest::qWait(300);
+    // Wrapped text settles its height in a second layout pass, which the first grab runs.
+    window->grabWindow();
+    QTest::qWait(50);
     if (!window->grabWindow().save(path))
         qFatal("cannot write %s", qPrintable(path));
     qInfo("wrote %s", qPrintable(path));

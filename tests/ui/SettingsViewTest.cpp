@@ -351,12 +351,12 @@ TEST_F(SettingsViewTest, ActivateThatCannotFireIsExplained) {
     EXPECT_EQ(textOf("hintUnavailable"), notice);
     QQuickItem *activateRow = find("binding_activate");
     ASSERT_TRUE(activateRow);
-    EXPECT_EQ(findItem(activateRow, "bindingDescription")->property("text"), notice);
+    EXPECT_EQ(findItem(activateRow, "rowSubtitle")->property("text"), notice);
 
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Command));
     app.applyKeybindings();
     EXPECT_FALSE(find("hintUnavailable")->isVisible());
-    EXPECT_EQ(findItem(find("binding_activate"), "bindingDescription")->property("text"),
+    EXPECT_EQ(findItem(find("binding_activate"), "rowSubtitle")->property("text"),
               description(KeybindAction::Activate));
 }
 

@@ -50,6 +50,8 @@ SectionScaffold {
                 text: "Sign In"
                 icon.source: "image://symbol/arrow.right.circle.fill?color=white"
                 icon.color: "white"
+                icon.width: 14
+                icon.height: 14
                 leftPadding: 16
                 rightPadding: 16
                 font.pixelSize: 13
@@ -91,6 +93,8 @@ SectionScaffold {
                 objectName: "signOutButton"
                 text: "Sign out"
                 icon.source: "image://symbol/rectangle.portrait.and.arrow.right?color=%231c1c1f"
+                icon.width: 14
+                icon.height: 14
                 font.pixelSize: 12
                 onClicked: root.auth.signOut()
             }

@@ -230,6 +230,7 @@ SectionScaffold {
                         subtitle: toggle.modelData.subtitle
                         Switch {
                             objectName: "switch_" + toggle.modelData.key
+                            palette.dark: Theme.accent
                             checked: root.settings[toggle.modelData.key]
                             onToggled: {
                                 root.settings[toggle.modelData.key] = checked

@@ -53,7 +53,7 @@ SectionScaffold {
 
     Repeater {
         model: root.history
-        ColumnLayout {
+        Column {
             id: entry
             required property string itemId
             required property string text
@@ -64,7 +64,7 @@ SectionScaffold {
             spacing: 8
 
             RowLayout {
-                Layout.fillWidth: true
+                width: entry.width
                 spacing: 10
                 Text { objectName: "entryTime"; text: entry.relativeTime; font.pixelSize: 11; color: Theme.ovSecondary }
                 Rectangle {
@@ -110,24 +110,25 @@ SectionScaffold {
                     }
                 }
             }
-            Rectangle {
-                Layout.fillWidth: true
-                implicitHeight: bubbleText.implicitHeight + 28
-                radius: 18
-                color: Qt.rgba(0.09, 0.09, 0.11, 1)
-                TextEdit {
-                    id: bubbleText
-                    objectName: "entryText"
-                    x: 18
-                    y: 14
-                    width: parent.width - 36
-                    text: entry.text
-                    readOnly: true
-                    selectByMouse: true
-                    wrapMode: TextEdit.Wrap
-                    font.pixelSize: 14
-                    color: "white"
-                    selectionColor: Theme.accent
+            TextEdit {
+                objectName: "entryText"
+                width: entry.width
+                leftPadding: 18
+                rightPadding: 18
+                topPadding: 14
+                bottomPadding: 14
+                text: entry.text
+                readOnly: true
+                selectByMouse: true
+                wrapMode: TextEdit.Wrap
+                font.pixelSize: 14
+                color: "white"
+                selectionColor: Theme.accent
+                Rectangle {
+                    anchors.fill: parent
+                    z: -1
+                    radius: 18
+                    color: Qt.rgba(0.09, 0.09, 0.11, 1)
                 }
             }
         }

@@ -71,37 +71,13 @@ ColumnLayout {
                     Layout.fillWidth: true
                     spacing: 0
                     Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder; visible: binding.index > 0 }
-                    RowLayout {
+                    SettingsRow {
                         objectName: "binding_" + binding.modelData.action
-                        Layout.fillWidth: true
-                        Layout.leftMargin: 14
-                        Layout.rightMargin: 14
-                        Layout.topMargin: 12
-                        Layout.bottomMargin: 12
-                        spacing: 10
-                        Item {
-                            Layout.preferredWidth: 18
-                            Layout.preferredHeight: 18
-                            SymbolIcon { anchors.centerIn: parent; name: binding.modelData.icon; colour: Theme.ovSecondary; size: 15 }
-                        }
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 2
-                            Text {
-                                text: binding.modelData.title
-                                font.pixelSize: 13
-                                font.weight: Font.DemiBold
-                                color: Theme.ovText
-                            }
-                            Text {
-                                objectName: "bindingDescription"
-                                text: binding.unavailable ? root.fnUnavailableText : binding.modelData.description
-                                font.pixelSize: 11
-                                color: binding.unavailable ? "#ff9500" : Theme.ovSecondary
-                                wrapMode: Text.WordWrap
-                                Layout.fillWidth: true
-                            }
-                        }
+                        verticalPadding: 12
+                        symbol: binding.modelData.icon
+                        title: binding.modelData.title
+                        subtitle: binding.unavailable ? root.fnUnavailableText : binding.modelData.description
+                        subtitleColour: binding.unavailable ? "#ff9500" : Theme.ovSecondary
                         KeyCap { objectName: "bindingKey"; label: binding.modelData.display }
                         ToolButton {
                             objectName: "edit_" + binding.modelData.action

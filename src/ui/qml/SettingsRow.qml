@@ -8,10 +8,12 @@ Item {
     property string title
     property string subtitle
     property color symbolColour: Theme.ovSecondary
+    property color subtitleColour: Theme.ovSecondary
+    property int verticalPadding: 10
     default property alias controls: controlRow.data
 
     Layout.fillWidth: true
-    implicitHeight: Math.max(row.implicitHeight, 28) + 20
+    implicitHeight: Math.max(row.implicitHeight, 28) + 2 * verticalPadding
 
     RowLayout {
         id: row
@@ -36,8 +38,9 @@ Item {
             Text {
                 text: root.subtitle
                 visible: root.subtitle !== ""
+                objectName: "rowSubtitle"
                 font.pixelSize: 11
-                color: Theme.ovSecondary
+                color: root.subtitleColour
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
             }

@@ -95,6 +95,7 @@ Window {
                 text: "Save"
                 focusPolicy: Qt.NoFocus
                 enabled: sheet.keybindings.canSave
+                opacity: enabled ? 1 : 0.4
                 palette.button: Theme.accent
                 palette.buttonText: "white"
                 onClicked: sheet.keybindings.save()
