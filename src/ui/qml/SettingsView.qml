@@ -33,6 +33,7 @@ Window {
     width: 860
     height: 680
     color: Theme.ovPage
+    Component.onCompleted: Theme.applyLightPalette(palette)
 
     // A hidden window keeps no section running (a microphone test stops with its page).
     onVisibleChanged: sectionLoader.active = visible

@@ -19,6 +19,7 @@ Window {
     minimumWidth: 420
     maximumWidth: 420
     color: Theme.ovPage
+    Component.onCompleted: Theme.applyLightPalette(palette)
 
     onClosing: sheet.keybindings.cancelRecording()
 
