@@ -41,6 +41,21 @@ const QHash<QString, Entry> &table() {
         {QStringLiteral("arrow.counterclockwise"), icon("rotate-ccw")},
         {QStringLiteral("arrow.up.right.square"), icon("external-link")},
         {QStringLiteral("rectangle.portrait.and.arrow.right"), icon("log-out")},
+        {QStringLiteral("text.quote"), icon("quote")},
+        {QStringLiteral("checkmark.seal.fill"), icon("badge-check")},
+        {QStringLiteral("cpu"), icon("cpu")},
+        {QStringLiteral("globe"), icon("globe")},
+        {QStringLiteral("wand.and.stars"), icon("wand-sparkles")},
+        {QStringLiteral("menubar.rectangle"), icon("panel-top")},
+        {QStringLiteral("speaker.slash"), icon("volume-x")},
+        {QStringLiteral("hand.raised"), icon("hand")},
+        {QStringLiteral("textformat.abc"), icon("case-sensitive")},
+        {QStringLiteral("arrow.right"), icon("arrow-right")},
+        {QStringLiteral("arrow.down.doc"), icon("file-down")},
+        {QStringLiteral("person.fill"), icon("user")},
+        {QStringLiteral("arrow.right.circle.fill"), icon("circle-arrow-right")},
+        {QStringLiteral("exclamationmark.circle"), icon("circle-alert")},
+        {QStringLiteral("info.circle"), icon("info")},
     };
     return symbols;
 }

@@ -3,6 +3,7 @@
 #include "DictationStatus.h"
 #include "FloatingBarGeometry.h"
 #include "MenuRules.h"
+#include "SettingsRules.h"
 
 namespace orvanta {
 
@@ -81,6 +82,34 @@ QString ViewRules::contentCard(bool signedIn, bool inputAccessGranted,
 
 QSize ViewRules::floatingBarSize(const QString &statusName) const {
     return FloatingBarGeometry::size(statusNamed(statusName));
+}
+
+bool ViewRules::canAddTerm(const QString &input) const {
+    return SettingsRules::canAddTerm(input);
+}
+
+bool ViewRules::refocusAfterAdd(bool termAppended) const {
+    return SettingsRules::refocusAfterAdd(termAppended);
+}
+
+QString ViewRules::dictionaryCounterText(int terms) const {
+    return SettingsRules::dictionaryCounterText(terms);
+}
+
+bool ViewRules::isPro(const QString &plan) const {
+    return SettingsRules::isPro(plan);
+}
+
+double ViewRules::usageFraction(qint64 used, qint64 limit) const {
+    return SettingsRules::usageFraction(used, limit);
+}
+
+bool ViewRules::usageFull(double fraction) const {
+    return SettingsRules::usageFull(fraction);
+}
+
+QString ViewRules::usageText(bool pro, qint64 used, qint64 limit) const {
+    return SettingsRules::usageText(pro, used, limit);
 }
 
 } // namespace orvanta

@@ -37,6 +37,16 @@ public:
                                     bool activateBindingCanFire) const;
     // The size of the floating bar's window for a status.
     Q_INVOKABLE QSize floatingBarSize(const QString &statusName) const;
+
+    // The dictionary's input row and counter.
+    Q_INVOKABLE bool canAddTerm(const QString &input) const;
+    Q_INVOKABLE bool refocusAfterAdd(bool termAppended) const;
+    Q_INVOKABLE QString dictionaryCounterText(int terms) const;
+    // The account's plan card.
+    Q_INVOKABLE bool isPro(const QString &plan) const;
+    Q_INVOKABLE double usageFraction(qint64 used, qint64 limit) const;
+    Q_INVOKABLE bool usageFull(double fraction) const;
+    Q_INVOKABLE QString usageText(bool pro, qint64 used, qint64 limit) const;
 };
 
 } // namespace orvanta

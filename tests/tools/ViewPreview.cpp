@@ -5,9 +5,13 @@
 #include "../unit/FakePorts.h"
 #include "AppState.h"
 #include "History.h"
+#include "HotkeyManager.h"
+#include "Keybindings.h"
+#include "KeybindingsModel.h"
 #include "MenuActions.h"
 #include "PreferenceStore.h"
 #include "Settings.h"
+#include "SettingsWindowController.h"
 #include "Symbols.h"
 #include "Vocabulary.h"
 
@@ -42,6 +46,51 @@ signals:
     void changed();
 };
 
+// The microphone test and the account, as the settings window sees them.
+class PreviewMicTester : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(float level MEMBER level NOTIFY changed)
+    Q_PROPERTY(bool isTesting MEMBER testing NOTIFY changed)
+public:
+    Q_INVOKABLE void start(const QString &) {
+        testing = true;
+        emit changed();
+    }
+    Q_INVOKABLE void stop() {
+        testing = false;
+        emit changed();
+    }
+    float level = 0.55f;
+    bool testing = false;
+signals:
+    void changed();
+};
+
+class PreviewAuth : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
+    Q_PROPERTY(QString email MEMBER email NOTIFY changed)
+    Q_PROPERTY(QString plan MEMBER plan NOTIFY changed)
+    Q_PROPERTY(qint64 wordsUsed MEMBER wordsUsed NOTIFY changed)
+    Q_PROPERTY(qint64 wordLimit MEMBER wordLimit NOTIFY changed)
+public:
+    Q_INVOKABLE void openSignInPage() {}
+    Q_INVOKABLE void signOut() {}
+    void set(bool in, const QString &newPlan, qint64 used) {
+        signedIn = in;
+        plan = newPlan;
+        wordsUsed = used;
+        emit changed();
+    }
+    bool signedIn = false;
+    QString email = QStringLiteral("ada@example.com");
+    QString plan = QStringLiteral("free");
+    qint64 wordsUsed = 0;
+    qint64 wordLimit = 2000;
+signals:
+    void changed();
+};
+
 struct Scene {
     Journal journal;
     FakeRecorder recorder{journal};
@@ -59,10 +108,107 @@ struct Scene {
     Settings settings{store, loginItem};
     Vocabulary vocabulary{store};
     History history{dir.filePath(QStringLiteral("data"))};
+    Keybindings keybindings{store};
+    FakeKeySource keySource;
+    HotkeyManager hotkeys{keySource};
     AppState app{AppStateServices{recorder, transcriber, account, inserter, systemAudio,
                                   permissions, sounds, bar, scheduler, settings, vocabulary,
-                                  history}};
+                                  history, &hotkeys, &keybindings}};
 };
+
+void save(QQuickWindow *window, const QString &path);
+
+// Repeaters' items hang in the item tree only.
+QQuickItem *findItem(QQuickItem *item, const QString &name) {
+    if (!item || item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// Every section of the settings window, empty and filled, and the recorder sheet.
+void settingsShots(QQmlEngine &engine, const QString &out) {
+    Scene scene;
+    scene.keySource.visible |= mask(ModifierKey::Fn);
+    scene.app.applyKeybindings();
+    PreviewMicTester micTester;
+    PreviewAuth auth;
+    SettingsWindowController controller(
+        engine,
+        SettingsWindowServices{scene.app,
+                               scene.settings,
+                               scene.vocabulary,
+                               scene.history,
+                               scene.keybindings,
+                               auth,
+                               scene.account,
+                               scene.permissions,
+                               scene.inserter,
+                               micTester,
+                               [] {
+                                   return QList<std::pair<QString, QString>>{
+                                       {QStringLiteral("usb"), QStringLiteral("USB Microphone")}};
+                               },
+                               [] {},
+                               {}});
+    scene.settings.setWordsDictated(1284);
+    scene.permissions.inputAccess = false;
+    controller.show();
+    QQuickWindow *window = controller.window();
+    window->resize(860, 1500);
+    auto shot = [&](const QString &section, const QString &name) {
+        window->setProperty("section", section);
+        save(window, out + QStringLiteral("/settings-") + name + QStringLiteral(".png"));
+    };
+    shot(QStringLiteral("general"), QStringLiteral("general"));
+    window->resize(860, 680);
+    for (const QString &section :
+         {QStringLiteral("dictionary"), QStringLiteral("replacements"),
+          QStringLiteral("instructions"), QStringLiteral("history"), QStringLiteral("account")})
+        shot(section, section + QStringLiteral("-empty"));
+
+    scene.vocabulary.addTerm(QStringLiteral("OpenRouter"));
+    scene.vocabulary.addTerm(QStringLiteral("Acme"));
+    Replacement rule = Replacement::create();
+    rule.from = QStringLiteral("calendar link");
+    rule.to = QStringLiteral("https://cal.example/ada");
+    scene.vocabulary.setReplacements({rule, Replacement::create()});
+    scene.vocabulary.setInstructions(QStringLiteral("Always use lowercase in Slack."));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    scene.history.add(QStringLiteral("Let's meet on Thursday at ten to go over the launch plan."),
+                      DictationMode::Clean, now.addSecs(-2 * 3600));
+    scene.history.add(QStringLiteral("Thanks for the quick turnaround!"), DictationMode::Email,
+                      now.addSecs(-300));
+    auth.set(true, QStringLiteral("free"), 2000);
+    for (const QString &section :
+         {QStringLiteral("dictionary"), QStringLiteral("replacements"),
+          QStringLiteral("instructions"), QStringLiteral("history"), QStringLiteral("account")})
+        shot(section, section);
+    auth.set(true, QStringLiteral("pro"), 5120);
+    shot(QStringLiteral("account"), QStringLiteral("account-pro"));
+
+    scene.keySource.visible &= ~mask(ModifierKey::Fn);
+    scene.app.applyKeybindings();
+    micTester.start({});
+    window->resize(860, 1500);
+    shot(QStringLiteral("general"), QStringLiteral("general-no-fn"));
+    micTester.stop();
+
+    window->setProperty("section", QStringLiteral("general"));
+    QTest::qWait(100);
+    QObject *pencil = findItem(window->contentItem(), QStringLiteral("edit_pasteLast"));
+    QMetaObject::invokeMethod(pencil, "clicked");
+    auto *sheet = window->findChild<QQuickWindow *>();
+    if (!sheet)
+        qFatal("no recorder sheet");
+    save(sheet, out + QStringLiteral("/recorder-empty.png"));
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    save(sheet, out + QStringLiteral("/recorder-conflict.png"));
+    controller.keybindingsModel().cancelRecording();
+}
 
 QQuickWindow *create(QQmlEngine &engine, const QString &file, const QVariantMap &properties) {
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Orvanta/") + file));
@@ -77,6 +223,9 @@ QQuickWindow *create(QQmlEngine &engine, const QString &file, const QVariantMap 
 void save(QQuickWindow *window, const QString &path) {
     window->show();
     QTest::qWait(300);
+    // Wrapped text settles its height in a second layout pass, which the first grab runs.
+    window->grabWindow();
+    QTest::qWait(50);
     if (!window->grabWindow().save(path))
         qFatal("cannot write %s", qPrintable(path));
     qInfo("wrote %s", qPrintable(path));
@@ -143,6 +292,7 @@ int main(int argc, char *argv[]) {
     bar->resize(150, 38);
     barShot(QStringLiteral("transcribing"));
     delete bar;
+    settingsShots(engine, out);
     return 0;
 }
 

@@ -186,11 +186,39 @@ TEST(MenuBarIconTest, DiscHasAHoleAndRingIsHollow) {
 }
 
 TEST(SymbolsTest, EveryNamedSymbolRenders) {
-    for (const QString name :
-         {"mic.fill", "stop.fill", "gearshape", "arrow.down.circle", "power",
-          "person.crop.circle.badge.checkmark", "exclamationmark.triangle.fill", "xmark",
-          "xmark.circle", "doc.on.clipboard", "character.book.closed", "arrow.left.arrow.right",
-          "text.alignleft", "clock", "person.circle"}) {
+    for (const QString name : {"mic.fill",
+                               "stop.fill",
+                               "gearshape",
+                               "arrow.down.circle",
+                               "power",
+                               "person.crop.circle.badge.checkmark",
+                               "exclamationmark.triangle.fill",
+                               "xmark",
+                               "xmark.circle",
+                               "doc.on.clipboard",
+                               "character.book.closed",
+                               "arrow.left.arrow.right",
+                               "text.alignleft",
+                               "clock",
+                               "person.circle",
+                               "text.quote",
+                               "checkmark.seal.fill",
+                               "cpu",
+                               "globe",
+                               "wand.and.stars",
+                               "menubar.rectangle",
+                               "speaker.slash",
+                               "hand.raised",
+                               "textformat.abc",
+                               "arrow.right",
+                               "arrow.down.doc",
+                               "person.fill",
+                               "arrow.right.circle.fill",
+                               "exclamationmark.circle",
+                               "info.circle",
+                               "pencil",
+                               "trash",
+                               "plus"}) {
         const QImage image = Symbols::render(name, Qt::red, QSize(24, 24));
         ASSERT_FALSE(image.isNull()) << name.toStdString();
         bool drawn = false;

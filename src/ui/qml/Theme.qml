@@ -15,6 +15,29 @@ QtObject {
     readonly property color orbStart: Qt.rgba(0, 0.48, 1.0, 1)
     readonly property color orbEnd: Qt.rgba(0.56, 0.18, 0.89, 1)
 
+    // The light colours the standard controls take, whatever the desktop's own palette.
+    function applyLightPalette(palette) {
+        palette.window = ovPage
+        palette.windowText = ovText
+        palette.base = "white"
+        palette.alternateBase = ovSidebar
+        palette.text = ovText
+        palette.placeholderText = ovTertiary
+        palette.button = "#e6e6e6"
+        palette.buttonText = ovText
+        palette.brightText = "white"
+        palette.highlight = accent
+        palette.highlightedText = "white"
+        palette.light = "white"
+        palette.midlight = "#e0e0e0"
+        palette.mid = "#c4c4c4"
+        palette.dark = "#9a9a9a"
+        palette.shadow = "#707070"
+        palette.toolTipBase = "white"
+        palette.toolTipText = ovText
+        palette.link = accent
+    }
+
     function statusColour(name) {
         switch (name) {
         case "green": return "#34c759"

@@ -1,0 +1,76 @@
+#include "SettingsWindowController.h"
+
+#include "AccountActions.h"
+#include "AppState.h"
+#include "GeneralSectionModel.h"
+#include "HistoryListModel.h"
+#include "ReplacementListModel.h"
+#include "Settings.h"
+#include "Vocabulary.h"
+
+#include <QLoggingCategory>
+#include <QQmlComponent>
+#include <QQmlEngine>
+
+Q_LOGGING_CATEGORY(lcSettingsWindow, "orvanta.settings", QtInfoMsg)
+
+namespace orvanta {
+
+SettingsWindowController::SettingsWindowController(QQmlEngine &engine,
+                                                   const SettingsWindowServices &services,
+                                                   QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_services(services)
+    , m_general(new GeneralSectionModel(services.settings, services.appState, services.permissions,
+                                        services.listInputDevices, this))
+    , m_keybindingsModel(new KeybindingsModel(services.keybindings, this))
+    , m_replacements(new ReplacementListModel(services.vocabulary, this))
+    , m_history(new HistoryListModel(services.history, services.textInserter, this))
+    , m_accountActions(new AccountActions(services.account, services.openManagePage, this)) {
+    m_keybindingsModel->setScanCodeTranslator(services.scanCodeTranslator);
+}
+
+SettingsWindowController::~SettingsWindowController() {
+    delete m_window;
+}
+
+bool SettingsWindowController::createWindow() {
+    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/SettingsView.qml")));
+    if (component.isError()) {
+        qCWarning(lcSettingsWindow) << "Cannot load" << component.url() << component.errorString();
+        return false;
+    }
+    QObject *object = component.createWithInitialProperties({
+        {QStringLiteral("appState"), QVariant::fromValue(&m_services.appState)},
+        {QStringLiteral("settings"), QVariant::fromValue<QObject *>(&m_services.settings)},
+        {QStringLiteral("vocabulary"), QVariant::fromValue<QObject *>(&m_services.vocabulary)},
+        {QStringLiteral("auth"), QVariant::fromValue(&m_services.auth)},
+        {QStringLiteral("micTester"), QVariant::fromValue(&m_services.micTester)},
+        {QStringLiteral("general"), QVariant::fromValue<QObject *>(m_general)},
+        {QStringLiteral("keybindings"), QVariant::fromValue<QObject *>(m_keybindingsModel)},
+        {QStringLiteral("replacements"), QVariant::fromValue<QObject *>(m_replacements)},
+        {QStringLiteral("history"), QVariant::fromValue<QObject *>(m_history)},
+        {QStringLiteral("accountActions"), QVariant::fromValue<QObject *>(m_accountActions)},
+    });
+    m_window = qobject_cast<QQuickWindow *>(object);
+    if (!m_window) {
+        qCWarning(lcSettingsWindow)
+            << "Cannot create the settings window:" << component.errorString();
+        delete object;
+        return false;
+    }
+    return true;
+}
+
+bool SettingsWindowController::show() {
+    if (!m_window && !createWindow())
+        return false;
+    m_services.appState.refreshPermissions();
+    m_window->show();
+    m_window->raise();
+    m_window->requestActivate();
+    return true;
+}
+
+} // namespace orvanta

@@ -1,0 +1,48 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Orvanta
+
+// The Instructions section: free text sent with each recording, stored as it is typed.
+SectionScaffold {
+    id: root
+    required property var vocabulary
+
+    title: "Custom Instructions"
+    subtitle: "Write your style preferences. E.g. \"Always use lowercase in Slack\" or \"Break text into paragraphs\"."
+
+    Card {
+        Layout.fillWidth: true
+        implicitHeight: Math.max(220, editor.implicitHeight + 20)
+        TextArea {
+            id: editor
+            objectName: "instructionsEditor"
+            anchors.fill: parent
+            anchors.margins: 10
+            text: root.vocabulary.instructions
+            font.pixelSize: 13
+            wrapMode: TextEdit.Wrap
+            background: null
+            color: Theme.ovText
+            onTextChanged: if (text !== root.vocabulary.instructions) root.vocabulary.instructions = text
+        }
+        Text {
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: 10
+            text: "Saved automatically"
+            font.pixelSize: 11
+            color: Theme.ovSecondary
+        }
+    }
+
+    Row {
+        spacing: 6
+        SymbolIcon { name: "info.circle"; colour: Theme.ovSecondary; size: 11; anchors.verticalCenter: parent.verticalCenter }
+        Text {
+            text: "These instructions apply to all future transcripts."
+            font.pixelSize: 12
+            color: Theme.ovSecondary
+        }
+    }
+}

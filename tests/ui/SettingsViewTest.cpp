@@ -1,0 +1,581 @@
+#include "../unit/FakePorts.h"
+#include "AccountActions.h"
+#include "AppState.h"
+#include "GeneralSectionModel.h"
+#include "History.h"
+#include "HistoryListModel.h"
+#include "HotkeyManager.h"
+#include "Keybindings.h"
+#include "KeybindingsModel.h"
+#include "PreferenceStore.h"
+#include "Settings.h"
+#include "SettingsWindowController.h"
+#include "Symbols.h"
+#include "TempEnvironment.h"
+#include "Vocabulary.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+extern void qml_register_types_Orvanta();
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+namespace {
+
+QStringList warnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    // The offscreen platform cannot raise windows and says so.
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains("does not support raise"))
+        warnings.append(message);
+}
+
+// Items made by repeaters are reached through the item tree, not the object tree.
+void collectItems(QQuickItem *item, const QString &name, QList<QQuickItem *> &found) {
+    if (!item)
+        return;
+    if (item->objectName() == name)
+        found.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectItems(child, name, found);
+}
+
+QQuickItem *findItem(QQuickItem *root, const QString &name) {
+    QList<QQuickItem *> found;
+    collectItems(root, name, found);
+    return found.value(0);
+}
+
+// The microphone test as the General section sees it.
+class TestMicTester : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(float level MEMBER level NOTIFY changed)
+    Q_PROPERTY(bool isTesting MEMBER testing NOTIFY changed)
+public:
+    Q_INVOKABLE void start(const QString &deviceUID) {
+        startedWith.append(deviceUID);
+        testing = true;
+        level = 0.6f;
+        emit changed();
+    }
+    Q_INVOKABLE void stop() {
+        ++stops;
+        testing = false;
+        level = 0;
+        emit changed();
+    }
+    float level = 0;
+    bool testing = false;
+    QStringList startedWith;
+    int stops = 0;
+signals:
+    void changed();
+};
+
+// The account session's properties and actions, without a service behind them.
+class TestAuth : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
+    Q_PROPERTY(QString email MEMBER email NOTIFY changed)
+    Q_PROPERTY(QString plan MEMBER plan NOTIFY changed)
+    Q_PROPERTY(qint64 wordsUsed MEMBER wordsUsed NOTIFY changed)
+    Q_PROPERTY(qint64 wordLimit MEMBER wordLimit NOTIFY changed)
+public:
+    Q_INVOKABLE void openSignInPage() { ++signInPages; }
+    Q_INVOKABLE void signOut() {
+        signedIn = false;
+        emit changed();
+    }
+    void set(bool in, const QString &newPlan, qint64 used, qint64 limit) {
+        signedIn = in;
+        plan = newPlan;
+        wordsUsed = used;
+        wordLimit = limit;
+        emit changed();
+    }
+    bool signedIn = false;
+    QString email;
+    QString plan = "free";
+    qint64 wordsUsed = 0;
+    qint64 wordLimit = 1000;
+    int signInPages = 0;
+signals:
+    void changed();
+};
+
+// Types into the window's focused item, key by key.
+void type(QWindow *window, const char *text) {
+    for (const char *c = text; *c; ++c)
+        QTest::keyClick(window, *c);
+}
+
+class SettingsViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { qml_register_types_Orvanta(); }
+
+    void SetUp() override {
+        engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+        warnings.clear();
+        previousHandler = qInstallMessageHandler(collectWarnings);
+        app.applyKeybindings();
+    }
+    void TearDown() override {
+        controller.reset();
+        qInstallMessageHandler(previousHandler);
+        EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+    }
+
+    QQuickWindow *open() {
+        if (!controller) {
+            controller = std::make_unique<SettingsWindowController>(
+                engine, SettingsWindowServices{app,
+                                               settings,
+                                               vocabulary,
+                                               history,
+                                               keybindings,
+                                               auth,
+                                               fakeAccount,
+                                               permissions,
+                                               inserter,
+                                               micTester,
+                                               [this] { return devices; },
+                                               [this] { ++managePages; },
+                                               {}});
+        }
+        EXPECT_TRUE(controller->show());
+        return controller->window();
+    }
+    void choose(const QString &section) {
+        QObject *item = findItem(controller->window()->contentItem(), "sidebar_" + section);
+        ASSERT_TRUE(item) << section.toStdString();
+        QMetaObject::invokeMethod(item, "clicked");
+    }
+    QQuickItem *page() const {
+        auto *loader = controller->window()->findChild<QObject *>("sectionLoader");
+        return loader ? loader->property("item").value<QQuickItem *>() : nullptr;
+    }
+    QQuickItem *find(const QString &name) const { return findItem(page(), name); }
+    QList<QQuickItem *> findAll(const QString &name) const {
+        QList<QQuickItem *> all;
+        collectItems(page(), name, all);
+        QList<QQuickItem *> shown;
+        for (QQuickItem *item : all) {
+            if (item->isVisible())
+                shown.append(item);
+        }
+        return shown;
+    }
+    static void click(QObject *button) {
+        ASSERT_TRUE(button);
+        QMetaObject::invokeMethod(button, "clicked");
+    }
+    QString textOf(const QString &name) const {
+        QQuickItem *item = find(name);
+        return item ? item->property("text").toString() : QString("<missing>");
+    }
+
+    QtMessageHandler previousHandler = nullptr;
+    QQmlEngine engine;
+    TempFolder folder;
+    PreferenceStore store{folder.filePath("prefs.conf")};
+    FakeLoginItem loginItem;
+    Settings settings{store, loginItem};
+    Vocabulary vocabulary{store};
+    History history{folder.filePath("data")};
+    Keybindings keybindings{store};
+    FakeKeySource keySource; // reports no fn, like X11
+    HotkeyManager hotkeys{keySource};
+    Journal journal;
+    FakeRecorder recorder{journal};
+    FakeTranscriber transcriber{journal};
+    FakeAccount fakeAccount{journal};
+    FakeTextInserter inserter{journal};
+    FakeSystemAudio systemAudio{journal};
+    FakePermissions permissions{journal};
+    FakeSounds sounds{journal};
+    FakeFloatingBar bar{journal};
+    FakeScheduler scheduler;
+    AppState app{AppStateServices{recorder, transcriber, fakeAccount, inserter, systemAudio,
+                                  permissions, sounds, bar, scheduler, settings, vocabulary,
+                                  history, &hotkeys, &keybindings}};
+    TestMicTester micTester;
+    TestAuth auth;
+    QList<std::pair<QString, QString>> devices;
+    int managePages = 0;
+    std::unique_ptr<SettingsWindowController> controller;
+};
+
+TEST_F(SettingsViewTest, WindowOpensOnceAndRereadsPermissionsEachTime) {
+    permissions.microphoneAuthorized = false;
+    QQuickWindow *window = open();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->title(), "Orvanta Settings");
+    EXPECT_EQ(window->minimumSize(), QSize(760, 580));
+    EXPECT_FALSE(app.microphoneGranted());
+    window->hide();
+    permissions.microphoneAuthorized = true;
+    EXPECT_EQ(open(), window) << "the same window comes back";
+    EXPECT_TRUE(app.microphoneGranted());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(SettingsViewTest, EverySectionLoadsEmptyAndFilled) {
+    const QList<std::pair<QString, QString>> sections{{"general", "Good "},
+                                                      {"dictionary", "Dictionary"},
+                                                      {"replacements", "Replacements"},
+                                                      {"instructions", "Custom Instructions"},
+                                                      {"history", "History"},
+                                                      {"account", "Account"}};
+    ASSERT_TRUE(open());
+    EXPECT_TRUE(textOf("sectionTitle").startsWith("Good ")) << "the first item opens General";
+    for (const auto &[key, title] : sections) {
+        choose(key);
+        EXPECT_TRUE(textOf("sectionTitle").startsWith(title)) << key.toStdString();
+    }
+    vocabulary.addTerm("Acme");
+    vocabulary.addReplacement();
+    vocabulary.setInstructions("Lowercase everywhere.");
+    history.add("Hello there", DictationMode::Clean, QDateTime::currentDateTimeUtc());
+    auth.set(true, "pro", 10, 1000);
+    devices = {{"usb", "USB Mic"}};
+    for (const auto &[key, title] : sections) {
+        choose(key);
+        EXPECT_TRUE(textOf("sectionTitle").startsWith(title)) << key.toStdString();
+    }
+    choose("instructions");
+    EXPECT_FALSE(find("sectionSubtitle")->property("text").toString().isEmpty());
+}
+
+TEST_F(SettingsViewTest, GeneralShowsCounterPickersAndPermissions) {
+    settings.setWordsDictated(42);
+    settings.setMicUID("gone-device");
+    settings.setModel("vendor/retired-model");
+    devices = {{"usb", "USB Mic"}, {"builtin", "Built-in"}};
+    ASSERT_TRUE(open());
+    EXPECT_EQ(textOf("wordsText"), "42 words dictated");
+
+    QQuickItem *mic = find("microphonePicker");
+    ASSERT_TRUE(mic);
+    EXPECT_EQ(mic->property("count").toInt(), 3);
+    EXPECT_EQ(mic->property("currentIndex").toInt(), -1) << "an unknown device selects nothing";
+    EXPECT_EQ(settings.micUID(), "gone-device") << "and is not changed";
+    controller->general().selectMicrophone(1);
+    EXPECT_EQ(settings.micUID(), "usb");
+    EXPECT_EQ(mic->property("currentIndex").toInt(), 1);
+
+    QQuickItem *model = find("modelPicker");
+    EXPECT_EQ(model->property("count").toInt(), Settings::modelOptions().size() + 1);
+    EXPECT_EQ(model->property("currentIndex").toInt(), Settings::modelOptions().size());
+    controller->general().selectMode(3);
+    EXPECT_EQ(settings.dictationMode(), DictationMode::Email);
+    EXPECT_EQ(find("modePicker")->property("currentIndex").toInt(), 3);
+
+    devices.append(std::pair<QString, QString>("later", "Plugged in later"));
+    EXPECT_EQ(mic->property("count").toInt(), 3) << "devices are read when the page is shown";
+    choose("history");
+    choose("general");
+    EXPECT_EQ(find("microphonePicker")->property("count").toInt(), 4);
+
+    QQuickItem *privacy = find("switch_privacyMode");
+    ASSERT_TRUE(privacy);
+    privacy->setProperty("checked", true);
+    QMetaObject::invokeMethod(privacy, "toggled");
+    EXPECT_TRUE(settings.privacyMode());
+    settings.setPrivacyMode(false);
+    EXPECT_FALSE(privacy->property("checked").toBool()) << "the switch follows the store";
+}
+
+TEST_F(SettingsViewTest, GreetingFollowsTheHour) {
+    GeneralSectionModel &general =
+        controller ? controller->general() : (open(), controller->general());
+    general.setClock([] { return QDateTime(QDate(2026, 1, 1), QTime(11, 59)); });
+    EXPECT_EQ(general.greeting(), "Good morning");
+    general.setClock([] { return QDateTime(QDate(2026, 1, 1), QTime(18, 0)); });
+    EXPECT_EQ(textOf("sectionTitle"), "Good evening");
+}
+
+TEST_F(SettingsViewTest, MicrophoneTestRunsUntilStopOrUntilThePageGoes) {
+    settings.setMicUID("usb");
+    devices = {{"usb", "USB Mic"}};
+    ASSERT_TRUE(open());
+    click(find("testButton"));
+    EXPECT_EQ(micTester.startedWith, QStringList{"usb"});
+    EXPECT_EQ(textOf("testButton"), "Stop");
+    click(find("testButton"));
+    EXPECT_FALSE(micTester.testing);
+    click(find("testButton"));
+    choose("dictionary");
+    EXPECT_FALSE(micTester.testing) << "leaving the section stops the test";
+    choose("general");
+    EXPECT_EQ(textOf("testButton"), "Test");
+}
+
+TEST_F(SettingsViewTest, GrantButtonsAskOrShowHow) {
+    permissions.microphoneAuthorized = false;
+    permissions.inputAccess = false;
+    ASSERT_TRUE(open());
+    permissions.answerLater = true;
+    click(find("grant_microphone"));
+    EXPECT_TRUE(journal.entries.contains("microphone.request"));
+    permissions.microphoneAuthorized = true;
+    permissions.answer(true);
+    EXPECT_TRUE(app.microphoneGranted()) << "the row turns to Granted without reopening";
+    EXPECT_FALSE(find("grant_microphone")->isVisible());
+    EXPECT_FALSE(journal.entries.contains("open:microphone-help"));
+
+    permissions.microphoneAuthorized = false;
+    app.refreshPermissions();
+    permissions.answerLater = false;
+    click(find("grant_microphone"));
+    EXPECT_TRUE(journal.entries.contains("open:microphone-help"))
+        << "refused: show how to allow it";
+    click(find("grant_accessibility"));
+    EXPECT_TRUE(journal.entries.contains("open:input-help"));
+}
+
+TEST_F(SettingsViewTest, ActivateThatCannotFireIsExplained) {
+    ASSERT_TRUE(open());
+    ASSERT_FALSE(app.activateBindingCanFire()) << "fn is not reported here";
+    const QString notice =
+        QString::fromUtf8("Fn isn't available on this desktop — choose an Activate shortcut in "
+                          "Settings.");
+    EXPECT_TRUE(find("hintUnavailable")->isVisible());
+    EXPECT_EQ(textOf("hintUnavailable"), notice);
+    QQuickItem *activateRow = find("binding_activate");
+    ASSERT_TRUE(activateRow);
+    EXPECT_EQ(findItem(activateRow, "rowSubtitle")->property("text"), notice);
+
+    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Command));
+    app.applyKeybindings();
+    EXPECT_FALSE(find("hintUnavailable")->isVisible());
+    EXPECT_EQ(findItem(find("binding_activate"), "rowSubtitle")->property("text"),
+              description(KeybindAction::Activate));
+}
+
+TEST_F(SettingsViewTest, RecorderCapturesWarnsAndSavesOnlyOnSave) {
+    ASSERT_TRUE(open());
+    click(find("edit_pasteLast"));
+    auto *sheet = controller->window()->findChild<QQuickWindow *>();
+    ASSERT_TRUE(sheet) << "the sheet is a window of its own";
+    EXPECT_EQ(findItem(sheet->contentItem(), "sheetSubtitle")->property("text").toString(),
+              "This shortcut will trigger \"Paste Last Transcript\".");
+    QQuickItem *save = findItem(sheet->contentItem(), "saveButton");
+    EXPECT_FALSE(save->isEnabled()) << "nothing captured";
+
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_EQ(findItem(sheet->contentItem(), "capturedKey")->property("label"), "Esc");
+    EXPECT_TRUE(findItem(sheet->contentItem(), "conflictWarning")->isVisible());
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_TRUE(sheet->isVisible()) << "Esc is recorded, it does not close the sheet";
+
+    QTest::keyClick(sheet, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_FALSE(findItem(sheet->contentItem(), "conflictWarning")->isVisible());
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_EQ(keybindings.pasteLast(), Keybindings::defaultPaste()) << "nothing stored yet";
+    click(save);
+    EXPECT_EQ(keybindings.pasteLast().display, QString::fromUtf8("⌃K"));
+    EXPECT_FALSE(controller->keybindingsModel().recording());
+    QTRY_VERIFY(!controller->window()->findChild<QQuickWindow *>());
+    EXPECT_EQ(findItem(find("binding_pasteLast"), "bindingKey")->property("label"),
+              QString::fromUtf8("⌃K"));
+}
+
+TEST_F(SettingsViewTest, RecorderCancelAndResetToDefaults) {
+    ASSERT_TRUE(open());
+    click(find("edit_cancel"));
+    auto *sheet = controller->window()->findChild<QQuickWindow *>();
+    ASSERT_TRUE(sheet);
+    QTest::keyPress(sheet, Qt::Key_Shift);
+    QTest::keyRelease(sheet, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_EQ(findItem(sheet->contentItem(), "capturedKey")->property("label"),
+              QString::fromUtf8("⇧ ×2"));
+    click(findItem(sheet->contentItem(), "cancelButton"));
+    EXPECT_EQ(keybindings.cancel(), Keybindings::defaultCancel()) << "Cancel stores nothing";
+    QTRY_VERIFY(!controller->window()->findChild<QQuickWindow *>());
+
+    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
+    keybindings.setPasteLast(Shortcut::combo(KeyCode::space, {ModifierKey::Control}, "Space"));
+    click(find("resetDefaults"));
+    QStringList shown;
+    for (const char *action : {"activate", "cancel", "pasteLast"})
+        shown.append(findItem(find(QString("binding_") + action), "bindingKey")
+                         ->property("label")
+                         .toString());
+    EXPECT_EQ(shown, (QStringList{QString::fromUtf8("fn ×2"), "Esc", QString::fromUtf8("⌃⌘V")}));
+}
+
+TEST_F(SettingsViewTest, DictionaryAddsTrimmedTermsAndRefocusesOnlyAfterAnAdd) {
+    ASSERT_TRUE(open());
+    choose("dictionary");
+    QQuickItem *field = find("termField");
+    QQuickItem *add = find("addTermButton");
+    EXPECT_TRUE(find("dictionaryEmpty")->isVisible());
+    field->setProperty("text", "   ");
+    EXPECT_FALSE(add->isEnabled());
+    QMetaObject::invokeMethod(field, "accepted");
+    EXPECT_EQ(field->property("text").toString(), "") << "Return still empties the field";
+    EXPECT_TRUE(vocabulary.terms().isEmpty());
+
+    field->setProperty("text", "  Acme\t");
+    EXPECT_TRUE(add->isEnabled());
+    click(add);
+    EXPECT_EQ(vocabulary.terms(), QStringList{"Acme"});
+    EXPECT_TRUE(field->hasActiveFocus()) << "ready for the next term";
+    EXPECT_EQ(textOf("termCounter"), "1/800 entries");
+    EXPECT_FALSE(find("dictionaryEmpty")->isVisible());
+
+    find("addTermButton")->forceActiveFocus();
+    field->setProperty("text", "Acme");
+    click(add);
+    EXPECT_EQ(vocabulary.terms(), QStringList{"Acme"});
+    EXPECT_EQ(field->property("text").toString(), "");
+    EXPECT_FALSE(field->hasActiveFocus()) << "a duplicate does not bring the focus back";
+
+    click(findAll("removeTerm").value(0));
+    EXPECT_TRUE(vocabulary.terms().isEmpty());
+    EXPECT_EQ(textOf("termCounter"), "0/800 entries");
+    EXPECT_TRUE(find("dictionaryEmpty")->isVisible());
+}
+
+TEST_F(SettingsViewTest, ReplacementRulesAreEditedInPlace) {
+    ASSERT_TRUE(open());
+    choose("replacements");
+    EXPECT_TRUE(find("replacementsEmpty")->isVisible());
+    click(find("addReplacement"));
+    ASSERT_EQ(vocabulary.replacements().size(), 1);
+    EXPECT_FALSE(find("replacementsEmpty")->isVisible());
+
+    QQuickItem *from = findAll("fromField").value(0);
+    ASSERT_TRUE(from);
+    from->forceActiveFocus();
+    type(controller->window(), "cal link");
+    EXPECT_EQ(vocabulary.replacements()[0].from, "cal link") << "every keystroke is stored";
+    EXPECT_EQ(findAll("fromField").value(0), from) << "the row stays while typing";
+    EXPECT_TRUE(from->hasActiveFocus());
+    QQuickItem *to = findAll("toField").value(0);
+    to->setProperty("text", "https://cal.example/me");
+    QMetaObject::invokeMethod(to, "textEdited");
+    QQuickItem *caseToggle = findAll("caseToggle").value(0);
+    caseToggle->setProperty("checked", true);
+    QMetaObject::invokeMethod(caseToggle, "toggled");
+    const Replacement first = vocabulary.replacements()[0];
+    EXPECT_EQ(first.to, "https://cal.example/me");
+    EXPECT_TRUE(first.caseSensitive);
+
+    // Two identical rules: the trash removes exactly the clicked one.
+    Replacement twin = Replacement::create();
+    twin.from = first.from;
+    twin.to = first.to;
+    twin.caseSensitive = true;
+    vocabulary.setReplacements({first, twin});
+    ASSERT_EQ(findAll("removeRule").size(), 2);
+    click(findAll("removeRule").value(1));
+    ASSERT_EQ(vocabulary.replacements().size(), 1);
+    EXPECT_EQ(vocabulary.replacements()[0].id, first.id);
+}
+
+TEST_F(SettingsViewTest, InstructionsAreStoredAsTyped) {
+    vocabulary.setInstructions("Old");
+    ASSERT_TRUE(open());
+    choose("instructions");
+    QQuickItem *editor = find("instructionsEditor");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->property("text").toString(), "Old");
+    editor->setProperty("text", "");
+    EXPECT_EQ(vocabulary.instructions(), "") << "clearing is stored at once";
+    editor->forceActiveFocus();
+    type(controller->window(), "Be brief");
+    EXPECT_EQ(vocabulary.instructions(), "Be brief");
+}
+
+TEST_F(SettingsViewTest, HistoryPastesCopiesDeletesAndClears) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    history.add("", DictationMode::Clean, now.addSecs(-3600));
+    history.add("same", DictationMode::Clean, now.addSecs(-600));
+    history.add("same", DictationMode::Email, now.addSecs(-300));
+    ASSERT_TRUE(open());
+    choose("history");
+    EXPECT_FALSE(find("historyEmpty")->isVisible());
+    EXPECT_TRUE(find("clearAll")->isVisible());
+    QList<QQuickItem *> entries = findAll("historyEntry");
+    ASSERT_EQ(entries.size(), 3);
+    auto button = [&](int entry, const QString &key) {
+        return findItem(findAll("historyEntry").value(entry), "entry_" + key);
+    };
+    EXPECT_EQ(findItem(entries[0], "entryTime")->property("text"), "5 minutes ago");
+
+    click(button(0, "paste"));
+    EXPECT_EQ(inserter.inserted, QStringList{"same"});
+    EXPECT_TRUE(journal.entries.contains("insert:same")) << "with the clipboard restored";
+    QGuiApplication::clipboard()->setText("before");
+    click(button(2, "paste"));
+    EXPECT_EQ(inserter.inserted.size(), 1) << "an empty text pastes nothing";
+    click(button(2, "copy"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "") << "the clipboard now holds the empty text";
+    click(button(1, "copy"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "same");
+
+    const QUuid kept = history.items()[0].id;
+    click(button(1, "delete"));
+    ASSERT_EQ(history.items().size(), 2);
+    EXPECT_EQ(history.items()[0].id, kept) << "only the clicked twin goes";
+
+    click(find("clearAll"));
+    EXPECT_TRUE(history.items().isEmpty());
+    EXPECT_TRUE(find("historyEmpty")->isVisible());
+    EXPECT_FALSE(find("clearAll")->isVisible());
+}
+
+TEST_F(SettingsViewTest, AccountSignedOutMakesNoRequest) {
+    ASSERT_TRUE(open());
+    fakeAccount.signedIn = false;
+    choose("account");
+    EXPECT_FALSE(journal.entries.contains("usage.refresh"));
+    EXPECT_TRUE(find("signedOutCard")->isVisible());
+    EXPECT_FALSE(find("planCard")->isVisible());
+    click(find("signInButton"));
+    EXPECT_EQ(auth.signInPages, 1);
+}
+
+TEST_F(SettingsViewTest, AccountShowsPlanAndUsage) {
+    auth.set(true, "Pro", 1500, 1000);
+    ASSERT_TRUE(open());
+    choose("account");
+    EXPECT_TRUE(journal.entries.contains("usage.refresh")) << "refreshed when the section is shown";
+    EXPECT_EQ(textOf("accountEmail"), "Signed in") << "no e-mail claim";
+    EXPECT_EQ(textOf("planBadge"), "Free") << "only lower-case pro counts";
+    EXPECT_EQ(textOf("planButton"), "Upgrade to Pro");
+    EXPECT_EQ(textOf("usageText"), "1500 / 1000 words");
+    QQuickItem *bar = find("usageBar");
+    QQuickItem *fill = find("usageFill");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_DOUBLE_EQ(fill->width(), bar->width()) << "full";
+    EXPECT_EQ(fill->property("color").value<QColor>(), QColor("#ff3b30"));
+
+    auth.wordLimit = 0;
+    emit auth.changed();
+    EXPECT_DOUBLE_EQ(fill->width(), 0.0);
+
+    auth.set(true, "pro", 20, 1000);
+    EXPECT_EQ(textOf("planBadge"), "Pro");
+    EXPECT_EQ(textOf("planButton"), "Manage");
+    EXPECT_EQ(textOf("usageText"), "20 words");
+    EXPECT_FALSE(bar->isVisible());
+    click(find("planButton"));
+    EXPECT_EQ(managePages, 1);
+
+    click(find("signOutButton"));
+    EXPECT_TRUE(find("signedOutCard")->isVisible());
+}
+
+} // namespace
+
+#include "SettingsViewTest.moc"

@@ -1,0 +1,121 @@
+#include "ShortcutRecorder.h"
+#include "Keybindings.h"
+#include "PreferenceStore.h"
+#include "QtPrinters.h"
+#include "RecorderKeyTranslator.h"
+#include "TempEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+namespace {
+
+class ShortcutRecorderTest : public ::testing::Test {
+protected:
+    // Feeds a window's press or release through the translation, as the sheet does.
+    void press(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
+        if (const auto event = RecorderKeyTranslator::press(key, mods))
+            recorder.handle(event->event, event->characters);
+    }
+    void release(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
+        if (const auto event = RecorderKeyTranslator::release(key, mods))
+            recorder.handle(event->event, event->characters);
+    }
+    static QString shown(const ShortcutRecorder &recorder) {
+        return recorder.captured() ? recorder.captured()->display : QString();
+    }
+
+    TempFolder folder;
+    PreferenceStore store{folder.filePath("Orvanta.conf")};
+    Keybindings bindings{store};
+};
+
+TEST_F(ShortcutRecorderTest, ALoneModifierRecordsItsDoublePress) {
+    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
+    EXPECT_FALSE(recorder.canSave()) << "nothing captured yet";
+    // The platform may report the press with or without the key's own modifier bit.
+    press(recorder, Qt::Key_Shift);
+    EXPECT_FALSE(recorder.captured()) << "nothing until the modifier is up";
+    release(recorder, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⇧ ×2"));
+    EXPECT_EQ(recorder.captured(), Shortcut::doubleTap(ModifierKey::Shift));
+    EXPECT_TRUE(recorder.canSave());
+}
+
+TEST_F(ShortcutRecorderTest, CombinationsAreNotTakenForDoublePresses) {
+    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
+    press(recorder, Qt::Key_Meta, Qt::MetaModifier);
+    press(recorder, Qt::Key_K, Qt::MetaModifier);
+    release(recorder, Qt::Key_Meta, Qt::MetaModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘K"));
+    EXPECT_EQ(recorder.captured()->keyCode, quint16(40));
+
+    // ⌥ then ⌘ down in two events, both released: the one that went down last.
+    press(recorder, Qt::Key_Alt);
+    press(recorder, Qt::Key_Super_L, Qt::AltModifier);
+    release(recorder, Qt::Key_Alt, Qt::AltModifier | Qt::MetaModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘K")) << "⌘ is still held";
+    release(recorder, Qt::Key_Super_L, Qt::MetaModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘ ×2"));
+}
+
+TEST_F(ShortcutRecorderTest, ModifiersAreCanonicalAndShiftedKeysNameTheirKey) {
+    ShortcutRecorder recorder(bindings, KeybindAction::PasteLast);
+    press(recorder, Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌃⌥⇧1"));
+    EXPECT_EQ(recorder.captured()->mods,
+              (QList<ModifierKey>{ModifierKey::Control, ModifierKey::Option, ModifierKey::Shift}));
+    press(recorder, Qt::Key_Escape);
+    EXPECT_EQ(shown(recorder), "Esc") << "Esc is recorded, it does not close anything";
+    press(recorder, Qt::Key_Left, Qt::MetaModifier);
+    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘←"));
+}
+
+TEST_F(ShortcutRecorderTest, KeysWithoutACodeAreIgnored) {
+    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
+    press(recorder, Qt::Key_VolumeUp);
+    EXPECT_FALSE(recorder.captured());
+    EXPECT_FALSE(RecorderKeyTranslator::release(Qt::Key_A, {})) << "only modifiers release";
+}
+
+TEST_F(ShortcutRecorderTest, PhysicalPositionWinsOverTheLayoutsKey) {
+    // On an AZERTY layout the key typing "a" sits where a US "q" does.
+    const auto event = RecorderKeyTranslator::press(Qt::Key_A, Qt::ControlModifier, quint16(12));
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->event.keyCode, 12);
+    EXPECT_EQ(event->characters, "q");
+    EXPECT_EQ(event->event.flags, mask(ModifierKey::Control));
+}
+
+TEST_F(ShortcutRecorderTest, ConflictsWithTheOtherActionsOnly) {
+    ShortcutRecorder forPaste(bindings, KeybindAction::PasteLast);
+    press(forPaste, Qt::Key_Escape);
+    EXPECT_TRUE(forPaste.conflict()) << "Esc cancels";
+    EXPECT_FALSE(forPaste.canSave());
+
+    ShortcutRecorder forCancel(bindings, KeybindAction::Cancel);
+    press(forCancel, Qt::Key_Escape);
+    EXPECT_FALSE(forCancel.conflict()) << "its own binding is no conflict";
+
+    bindings.setActivate(Shortcut::doubleTap(ModifierKey::Command));
+    press(forCancel, Qt::Key_Meta, Qt::MetaModifier);
+    release(forCancel, Qt::Key_Meta);
+    EXPECT_TRUE(forCancel.conflict());
+    press(forCancel, Qt::Key_Control);
+    release(forCancel, Qt::Key_Control, Qt::ControlModifier);
+    EXPECT_FALSE(forCancel.conflict()) << "a new capture is checked anew";
+}
+
+TEST_F(ShortcutRecorderTest, NothingIsStoredUntilSave) {
+    ShortcutRecorder recorder(bindings, KeybindAction::Activate);
+    EXPECT_FALSE(recorder.save(bindings)) << "nothing captured";
+    press(recorder, Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(bindings.activate(), Keybindings::defaultActivate());
+    ASSERT_TRUE(recorder.save(bindings));
+    EXPECT_EQ(bindings.activate().display, QString::fromUtf8("⌃⌥Space"));
+    EXPECT_EQ(Keybindings(store).activate(), bindings.activate()) << "written through";
+}
+
+} // namespace
