@@ -1,7 +1,9 @@
 #include "OrvantaApp.h"
 
+#include "AudioDevices.h"
 #include "SchemeHandler.h"
 #include "Symbols.h"
+#include "X11KeyTranslator.h"
 #include "X11Session.h"
 
 #include <QDesktopServices>
@@ -63,6 +65,8 @@ OrvantaApp::OrvantaApp()
     m_tray->setActivateBindingCanFire(m_appState->activateBindingCanFire());
     connect(m_appState.get(), &AppState::activateBindingCanFireChanged, this,
             [this] { m_tray->setActivateBindingCanFire(m_appState->activateBindingCanFire()); });
+
+    createSettingsWindow();
 
     connect(&m_actions, &MenuActions::settingsRequested, this, &OrvantaApp::openSettings);
     connect(&m_actions, &MenuActions::signInRequested, &m_auth, &Auth::openSignInPage);
@@ -137,15 +141,40 @@ void OrvantaApp::openInBrowser(const QUrl &url) {
         qCWarning(lcApp) << "No browser could open" << url.toString(QUrl::RemoveQuery);
 }
 
+// After a browser sign-in: the settings window when it is open, where the account shows.
 void OrvantaApp::bringToFront() {
-    if (QQuickWindow *panel = m_tray->panel(); panel && panel->isVisible()) {
-        panel->raise();
-        panel->requestActivate();
+    if (QQuickWindow *window = m_settingsWindow->window(); window && window->isVisible()) {
+        window->raise();
+        window->requestActivate();
     }
 }
 
+void OrvantaApp::createSettingsWindow() {
+    KeybindingsModel::ScanCodeTranslator scanCodes;
+    if (QGuiApplication::platformName() == u"xcb")
+        scanCodes = [](quint32 code) { return x11::X11KeyTranslator::keyCodeFor(int(code)); };
+    m_settingsWindow = std::make_unique<SettingsWindowController>(
+        m_engine,
+        SettingsWindowServices{*m_appState, m_settings, m_vocabulary, m_history, m_keybindings,
+                               m_auth, m_auth, m_permissions, m_textInserter, m_micTester,
+                               [] {
+                                   QList<std::pair<QString, QString>> devices;
+                                   for (const AudioInputDevice &device : AudioDevices::inputs())
+                                       devices.append({device.id, device.name});
+                                   return devices;
+                               },
+                               [this] {
+                                   const QUrl page = serviceConfig().accountPage();
+                                   if (page.isValid())
+                                       openInBrowser(page);
+                               },
+                               scanCodes});
+}
+
 void OrvantaApp::openSettings() {
-    qCWarning(lcApp) << "The settings window is not part of this build yet";
+    if (m_tray->panel())
+        m_tray->panel()->hide();
+    m_settingsWindow->show();
 }
 
 void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release) {

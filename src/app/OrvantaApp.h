@@ -11,10 +11,12 @@
 #include "Keybindings.h"
 #include "LoginItem.h"
 #include "MenuActions.h"
+#include "MicTester.h"
 #include "Permissions.h"
 #include "PreferenceStore.h"
 #include "RecordingIndicatorController.h"
 #include "Settings.h"
+#include "SettingsWindowController.h"
 #include "Sounds.h"
 #include "SystemAudio.h"
 #include "TextInserter.h"
@@ -59,6 +61,7 @@ public:
 
 private:
     void openSettings();
+    void createSettingsWindow();
     void showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release);
 
     std::unique_ptr<PreferenceStore> m_store;
@@ -84,6 +87,8 @@ private:
     std::unique_ptr<RecordingIndicatorController> m_indicator;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<TrayController> m_tray;
+    MicTester m_micTester;
+    std::unique_ptr<SettingsWindowController> m_settingsWindow;
     Updater m_updater;
 };
 
