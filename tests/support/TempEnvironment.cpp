@@ -28,4 +28,11 @@ void TempFolder::write(const QString &file, const QByteArray &contents) {
     f.write(contents);
 }
 
+void usePrivateXdgFolders(const QTemporaryDir &home) {
+    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = home.filePath(QString::fromLatin1(variable));
+        qputenv(variable, path.toLocal8Bit());
+    }
+}
+
 } // namespace orvanta::test

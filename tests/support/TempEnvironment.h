@@ -20,4 +20,8 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Points XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME into `home`, so a test binary never
+// touches the real user's files. Call before the application object exists.
+void usePrivateXdgFolders(const QTemporaryDir &home);
+
 } // namespace orvanta::test

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "TempEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,10 +14,7 @@ int main(int argc, char **argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = home.filePath(QString::fromLatin1(variable));
-        ::setenv(variable, path.toLocal8Bit().constData(), 1);
-    }
+    orvanta::test::usePrivateXdgFolders(home);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,7 +2,7 @@
 // views can be looked at without a desktop session. The controller runs against the fake
 // ports of the unit tests; nothing is recorded or sent.
 
-#include "../unit/FakePorts.h"
+#include "../unit/FakeAppScene.h"
 #include "AppState.h"
 #include "History.h"
 #include "HotkeyManager.h"
@@ -91,31 +91,6 @@ signals:
     void changed();
 };
 
-struct Scene {
-    Journal journal;
-    FakeRecorder recorder{journal};
-    FakeTranscriber transcriber{journal};
-    FakeAccount account{journal};
-    FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
-    FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
-    FakeFloatingBar bar{journal};
-    FakeScheduler scheduler;
-    QTemporaryDir dir;
-    PreferenceStore store{dir.filePath(QStringLiteral("prefs.conf"))};
-    FakeLoginItem loginItem;
-    Settings settings{store, loginItem};
-    Vocabulary vocabulary{store};
-    History history{dir.filePath(QStringLiteral("data"))};
-    Keybindings keybindings{store};
-    FakeKeySource keySource;
-    HotkeyManager hotkeys{keySource};
-    AppState app{AppStateServices{recorder, transcriber, account, inserter, systemAudio,
-                                  permissions, sounds, bar, scheduler, settings, vocabulary,
-                                  history, &hotkeys, &keybindings}};
-};
-
 void save(QQuickWindow *window, const QString &path);
 
 // Repeaters' items hang in the item tree only.
@@ -131,7 +106,7 @@ QQuickItem *findItem(QQuickItem *item, const QString &name) {
 
 // Every section of the settings window, empty and filled, and the recorder sheet.
 void settingsShots(QQmlEngine &engine, const QString &out) {
-    Scene scene;
+    FakeAppScene scene;
     scene.keySource.visible |= mask(ModifierKey::Fn);
     scene.app.applyKeybindings();
     PreviewMicTester micTester;
@@ -244,7 +219,7 @@ int main(int argc, char *argv[]) {
     qml_register_types_Orvanta();
     QQmlEngine engine;
     engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    Scene scene;
+    FakeAppScene scene;
     PreviewAccount account;
     MenuActions actions;
     auto menu = [&](const QString &name, bool canFire = true) {

@@ -1,4 +1,4 @@
-#include "../unit/FakePorts.h"
+#include "../unit/FakeAppScene.h"
 #include "AppState.h"
 #include "GeneralSectionModel.h"
 #include "History.h"
@@ -23,29 +23,7 @@ using namespace orvanta::test;
 
 namespace {
 
-class SettingsModelsTest : public ::testing::Test {
-protected:
-    TempFolder folder;
-    PreferenceStore store{folder.filePath("prefs.conf")};
-    FakeLoginItem loginItem;
-    Settings settings{store, loginItem};
-    Vocabulary vocabulary{store};
-    History history{folder.filePath("data")};
-    Keybindings keybindings{store};
-    Journal journal;
-    FakeRecorder recorder{journal};
-    FakeTranscriber transcriber{journal};
-    FakeAccount account{journal};
-    FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
-    FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
-    FakeFloatingBar bar{journal};
-    FakeScheduler scheduler;
-    AppState app{AppStateServices{recorder, transcriber, account, inserter, systemAudio,
-                                  permissions, sounds, bar, scheduler, settings, vocabulary,
-                                  history}};
-};
+class SettingsModelsTest : public ::testing::Test, protected FakeAppScene {};
 
 TEST_F(SettingsModelsTest, EditingARuleUpdatesItsRowWithoutRebuildingTheList) {
     ReplacementListModel model(vocabulary);

@@ -1,4 +1,4 @@
-#include "../unit/FakePorts.h"
+#include "../unit/FakeAppScene.h"
 #include "AccountActions.h"
 #include "AppState.h"
 #include "GeneralSectionModel.h"
@@ -117,7 +117,7 @@ void type(QWindow *window, const char *text) {
         QTest::keyClick(window, *c);
 }
 
-class SettingsViewTest : public ::testing::Test {
+class SettingsViewTest : public ::testing::Test, protected FakeAppScene {
 protected:
     static void SetUpTestSuite() { qml_register_types_Orvanta(); }
 
@@ -142,7 +142,7 @@ protected:
                                                history,
                                                keybindings,
                                                auth,
-                                               fakeAccount,
+                                               account,
                                                permissions,
                                                inserter,
                                                micTester,
@@ -184,28 +184,6 @@ protected:
 
     QtMessageHandler previousHandler = nullptr;
     QQmlEngine engine;
-    TempFolder folder;
-    PreferenceStore store{folder.filePath("prefs.conf")};
-    FakeLoginItem loginItem;
-    Settings settings{store, loginItem};
-    Vocabulary vocabulary{store};
-    History history{folder.filePath("data")};
-    Keybindings keybindings{store};
-    FakeKeySource keySource; // reports no fn, like X11
-    HotkeyManager hotkeys{keySource};
-    Journal journal;
-    FakeRecorder recorder{journal};
-    FakeTranscriber transcriber{journal};
-    FakeAccount fakeAccount{journal};
-    FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
-    FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
-    FakeFloatingBar bar{journal};
-    FakeScheduler scheduler;
-    AppState app{AppStateServices{recorder, transcriber, fakeAccount, inserter, systemAudio,
-                                  permissions, sounds, bar, scheduler, settings, vocabulary,
-                                  history, &hotkeys, &keybindings}};
     TestMicTester micTester;
     TestAuth auth;
     QList<std::pair<QString, QString>> devices;
@@ -536,7 +514,7 @@ TEST_F(SettingsViewTest, HistoryPastesCopiesDeletesAndClears) {
 
 TEST_F(SettingsViewTest, AccountSignedOutMakesNoRequest) {
     ASSERT_TRUE(open());
-    fakeAccount.signedIn = false;
+    account.signedIn = false;
     choose("account");
     EXPECT_FALSE(journal.entries.contains("usage.refresh"));
     EXPECT_TRUE(find("signedOutCard")->isVisible());

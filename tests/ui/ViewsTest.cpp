@@ -1,4 +1,4 @@
-#include "../unit/FakePorts.h"
+#include "../unit/FakeAppScene.h"
 #include "AppState.h"
 #include "History.h"
 #include "MenuActions.h"
@@ -42,7 +42,7 @@ signals:
     void changed();
 };
 
-class ViewsTest : public ::testing::Test {
+class ViewsTest : public ::testing::Test, protected FakeAppScene {
 protected:
     static void SetUpTestSuite() { qml_register_types_Orvanta(); }
 
@@ -68,7 +68,7 @@ protected:
     }
     std::unique_ptr<QQuickWindow> loadMenu() {
         return load("MenuPanel.qml", {{"appState", QVariant::fromValue(&app)},
-                                      {"auth", QVariant::fromValue(&account)},
+                                      {"auth", QVariant::fromValue(&auth)},
                                       {"actions", QVariant::fromValue(&actions)}});
     }
     static QString textOf(QObject *root, const char *name) {
@@ -78,26 +78,7 @@ protected:
 
     QtMessageHandler previousHandler = nullptr;
     QQmlEngine engine;
-    TempFolder folder;
-    PreferenceStore store{folder.filePath("prefs.conf")};
-    FakeLoginItem loginItem;
-    Settings settings{store, loginItem};
-    Vocabulary vocabulary{store};
-    History history{folder.filePath("data")};
-    Journal journal;
-    FakeRecorder recorder{journal};
-    FakeTranscriber transcriber{journal};
-    FakeAccount fakeAccount{journal};
-    FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
-    FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
-    FakeFloatingBar bar{journal};
-    FakeScheduler scheduler;
-    AppState app{AppStateServices{recorder, transcriber, fakeAccount, inserter, systemAudio,
-                                  permissions, sounds, bar, scheduler, settings, vocabulary,
-                                  history}};
-    Account account;
+    Account auth;
     MenuActions actions;
 };
 
@@ -122,8 +103,8 @@ TEST_F(ViewsTest, MenuFollowsTheStatusAndTheAccount) {
     scheduler.advance(4s);
     EXPECT_FALSE(error->property("visible").toBool());
 
-    account.signedIn = false;
-    emit account.changed();
+    auth.signedIn = false;
+    emit auth.changed();
     EXPECT_EQ(button->property("title").toString(), "Sign In");
     QSignalSpy signIn(&actions, &MenuActions::signInRequested);
     QMetaObject::invokeMethod(button, "clicked");

@@ -1,5 +1,5 @@
 #include "AppState.h"
-#include "FakePorts.h"
+#include "FakeAppScene.h"
 #include "History.h"
 #include "HotkeyManager.h"
 #include "Keybindings.h"
@@ -21,11 +21,11 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class AppStateTest : public ::testing::Test {
+class AppStateTest : public ::testing::Test, protected FakeAppScene {
 protected:
     AppStateTest() {
-        QObject::connect(app.get(), &AppState::statusChanged, [this] {
-            journal.note(QStringLiteral("status:") + app->status().describe());
+        QObject::connect(&app, &AppState::statusChanged, [this] {
+            journal.note(QStringLiteral("status:") + app.status().describe());
         });
     }
 
@@ -36,13 +36,13 @@ protected:
     }
 
     void startRecording() {
-        app->startDictation();
-        ASSERT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+        app.startDictation();
+        ASSERT_TRUE(app.status().is(DictationStatus::Kind::Recording));
     }
 
     // Stops the recording and lets the recorder deliver its file.
     QString stopRecording() {
-        app->stopAndTranscribe();
+        app.stopAndTranscribe();
         recorder.finishStop(true);
         return recorder.stoppedFile;
     }
@@ -50,53 +50,30 @@ protected:
     void enterError() {
         // A failed start is the plainest way into the error status.
         recorder.startSucceeds = false;
-        app->startDictation();
+        app.startDictation();
         recorder.startSucceeds = true;
-        ASSERT_EQ(app->status(), DictationStatus::error(AppState::startFailedMessage));
+        ASSERT_EQ(app.status(), DictationStatus::error(AppState::startFailedMessage));
     }
-
-    TempFolder folder;
-    PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};
-    FakeLoginItem loginItem;
-    Settings settings{store, loginItem};
-    Vocabulary vocabulary{store};
-    History history{folder.filePath(QStringLiteral("data"))};
-    Journal journal;
-    FakeRecorder recorder{journal};
-    FakeTranscriber transcriber{journal};
-    FakeAccount account{journal};
-    FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
-    FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
-    FakeFloatingBar bar{journal};
-    FakeScheduler scheduler;
-    FakeKeySource keySource;
-    HotkeyManager hotkeys{keySource};
-    Keybindings keybindings{store};
-    std::unique_ptr<AppState> app = std::make_unique<AppState>(
-        AppStateServices{recorder, transcriber, account, inserter, systemAudio, permissions, sounds,
-                         bar, scheduler, settings, vocabulary, history, &hotkeys, &keybindings});
 };
 
 TEST_F(AppStateTest, StartRunsItsStepsInOrder) {
     settings.setMicUID(QStringLiteral("alsa_input.usb-Mic"));
-    app->startDictation();
+    app.startDictation();
     EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:alsa_input.usb-Mic",
                                     "status:recording", "mute", "bar.show", "sound:Tink"));
 
-    app->cancelDictation();
+    app.cancelDictation();
     settings.setMuteBackgroundAudio(false);
     take();
-    app->startDictation();
+    app.startDictation();
     EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:alsa_input.usb-Mic",
                                     "status:recording", "bar.show", "sound:Tink"));
 }
 
 TEST_F(AppStateTest, SignedOutStartFailsWithoutTouchingMicrophoneOrRecorder) {
     account.signedIn = false;
-    app->startDictation();
-    EXPECT_EQ(app->status().message(), u"Sign in required \u2014 click Sign In in the menu.");
+    app.startDictation();
+    EXPECT_EQ(app.status().message(), u"Sign in required \u2014 click Sign In in the menu.");
     EXPECT_THAT(take(),
                 ElementsAre("status:error: Sign in required \u2014 click Sign In in the menu.",
                             "bar.show", "sound:Basso"));
@@ -104,10 +81,10 @@ TEST_F(AppStateTest, SignedOutStartFailsWithoutTouchingMicrophoneOrRecorder) {
 
 TEST_F(AppStateTest, RefusedMicrophoneOpensHelpSilently) {
     permissions.microphoneAuthorized = false;
-    app->startDictation();
-    EXPECT_EQ(app->status(),
+    app.startDictation();
+    EXPECT_EQ(app.status(),
               DictationStatus::error(QStringLiteral("Microphone access is required.")));
-    EXPECT_FALSE(app->microphoneGranted());
+    EXPECT_FALSE(app.microphoneGranted());
     EXPECT_THAT(take(),
                 ElementsAre("microphone.request", "status:error: Microphone access is required.",
                             "bar.show", "open:microphone-help"));
@@ -116,47 +93,47 @@ TEST_F(AppStateTest, RefusedMicrophoneOpensHelpSilently) {
 TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
     permissions.answerLater = true;
     permissions.microphoneAuthorized = false;
-    app->startDictation();
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
-    QSignalSpy granted(app.get(), &AppState::microphoneGrantedChanged);
+    app.startDictation();
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
+    QSignalSpy granted(&app, &AppState::microphoneGrantedChanged);
     permissions.answer(true);
-    EXPECT_TRUE(app->microphoneGranted());
+    EXPECT_TRUE(app.microphoneGranted());
     EXPECT_EQ(granted.count(), 1);
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
 }
 
 TEST_F(AppStateTest, RecorderThatCannotStartGivesErrorWithoutSoundOrMute) {
     recorder.startSucceeds = false;
-    app->startDictation();
+    app.startDictation();
     EXPECT_THAT(take(), ElementsAre("microphone.request", "recorder.start:__default__",
                                     "status:error: Couldn't start recording.", "bar.show"));
 }
 
 TEST_F(AppStateTest, OperationsIgnoredInTheWrongStatus) {
     // idle: stop and cancel do nothing
-    app->stopAndTranscribe();
-    app->cancelDictation();
+    app.stopAndTranscribe();
+    app.cancelDictation();
     EXPECT_THAT(take(), IsEmpty());
 
     // recording: a second start does nothing
     startRecording();
     take();
-    app->startDictation();
+    app.startDictation();
     EXPECT_THAT(take(), IsEmpty());
 
     // transcribing: stop does nothing, start begins a new dictation
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     take();
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     EXPECT_THAT(take(), IsEmpty());
     startRecording();
 
     // error: stop and cancel do nothing, start begins a new dictation
-    app->cancelDictation();
+    app.cancelDictation();
     enterError();
     take();
-    app->stopAndTranscribe();
-    app->cancelDictation();
+    app.stopAndTranscribe();
+    app.cancelDictation();
     EXPECT_THAT(take(), IsEmpty());
     startRecording();
 }
@@ -168,20 +145,20 @@ TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
     startRecording();
     take();
 
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     EXPECT_THAT(take(), ElementsAre("unmute", "status:transcribing", "bar.show", "sound:Pop",
                                     "recorder.stop"));
     recorder.finishStop(true);
     const QString file = recorder.stoppedFile;
     EXPECT_THAT(take(), ElementsAre("transcribe:" + file));
 
-    QSignalSpy transcript(app.get(), &AppState::lastTranscriptChanged);
+    QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
     transcriber.reply(TranscriptionResult::success(QStringLiteral("Teh cat\tsat on teh  mat")));
     EXPECT_THAT(take(),
                 ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show", "sound:Glass",
                             "insert:the cat\tsat on the  mat", "usage.refresh"));
     EXPECT_EQ(transcript.count(), 1);
-    EXPECT_EQ(app->lastTranscript(), u"the cat\tsat on the  mat");
+    EXPECT_EQ(app.lastTranscript(), u"the cat\tsat on the  mat");
     EXPECT_EQ(settings.wordsDictated(), 6);
     ASSERT_EQ(history.items().size(), 1);
     EXPECT_EQ(history.items()[0].text, u"the cat\tsat on the  mat");
@@ -190,7 +167,7 @@ TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
 
 TEST_F(AppStateTest, FailuresAfterStopBecomeErrorsWithFailureSound) {
     startRecording();
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     take();
     recorder.finishStop(false);
     EXPECT_THAT(take(),
@@ -210,7 +187,7 @@ TEST_F(AppStateTest, FailuresAfterStopBecomeErrorsWithFailureSound) {
 TEST_F(AppStateTest, CancelRestoresOutputAndDropsTheRecording) {
     startRecording();
     take();
-    app->cancelDictation();
+    app.cancelDictation();
     EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle", "bar.show",
                                     "sound:Bottle"));
     EXPECT_FALSE(recorder.pendingStop);
@@ -223,7 +200,7 @@ TEST_F(AppStateTest, PrivacyModeSkipsHistoryOnly) {
     stopRecording();
     transcriber.reply(TranscriptionResult::success(QStringLiteral("secret words")));
     EXPECT_THAT(history.items(), IsEmpty());
-    EXPECT_EQ(app->lastTranscript(), u"secret words");
+    EXPECT_EQ(app.lastTranscript(), u"secret words");
     EXPECT_EQ(settings.wordsDictated(), 2);
     EXPECT_THAT(inserter.inserted, ElementsAre("secret words"));
 }
@@ -232,7 +209,7 @@ TEST_F(AppStateTest, EmptyTranscriptGoesThroughEveryStep) {
     startRecording();
     stopRecording();
     transcriber.reply(TranscriptionResult::success(QString()));
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
     EXPECT_EQ(history.items().size(), 1);
     EXPECT_EQ(settings.wordsDictated(), 0);
     EXPECT_THAT(inserter.inserted, ElementsAre(""));
@@ -242,27 +219,27 @@ TEST_F(AppStateTest, ErrorClearsAfterFourSecondsByTheEarliestTimer) {
     enterError();
     take();
     scheduler.advance(3999ms);
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Error));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Error));
     scheduler.advance(1ms);
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
     // Clearing refreshes nothing and plays nothing.
     EXPECT_THAT(take(), ElementsAre("status:idle"));
 
     enterError();
     scheduler.advance(3000ms);
     account.signedIn = false;
-    app->startDictation(); // a second error, 3 s after the first
+    app.startDictation(); // a second error, 3 s after the first
     take();
     scheduler.advance(1000ms);
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
     account.signedIn = true;
     startRecording();
     scheduler.advance(3000ms); // the second timer finds no error
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
 }
 
 TEST_F(AppStateTest, PasteLastPastesTheFinalTextOnly) {
-    app->pasteLast();
+    app.pasteLast();
     EXPECT_THAT(take(), IsEmpty());
 
     vocabulary.setReplacements(
@@ -271,36 +248,36 @@ TEST_F(AppStateTest, PasteLastPastesTheFinalTextOnly) {
     stopRecording();
     transcriber.reply(TranscriptionResult::success(QStringLiteral("gonna go")));
     take();
-    app->pasteLast();
+    app.pasteLast();
     EXPECT_THAT(take(), ElementsAre("insert:going to go"));
 }
 
 TEST_F(AppStateTest, CancelledTranscriptionResultIsDiscarded) {
     startRecording();
     const QString file = stopRecording();
-    app->cancelDictation();
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    app.cancelDictation();
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
     take();
 
     transcriber.reply(TranscriptionResult::success(QStringLiteral("too late")));
     EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + file));
-    EXPECT_EQ(app->lastTranscript(), QString());
+    EXPECT_EQ(app.lastTranscript(), QString());
     EXPECT_EQ(settings.wordsDictated(), 0);
     EXPECT_THAT(history.items(), IsEmpty());
 }
 
 TEST_F(AppStateTest, CancelBeforeTheRecorderDeliversSkipsTranscription) {
     startRecording();
-    app->stopAndTranscribe();
-    app->cancelDictation();
+    app.stopAndTranscribe();
+    app.cancelDictation();
     take();
     recorder.finishStop(true);
     EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + recorder.stoppedFile));
     EXPECT_THAT(transcriber.requests, IsEmpty());
 
     startRecording();
-    app->stopAndTranscribe();
-    app->cancelDictation();
+    app.stopAndTranscribe();
+    app.cancelDictation();
     take();
     recorder.finishStop(false);
     EXPECT_THAT(take(), IsEmpty());
@@ -316,8 +293,8 @@ TEST_F(AppStateTest, ResultDuringANewerRecordingIsDeliveredQuietly) {
     transcriber.reply(TranscriptionResult::success(QStringLiteral("first dictation")));
     EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + olderFile, "insert:first dictation",
                                     "usage.refresh"));
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
-    EXPECT_EQ(app->lastTranscript(), u"first dictation");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
+    EXPECT_EQ(app.lastTranscript(), u"first dictation");
     EXPECT_EQ(settings.wordsDictated(), 2);
     EXPECT_EQ(history.items().size(), 1);
     // The file being recorded is not the one cleaned up.
@@ -326,7 +303,7 @@ TEST_F(AppStateTest, ResultDuringANewerRecordingIsDeliveredQuietly) {
     // The newer dictation then finishes normally.
     stopRecording();
     transcriber.reply(TranscriptionResult::success(QStringLiteral("second")));
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Idle));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
     EXPECT_THAT(inserter.inserted, ElementsAre("first dictation", "second"));
 }
 
@@ -337,12 +314,12 @@ TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
     take();
     transcriber.reply(TranscriptionResult::failure(QStringLiteral("Network down")));
     EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + olderFile));
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
 
     // Also when the newer one is transcribing and the older one captured nothing.
-    app->cancelDictation();
+    app.cancelDictation();
     startRecording();
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     startRecording();
     take();
     recorder.finishStop(false);
@@ -355,25 +332,25 @@ TEST_F(AppStateTest, ResultOfAnOlderDictationDoesNotEndANewerTranscription) {
     startRecording();
     stopRecording();
     transcriber.reply(TranscriptionResult::success(QStringLiteral("older")));
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Transcribing));
-    app->cancelDictation(); // cancels the newer one only
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing));
+    app.cancelDictation(); // cancels the newer one only
     transcriber.reply(TranscriptionResult::success(QStringLiteral("newer")));
     EXPECT_THAT(inserter.inserted, ElementsAre("older"));
 }
 
 TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
     permissions.answerLater = true;
-    app->startDictation();
+    app.startDictation();
     auto pendingAnswer = permissions.pendingAnswer;
     permissions.answerLater = false;
     permissions.answer(true);
     const QString file = stopRecording();
     enterError();
     startRecording();
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     auto pendingStop = recorder.pendingStop;
 
-    app.reset();
+    appPtr.reset();
     take();
     pendingAnswer(true);
     recorder.pendingStop = pendingStop;
@@ -387,39 +364,39 @@ TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
 
 TEST_F(AppStateTest, FloatingBarFollowsStatusAndSetting) {
     settings.setShowFloatingBar(false);
-    app->refreshFloatingBar();
+    app.refreshFloatingBar();
     EXPECT_FALSE(bar.visible);
     startRecording();
     EXPECT_TRUE(bar.visible);
-    app->stopAndTranscribe();
+    app.stopAndTranscribe();
     EXPECT_TRUE(bar.visible);
     recorder.finishStop(false);
     EXPECT_FALSE(bar.visible) << "an error hides the bar when the setting is off";
     settings.setShowFloatingBar(true);
-    app->refreshFloatingBar();
+    app.refreshFloatingBar();
     EXPECT_TRUE(bar.visible);
 }
 
 TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
-    QSignalSpy level(app.get(), &AppState::audioLevelChanged);
+    QSignalSpy level(&app, &AppState::audioLevelChanged);
     startRecording();
     recorder.levelHandler(0.75f);
-    app->cancelDictation();
-    EXPECT_FLOAT_EQ(app->audioLevel(), 0.75f) << "the level is not reset when recording ends";
+    app.cancelDictation();
+    EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f) << "the level is not reset when recording ends";
     EXPECT_EQ(level.count(), 1);
 
-    QSignalSpy microphone(app.get(), &AppState::microphoneGrantedChanged);
-    QSignalSpy access(app.get(), &AppState::accessibilityGrantedChanged);
+    QSignalSpy microphone(&app, &AppState::microphoneGrantedChanged);
+    QSignalSpy access(&app, &AppState::accessibilityGrantedChanged);
     permissions.inputAccess = false;
-    app->refreshPermissions();
-    app->refreshPermissions();
-    EXPECT_FALSE(app->accessibilityGranted());
+    app.refreshPermissions();
+    app.refreshPermissions();
+    EXPECT_FALSE(app.accessibilityGranted());
     EXPECT_EQ(access.count(), 2);
     EXPECT_EQ(microphone.count(), 2);
 }
 
 TEST_F(AppStateTest, ShortcutsReachTheControllerWithTheCurrentBindings) {
-    app->bootstrap();
+    app.bootstrap();
     EXPECT_TRUE(keySource.started);
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
     EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate()) << "applied on a later pass";
@@ -429,34 +406,34 @@ TEST_F(AppStateTest, ShortcutsReachTheControllerWithTheCurrentBindings) {
     keySource.tapModifier(ModifierKey::Control);
     keySource.tapModifier(ModifierKey::Control);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
     EXPECT_TRUE(hotkeys.isRecordingActive());
     EXPECT_TRUE(keySource.consumed().contains(keybindings.cancel()))
         << "Esc is taken while recording";
 
     keySource.tapModifier(ModifierKey::Control);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(app->status().is(DictationStatus::Kind::Transcribing));
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing));
     EXPECT_FALSE(keySource.consumed().contains(keybindings.cancel()));
 }
 
 TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
     permissions.inputAccess = false;
-    app->bootstrap();
+    app.bootstrap();
     EXPECT_FALSE(keySource.started);
-    EXPECT_TRUE(app->isPermissionPollRunning());
-    app->pollPermissions();
+    EXPECT_TRUE(app.isPermissionPollRunning());
+    app.pollPermissions();
     EXPECT_EQ(keySource.startCalls, 0);
 
     permissions.inputAccess = true;
-    app->pollPermissions();
+    app.pollPermissions();
     EXPECT_TRUE(keySource.started);
-    app->pollPermissions();
+    app.pollPermissions();
     EXPECT_EQ(keySource.startCalls, 1) << "a running monitor is not started twice";
 }
 
 TEST_F(AppStateTest, FloatingBarSettingIsFollowedAfterTheChange) {
-    app->bootstrap();
+    app.bootstrap();
     EXPECT_TRUE(bar.visible);
     settings.setShowFloatingBar(false);
     EXPECT_TRUE(bar.visible);
@@ -465,11 +442,11 @@ TEST_F(AppStateTest, FloatingBarSettingIsFollowedAfterTheChange) {
 }
 
 TEST_F(AppStateTest, ActivateBindingThatCannotFireIsPublished) {
-    QSignalSpy spy(app.get(), &AppState::activateBindingCanFireChanged);
-    EXPECT_FALSE(app->activateBindingCanFire()) << "this key source never sees fn";
+    QSignalSpy spy(&app, &AppState::activateBindingCanFireChanged);
+    EXPECT_FALSE(app.activateBindingCanFire()) << "this key source never sees fn";
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
-    app->applyKeybindings();
-    EXPECT_TRUE(app->activateBindingCanFire());
+    app.applyKeybindings();
+    EXPECT_TRUE(app.activateBindingCanFire());
     EXPECT_EQ(spy.count(), 1);
 }
 

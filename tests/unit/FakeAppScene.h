@@ -1,0 +1,47 @@
+#pragma once
+
+// The controller with every port faked, the real stores in a private folder, and the real
+// shortcut monitor on a fake key source.
+
+#include "AppState.h"
+#include "FakePorts.h"
+#include "History.h"
+#include "HotkeyManager.h"
+#include "Keybindings.h"
+#include "PreferenceStore.h"
+#include "Settings.h"
+#include "TempEnvironment.h"
+#include "Vocabulary.h"
+
+#include <memory>
+
+namespace orvanta::test {
+
+struct FakeAppScene {
+    TempFolder folder;
+    PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};
+    FakeLoginItem loginItem;
+    Settings settings{store, loginItem};
+    Vocabulary vocabulary{store};
+    History history{folder.filePath(QStringLiteral("data"))};
+    Keybindings keybindings{store};
+    FakeKeySource keySource; // sees no fn, like X11
+    HotkeyManager hotkeys{keySource};
+    Journal journal;
+    FakeRecorder recorder{journal};
+    FakeTranscriber transcriber{journal};
+    FakeAccount account{journal};
+    FakeTextInserter inserter{journal};
+    FakeSystemAudio systemAudio{journal};
+    FakePermissions permissions{journal};
+    FakeSounds sounds{journal};
+    FakeFloatingBar bar{journal};
+    FakeScheduler scheduler;
+    std::unique_ptr<AppState> appPtr = std::make_unique<AppState>(
+        AppStateServices{recorder, transcriber, account, inserter, systemAudio, permissions, sounds,
+                         bar, scheduler, settings, vocabulary, history, &hotkeys, &keybindings});
+    // Valid until a test destroys the controller through appPtr.
+    AppState &app = *appPtr;
+};
+
+} // namespace orvanta::test
