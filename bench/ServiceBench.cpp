@@ -89,6 +89,7 @@ public:
     httplib::Client client() const {
         httplib::Client client("127.0.0.1", m_port);
         client.set_keep_alive(true);
+        client.set_tcp_nodelay(true);
         return client;
     }
     httplib::Headers auth() const { return {{"Authorization", "Bearer " + m_token}}; }

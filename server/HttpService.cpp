@@ -80,6 +80,8 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
     m_server->set_write_timeout(30, 0);
     m_server->set_keep_alive_timeout(10);
     m_server->set_keep_alive_max_count(1000);
+    // Small answers would otherwise wait for the delayed acknowledgement of the previous one.
+    m_server->set_tcp_nodelay(true);
     routes();
 }
 
