@@ -121,6 +121,13 @@ void HttpService::routes() {
     m_server->Post("/auth/refresh", guarded(&HttpService::refresh));
     m_server->Get("/me", guarded(&HttpService::me));
     m_server->Post("/transcribe", guarded(&HttpService::transcribe));
+    m_server->set_logger([](const Request &request, const Response &response) {
+        if (response.status >= 500)
+            qCWarning(lcService) << request.method.c_str() << request.path.c_str()
+                                 << response.status;
+        else
+            qCDebug(lcService) << request.method.c_str() << request.path.c_str() << response.status;
+    });
     m_server->set_error_handler([](const Request &, Response &response) {
         if (!response.body.empty())
             return;

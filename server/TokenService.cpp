@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <semaphore>
 #include <sodium.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -40,6 +41,17 @@ std::optional<std::string> decode(std::string_view text) {
 namespace {
 
 constexpr std::size_t secretBytes = crypto_auth_hmacsha256_KEYBYTES;
+
+// Each password hash takes 64 MiB for a moment; a burst of sign-ins must not take the memory of
+// the whole machine, so only two run at a time and the others wait.
+std::counting_semaphore<2> passwordHashSlots(2);
+
+struct PasswordHashSlot {
+    PasswordHashSlot() { passwordHashSlots.acquire(); }
+    ~PasswordHashSlot() { passwordHashSlots.release(); }
+    PasswordHashSlot(const PasswordHashSlot &) = delete;
+    PasswordHashSlot &operator=(const PasswordHashSlot &) = delete;
+};
 
 std::optional<QJsonObject> jsonObject(std::string_view part) {
     const auto bytes = Base64Url::decode(part);
@@ -171,6 +183,7 @@ std::string TokenService::hashRefreshToken(std::string_view token) {
 
 std::string TokenService::hashPassword(const std::string &password) {
     char hash[crypto_pwhash_STRBYTES];
+    const PasswordHashSlot slot;
     if (crypto_pwhash_str(hash, password.data(), password.size(),
                           crypto_pwhash_OPSLIMIT_INTERACTIVE,
                           crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
@@ -181,5 +194,6 @@ std::string TokenService::hashPassword(const std::string &password) {
 bool TokenService::passwordMatches(const std::string &hash, const std::string &password) {
     if (hash.empty())
         return false;
+    const PasswordHashSlot slot;
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }

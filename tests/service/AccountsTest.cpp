@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvanta::test;
 
@@ -288,6 +289,23 @@ TEST_F(AccountsTest, AccountsAndTokensSurviveARestart) {
             .Post("/auth/refresh", QJsonDocument(body).toJson().toStdString(), "application/json")
             ->status,
         200);
+}
+
+TEST(ServiceDataFolder, ADamagedDatabaseStopsTheServiceAndStaysUntouched) {
+    TempFolder folder;
+    const QString data = folder.filePath("data");
+    ASSERT_EQ(ServiceProcess::run({"list-users", "--data", data}).exitCode, 0);
+    const QByteArray garbage(8192, '\x5a');
+    TempFolder::write(data + "/service.db", garbage);
+    ::unlink((data + "/service.db-wal").toLocal8Bit().constData());
+    ::unlink((data + "/service.db-shm").toLocal8Bit().constData());
+
+    ServiceProcess service(data, {});
+    EXPECT_FALSE(service.isServing());
+    EXPECT_TRUE(service.startupOutput().contains("database"))
+        << service.startupOutput().toStdString();
+    EXPECT_NE(ServiceProcess::run({"list-users", "--data", data}).exitCode, 0);
+    EXPECT_EQ(TempFolder::read(data + "/service.db"), garbage);
 }
 
 } // namespace
