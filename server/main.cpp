@@ -12,6 +12,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -141,12 +143,18 @@ int serve(const ServiceConfig &config) {
               << (effective.localUser.empty() ? "" : ", local user " + effective.localUser) << ")"
               << std::endl;
 
-    std::thread signalWaiter([&service, stopSignals] {
+    std::atomic<bool> finished{false};
+    std::thread signalWaiter([&service, &finished, stopSignals] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        service.stop();
+        // A stop that comes before the server loop runs is lost: repeat it until it ends.
+        while (!finished) {
+            service.stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     });
     const bool served = service.run();
+    finished = true;
     // Wakes the waiter when the server ended on its own.
     pthread_kill(signalWaiter.native_handle(), SIGTERM);
     signalWaiter.join();
