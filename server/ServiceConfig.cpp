@@ -1,0 +1,139 @@
+#include "ServiceConfig.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+
+namespace {
+
+std::string text(const QSettings &ini, const char *key, const std::string &fallback) {
+    const QVariant value = ini.value(QString::fromUtf8(key));
+    if (!value.isValid())
+        return fallback;
+    return value.toStringList().join(QStringLiteral(",")).trimmed().toStdString();
+}
+
+std::optional<long long> number(const QSettings &ini, const char *key, long long fallback,
+                                std::string &error) {
+    const QVariant value = ini.value(QString::fromUtf8(key));
+    if (!value.isValid())
+        return fallback;
+    bool ok = false;
+    const long long parsed = value.toString().trimmed().toLongLong(&ok);
+    if (!ok || parsed < 0) {
+        error = std::string("setting ") + key + " must be a number of 0 or more";
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+std::vector<std::string> list(const QSettings &ini, const char *key) {
+    std::vector<std::string> items;
+    for (const QString &item : ini.value(QString::fromUtf8(key)).toStringList())
+        if (!item.trimmed().isEmpty())
+            items.push_back(item.trimmed().toStdString());
+    return items;
+}
+
+bool readFile(ServiceConfig &config, const std::string &path, std::string &error) {
+    const QString file = QString::fromStdString(path);
+    if (!QFileInfo(file).isReadable()) {
+        error = "cannot read the settings file " + path;
+        return false;
+    }
+    QSettings ini(file, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        error = "the settings file " + path + " is not a valid INI file";
+        return false;
+    }
+    config.listen = text(ini, "service/listen", config.listen);
+    config.dataDir = text(ini, "service/data", config.dataDir);
+    config.backend = text(ini, "service/backend", config.backend);
+    config.localUser = text(ini, "service/local_user", config.localUser);
+    const auto port = number(ini, "service/port", config.port, error);
+    const auto freeLimit = number(ini, "plans/free_limit", config.freeLimit, error);
+    const auto proLimit = number(ini, "plans/pro_limit", config.proLimit, error);
+    const auto timeout =
+        number(ini, "upstream/timeout_seconds", config.upstream.timeoutSeconds, error);
+    if (!port || !freeLimit || !proLimit || !timeout)
+        return false;
+    config.port = static_cast<int>(*port);
+    config.freeLimit = *freeLimit;
+    config.proLimit = *proLimit;
+    config.upstream.timeoutSeconds = static_cast<int>(*timeout);
+    config.upstream.baseUrl = text(ini, "upstream/base_url", {});
+    config.upstream.apiKey = text(ini, "upstream/api_key", {});
+    config.upstream.models = list(ini, "upstream/models");
+    config.local.acousticModel = text(ini, "local/acoustic_model", config.local.acousticModel);
+    config.local.dictionary = text(ini, "local/dictionary", config.local.dictionary);
+    config.local.languageModel = text(ini, "local/language_model", config.local.languageModel);
+    config.local.grammar = text(ini, "local/grammar", {});
+    return true;
+}
+
+std::string validate(const ServiceConfig &config) {
+    if (config.port < 0 || config.port > 65535)
+        return "the port must be from 0 to 65535";
+    if (config.backend != "local" && config.backend != "upstream")
+        return "the back end must be local or upstream, not \"" + config.backend + "\"";
+    if (!config.localUser.empty() && !ServiceConfig::isLoopbackAddress(config.listen))
+        return "--local-user signs anyone in who reaches the service: it needs a loopback "
+               "--listen address (127.0.0.1, ::1 or localhost)";
+    if (config.backend == "upstream") {
+        const auto &up = config.upstream;
+        if (up.baseUrl.rfind("https://", 0) != 0 && up.baseUrl.rfind("http://", 0) != 0)
+            return "the upstream back end needs [upstream] base_url (http:// or https://)";
+        if (up.models.empty())
+            return "the upstream back end needs [upstream] models, the identifiers clients may "
+                   "choose";
+        if (up.timeoutSeconds < 1 || up.timeoutSeconds > 55)
+            return "[upstream] timeout_seconds must be from 1 to 55 (clients wait 60 s)";
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<ServiceConfig> ServiceConfig::load(const CommandLine &line, std::string &error) {
+    ServiceConfig config;
+    config.dataDir = defaultDataDir();
+    config.local.acousticModel = ORVANTA_POCKETSPHINX_MODEL_DIR "/en-us";
+    config.local.dictionary = ORVANTA_POCKETSPHINX_MODEL_DIR "/cmudict-en-us.dict";
+    config.local.languageModel = ORVANTA_POCKETSPHINX_MODEL_DIR "/en-us.lm.bin";
+    if (line.configFile && !readFile(config, *line.configFile, error))
+        return std::nullopt;
+    if (const char *key = std::getenv("ORVANTA_UPSTREAM_API_KEY"); key && *key)
+        config.upstream.apiKey = key;
+    config.listen = line.listen.value_or(config.listen);
+    config.port = line.port.value_or(config.port);
+    config.dataDir = line.dataDir.value_or(config.dataDir);
+    config.backend = line.backend.value_or(config.backend);
+    config.localUser = line.localUser.value_or(config.localUser);
+    while (!config.upstream.baseUrl.empty() && config.upstream.baseUrl.back() == '/')
+        config.upstream.baseUrl.pop_back();
+    error = validate(config);
+    if (!error.empty())
+        return std::nullopt;
+    return config;
+}
+
+std::string ServiceConfig::defaultDataDir() {
+    const char *dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome && *dataHome == '/')
+        return std::string(dataHome) + "/orvanta-service";
+    const char *home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/orvanta-service";
+}
+
+bool ServiceConfig::isLoopbackAddress(const std::string &address) {
+    in_addr ipv4{};
+    if (inet_pton(AF_INET, address.c_str(), &ipv4) == 1)
+        return (ntohl(ipv4.s_addr) >> 24) == 127;
+    return address == "localhost" || address == "::1";
+}
+
+long long ServiceConfig::defaultLimit(const std::string &plan) const {
+    return plan == "pro" ? proLimit : freeLimit;
+}

@@ -1,0 +1,68 @@
+#include "CommandLine.h"
+#include "TextRules.h"
+#include "TokenService.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ServiceTextRules, WordsAreCountedBetweenWhiteSpace) {
+    EXPECT_EQ(TextRules::countWords(""), 0);
+    EXPECT_EQ(TextRules::countWords(" \n\t "), 0);
+    EXPECT_EQ(TextRules::countWords("Hello,   world!\nNew line"), 4);
+    EXPECT_EQ(TextRules::countWords("one - two ... three"), 3) << "lone punctuation is no word";
+    EXPECT_EQ(TextRules::countWords("Grüße aus Köln"), 3);
+}
+
+TEST(ServiceTextRules, EmailAddressesAreNormalisedOrRefused) {
+    EXPECT_EQ(TextRules::normalizedEmail("  Ada@Example.ORG \n"), "ada@example.org");
+    for (const char *bad : {"", "no-at-sign", "@example.org", "ada@", "a@b@c", "a b@c.d",
+                            "<script>@x.y", "a\x01@b.c"})
+        EXPECT_EQ(TextRules::normalizedEmail(bad), "") << bad;
+    EXPECT_EQ(TextRules::normalizedEmail(std::string(250, 'a') + "@b.cd"), "");
+}
+
+TEST(ServiceTextRules, CleanSentencesAreCapitalisedAndEnded) {
+    EXPECT_EQ(TextRules::cleanSentence("  i think  i'm ready "), "I think I'm ready.");
+    EXPECT_EQ(TextRules::cleanSentence("is it?"), "Is it?");
+    EXPECT_EQ(TextRules::cleanSentence(""), "");
+    EXPECT_EQ(TextRules::monthKey(0), "1970-01");
+    EXPECT_EQ(TextRules::monthKey(1709251199), "2024-02") << "last second of February, UTC";
+}
+
+TEST(ServiceCommandLine, OptionsAndCommandsAreReadOrRefused) {
+    const auto serve = CommandLine::parse({"--listen", "::1", "--port=0", "--backend", "upstream"});
+    EXPECT_TRUE(serve.error.empty());
+    EXPECT_EQ(serve.command, CommandLine::Command::Serve);
+    EXPECT_EQ(serve.listen, "::1");
+    EXPECT_EQ(serve.port, 0);
+    const auto add = CommandLine::parse({"add-user", "a@b.c", "--plan", "pro", "--limit", "9"});
+    EXPECT_EQ(add.command, CommandLine::Command::AddUser);
+    EXPECT_EQ(add.email, "a@b.c");
+    EXPECT_EQ(add.limit, 9);
+    for (const std::vector<std::string> &bad :
+         std::vector<std::vector<std::string>>{{"--port", "8x"},
+                                               {"--port"},
+                                               {"--backend", "cloud"},
+                                               {"add-user"},
+                                               {"add-user", "a@b.c", "--limit", "-1"},
+                                               {"list-users", "--plan", "pro"},
+                                               {"remove-user", "a@b.c"}})
+        EXPECT_FALSE(CommandLine::parse(bad).error.empty()) << bad[0];
+}
+
+TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
+    const std::string bytes("\xfb\xff\x00\x10", 4);
+    const std::string text = Base64Url::encode(bytes);
+    EXPECT_EQ(text.find_first_of("+/="), std::string::npos);
+    EXPECT_EQ(Base64Url::decode(text), bytes);
+    EXPECT_FALSE(Base64Url::decode("ab+/"));
+    EXPECT_NE(TokenService::newRefreshToken(), TokenService::newRefreshToken());
+    EXPECT_EQ(TokenService::hashRefreshToken("x"), TokenService::hashRefreshToken("x"));
+    const std::string hash = TokenService::hashPassword("secret");
+    EXPECT_TRUE(TokenService::passwordMatches(hash, "secret"));
+    EXPECT_FALSE(TokenService::passwordMatches(hash, "Secret"));
+    EXPECT_FALSE(TokenService::passwordMatches("", ""));
+}
+
+} // namespace
