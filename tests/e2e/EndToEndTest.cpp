@@ -121,7 +121,7 @@ protected:
         else if (!session->keyboard.isOpen())
             setupFailure = "no X server";
         else if (!session->microphone.startSteadyStream())
-            setupFailure = "pacat did not start";
+            setupFailure = "the microphone stream did not start";
         else if (!session->target.start(session->keyboard))
             setupFailure = "the target window did not start";
         if (setupFailure)
