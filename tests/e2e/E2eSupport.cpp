@@ -65,8 +65,14 @@ ServiceProcess::ServiceProcess(QString email)
     : m_email(std::move(email)) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
-        while (m_process.canReadLine())
-            m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
+        while (m_process.canReadLine()) {
+            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("received ")))
+                m_arrivals.insert(line.section(QLatin1Char(' '), 1),
+                                  std::chrono::steady_clock::now());
+            else
+                m_lines.append(line);
+        }
     });
 }
 
@@ -118,6 +124,14 @@ QList<QJsonObject> ServiceProcess::requests(const QString &path) const {
 bool ServiceProcess::waitForRequests(const QString &path, qsizetype count,
                                      std::chrono::milliseconds timeout) {
     return waitUntil([&] { return requests(path).size() >= count; }, timeout);
+}
+
+std::optional<std::chrono::steady_clock::time_point>
+ServiceProcess::lastArrival(const QString &path) const {
+    const auto found = m_arrivals.constFind(path);
+    if (found == m_arrivals.cend())
+        return std::nullopt;
+    return *found;
 }
 
 OrvantaProcess::OrvantaProcess(const QString &serviceUrl)

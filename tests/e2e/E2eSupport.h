@@ -5,6 +5,7 @@
 // test and the application benchmarks. Everything started here is stopped by its PID.
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
@@ -36,12 +37,15 @@ public:
     // Every request received so far at `path`, oldest first.
     QList<QJsonObject> requests(const QString &path) const;
     bool waitForRequests(const QString &path, qsizetype count, std::chrono::milliseconds timeout);
+    // When the latest request at `path` arrived, as this process saw the service report it.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const;
 
 private:
     QString m_email;
     QTemporaryDir m_dir;
     QProcess m_process;
     QStringList m_lines;
+    QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
     quint16 m_port = 0;
 };
 

@@ -3,8 +3,9 @@
 //
 //   orvanta_e2e_service --email ADDRESS --log FILE
 //
-// It prints "listening <port>" once it serves, and appends every request it receives to FILE
-// as one JSON line: {"method", "path", "authorization", "contentType", "body" (Base64)}.
+// It prints "listening <port>" once it serves and "received <path>" as each request arrives,
+// and appends every request it receives to FILE as one JSON line: {"method", "path",
+// "authorization", "contentType", "body" (Base64)}.
 //
 // GET  /signin        302 to orvanta://auth/callback?access_token=<JWT>&refresh_token=<token>
 // POST /auth/refresh  a new token pair for the current refresh token, else 401
@@ -94,6 +95,7 @@ private:
     }
 
     void record(const QHttpServerRequest &request) {
+        report(QStringLiteral("received ") + request.url().path());
         const QJsonObject entry{
             {QStringLiteral("method"), request.method() == QHttpServerRequest::Method::Post
                                            ? QStringLiteral("POST")
