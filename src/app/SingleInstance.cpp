@@ -94,17 +94,17 @@ void SingleInstance::serve(QLocalSocket *socket) {
         const auto request = Request::fromJson(socket->readLine(maxRequestSize));
         QString reply;
         if (!request)
-            reply = errorPrefix + QStringLiteral("malformed request");
-        else if (m_handler)
-            reply = m_handler(*request);
+            reply = refusedPrefix + QStringLiteral("malformed request");
+        else
+            reply = answeredPrefix + (m_handler ? m_handler(*request) : QString());
         socket->write(reply.toUtf8() + '\n');
         socket->disconnectFromServer();
     });
 }
 
 std::optional<QString> SingleInstance::send(const Request &request,
-                                            std::chrono::milliseconds timeout,
-                                            QString *error) const {
+                                            std::chrono::milliseconds timeout, QString *error,
+                                            Connect connect) const {
     const QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     // The running instance may still be starting and not listen yet.
@@ -112,6 +112,10 @@ std::optional<QString> SingleInstance::send(const Request &request,
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 0))))
             break;
+        if (connect == Connect::OnlyIfListening) {
+            *error = QStringLiteral("not running");
+            return std::nullopt;
+        }
         if (deadline.hasExpired()) {
             *error = QStringLiteral("the running instance does not answer (%1)")
                          .arg(socket.errorString());
@@ -127,7 +131,13 @@ std::optional<QString> SingleInstance::send(const Request &request,
             return std::nullopt;
         }
     }
-    return QString::fromUtf8(socket.readLine(maxRequestSize)).chopped(1);
+    const QString reply = QString::fromUtf8(socket.readLine(maxRequestSize)).chopped(1);
+    if (reply.startsWith(answeredPrefix))
+        return reply.mid(answeredPrefix.size());
+    *error = reply.startsWith(refusedPrefix)
+                 ? reply.mid(refusedPrefix.size())
+                 : QStringLiteral("the running instance gave an answer of another version");
+    return std::nullopt;
 }
 
 } // namespace orvanta

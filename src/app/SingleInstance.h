@@ -26,7 +26,10 @@ public:
     // Answers one request with one line of text.
     using Handler = std::function<QString(const Request &)>;
 
-    static inline const QString errorPrefix = QStringLiteral("error: ");
+    // Each answer line starts with one of these. The handler's text follows "ok " unchanged,
+    // so a status line such as "error: …" is never taken for a refusal.
+    static inline const QString answeredPrefix = QStringLiteral("ok ");
+    static inline const QString refusedPrefix = QStringLiteral("refused ");
 
     // $XDG_RUNTIME_DIR/orvanta, or a private folder in the temporary directory.
     static QString defaultDirectory();
@@ -38,9 +41,15 @@ public:
     std::optional<Role> claim(QString *error);
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
-    // From a Secondary: the running instance's answer, or nothing with `error` set.
+    // WaitForStart: an instance that holds the lock but does not listen yet is waited for.
+    // OnlyIfListening: no instance listening now is "not running"; nothing is claimed, so a
+    // query never stands in the way of an instance that is starting.
+    enum class Connect { WaitForStart, OnlyIfListening };
+
+    // The running instance's answer, or nothing with `error` set (no
+    // answer, or the instance refused the request).
     std::optional<QString> send(const Request &request, std::chrono::milliseconds timeout,
-                                QString *error) const;
+                                QString *error, Connect connect = Connect::WaitForStart) const;
 
     QString socketPath() const { return m_directory + QStringLiteral("/instance.sock"); }
 

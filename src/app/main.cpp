@@ -14,17 +14,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int forwardToRunningInstance(const SingleInstance &instance, const Request &request) {
+int forwardToRunningInstance(const SingleInstance &instance, const Request &request,
+                             SingleInstance::Connect connect) {
     QString error;
-    const auto reply = instance.send(request, 10s, &error);
+    const auto reply = instance.send(request, 10s, &error, connect);
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (!reply) {
         err << "orvanta: " << error << '\n';
-        return 1;
-    }
-    if (reply->startsWith(SingleInstance::errorPrefix)) {
-        err << "orvanta: " << reply->mid(SingleInstance::errorPrefix.size()) << '\n';
         return 1;
     }
     if (request.command == Request::Command::Status)
@@ -53,6 +50,11 @@ int main(int argc, char *argv[]) {
     const Request &request = *parsed.request;
 
     SingleInstance instance(SingleInstance::defaultDirectory());
+    // A query never claims the lock: the claim could make an instance starting at the same
+    // moment believe another one runs.
+    if (request.needsRunningInstance())
+        return forwardToRunningInstance(instance, request,
+                                        SingleInstance::Connect::OnlyIfListening);
     QString error;
     const auto role = instance.claim(&error);
     if (!role) {
@@ -60,11 +62,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     if (*role == SingleInstance::Role::Secondary)
-        return forwardToRunningInstance(instance, request);
-    if (request.needsRunningInstance()) {
-        QTextStream(stderr) << "orvanta: not running\n";
-        return 1;
-    }
+        return forwardToRunningInstance(instance, request, SingleInstance::Connect::WaitForStart);
 
     OrvantaApp app;
     instance.setHandler([&app](const Request &received) { return app.handle(received, true); });

@@ -53,7 +53,20 @@ TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirst) {
     EXPECT_EQ(received[0], toggle);
 }
 
-TEST_F(SingleInstanceTest, GarbageOnTheSocketGetsAnErrorLine) {
+TEST_F(SingleInstanceTest, AnErrorStatusIsAnAnswerNotARefusal) {
+    SingleInstance first(directory);
+    QString error;
+    ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
+    const QString status = "error: refused: Monthly limit reached.\tsigned-in";
+    first.setHandler([&](const Request &) { return status; });
+
+    SingleInstance second(directory);
+    ASSERT_EQ(second.claim(&error), SingleInstance::Role::Secondary);
+    EXPECT_EQ(sendFromAnotherThread(second, {Request::Command::Status, {}}, &error), status)
+        << error.toStdString();
+}
+
+TEST_F(SingleInstanceTest, GarbageOnTheSocketIsRefused) {
     SingleInstance first(directory);
     QString error;
     ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
@@ -73,7 +86,7 @@ TEST_F(SingleInstanceTest, GarbageOnTheSocketGetsAnErrorLine) {
     });
     while (reply.wait_for(0ms) != std::future_status::ready)
         QTest::qWait(5);
-    EXPECT_EQ(reply.get(), "error: malformed request\n");
+    EXPECT_EQ(reply.get(), "refused malformed request\n");
     EXPECT_FALSE(called);
 }
 
@@ -97,6 +110,13 @@ TEST_F(SingleInstanceTest, NobodyListeningIsReportedNotAwaitedForever) {
     QString error;
     EXPECT_FALSE(lonely.send({Request::Command::Status, {}}, 200ms, &error).has_value());
     EXPECT_FALSE(error.isEmpty());
+
+    // A query (--status, --quit) does not wait for an instance that may be starting.
+    EXPECT_FALSE(lonely
+                     .send({Request::Command::Status, {}}, 10s, &error,
+                           SingleInstance::Connect::OnlyIfListening)
+                     .has_value());
+    EXPECT_EQ(error, "not running");
 
     TempFolder::write(folder.filePath("file"), "x");
     SingleInstance blocked(folder.filePath("file/orvanta"));

@@ -1,0 +1,325 @@
+#include "E2eSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace orvanta::e2e {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int processTimeoutMs = 30000;
+
+QString readAll(const QString &fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// Runs a helper program to its end; its standard output, or nothing when it failed.
+std::optional<QString> runTool(const QString &program, const QStringList &arguments,
+                               QString *errors = nullptr) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(processTimeoutMs) ||
+        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished(3000);
+        return std::nullopt;
+    }
+    if (errors)
+        *errors = QString::fromUtf8(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+void stopChild(QProcess &process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+} // namespace
+
+bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+ServiceProcess::ServiceProcess(QString email)
+    : m_email(std::move(email)) {
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+        while (m_process.canReadLine()) {
+            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("received ")))
+                m_arrivals.insert(line.section(QLatin1Char(' '), 1),
+                                  std::chrono::steady_clock::now());
+            else
+                m_lines.append(line);
+        }
+    });
+}
+
+ServiceProcess::~ServiceProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(5000))
+            stopChild(m_process);
+    }
+}
+
+bool ServiceProcess::start() {
+    m_process.start(QStringLiteral(ORVANTA_E2E_SERVICE),
+                    {QStringLiteral("--email"), m_email, QStringLiteral("--log"),
+                     m_dir.filePath(QStringLiteral("requests.jsonl"))});
+    if (!m_process.waitForStarted(processTimeoutMs))
+        return false;
+    return waitUntil(
+               [this] {
+                   for (const QString &line : std::as_const(m_lines)) {
+                       if (line.startsWith(QLatin1String("listening ")))
+                           m_port = quint16(line.section(QLatin1Char(' '), 1).toUInt());
+                   }
+                   return m_port != 0 || m_process.state() == QProcess::NotRunning;
+               },
+               30s) &&
+           m_port != 0;
+}
+
+bool ServiceProcess::command(const QString &line) {
+    const QString done = QStringLiteral("done ") + line.section(QLatin1Char(' '), 0, 0);
+    m_lines.removeAll(done);
+    m_process.write((line + QLatin1Char('\n')).toUtf8());
+    return waitUntil([&] { return m_lines.contains(done); }, 10s);
+}
+
+QList<QJsonObject> ServiceProcess::requests(const QString &path) const {
+    QList<QJsonObject> matching;
+    const QStringList lines = readAll(m_dir.filePath(QStringLiteral("requests.jsonl")))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QJsonObject entry = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (entry.value(QStringLiteral("path")).toString() == path)
+            matching.append(entry);
+    }
+    return matching;
+}
+
+bool ServiceProcess::waitForRequests(const QString &path, qsizetype count,
+                                     std::chrono::milliseconds timeout) {
+    return waitUntil([&] { return requests(path).size() >= count; }, timeout);
+}
+
+std::optional<std::chrono::steady_clock::time_point>
+ServiceProcess::lastArrival(const QString &path) const {
+    const auto found = m_arrivals.constFind(path);
+    if (found == m_arrivals.cend())
+        return std::nullopt;
+    return *found;
+}
+
+OrvantaProcess::OrvantaProcess(const QString &serviceUrl)
+    : m_environment(QProcessEnvironment::systemEnvironment()) {
+    const QDir root(m_dir.path());
+    for (const char *folder : {"config", "data", "cache", "bin", "runtime"})
+        root.mkpath(QString::fromLatin1(folder));
+    QFile::setPermissions(root.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The desktop opens links with xdg-open, or the program named in BROWSER.
+    const QString browser = root.filePath(QStringLiteral("bin/xdg-open"));
+    QFile::link(QStringLiteral(ORVANTA_E2E_BROWSER), browser);
+
+    // The sound server stays reachable when the instance gets a runtime folder of its own.
+    const QString runtime = m_environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && !m_environment.contains(QStringLiteral("PULSE_SERVER")))
+        m_environment.insert(QStringLiteral("PULSE_SERVER"),
+                             QStringLiteral("unix:") + runtime + QStringLiteral("/pulse/native"));
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                         root.filePath(QStringLiteral("runtime")));
+    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                         root.filePath(QStringLiteral("config")));
+    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("data")));
+    m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), root.filePath(QStringLiteral("cache")));
+    m_environment.insert(QStringLiteral("PATH"), root.filePath(QStringLiteral("bin")) +
+                                                     QLatin1Char(':') +
+                                                     m_environment.value(QStringLiteral("PATH")));
+    m_environment.insert(QStringLiteral("BROWSER"), browser);
+    m_environment.insert(QStringLiteral("DEFAULT_BROWSER"), browser);
+    m_environment.insert(QStringLiteral("ORVANTA_E2E_APP"), QStringLiteral(ORVANTA_E2E_APP));
+    m_environment.insert(QStringLiteral("ORVANTA_E2E_BROWSER_LOG"),
+                         root.filePath(QStringLiteral("browser.log")));
+    m_environment.insert(QStringLiteral("ORVANTA_SERVICE_URL"), serviceUrl);
+    m_environment.insert(QStringLiteral("ORVANTA_ACCOUNT_URL"), serviceUrl);
+    m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    // Qt Quick's software renderer leaves blocks of its own behind at exit; leaks of this
+    // project's code are the unit and view tests' concern.
+    const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
+    m_environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                         (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
+                             QStringLiteral("detect_leaks=0"));
+    m_instance.setProcessEnvironment(m_environment);
+    m_instance.setProcessChannelMode(QProcess::ForwardedChannels);
+}
+
+OrvantaProcess::~OrvantaProcess() {
+    if (isRunning() && !quit())
+        stopChild(m_instance);
+}
+
+QString OrvantaProcess::configFile() const {
+    return m_dir.filePath(QStringLiteral("config/Orvanta/Orvanta.conf"));
+}
+
+QString OrvantaProcess::historyFile() const {
+    return m_dir.filePath(QStringLiteral("data/Orvanta/history.json"));
+}
+
+QStringList OrvantaProcess::browserVisits() const {
+    return readAll(m_dir.filePath(QStringLiteral("browser.log")))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool OrvantaProcess::start() {
+    m_instance.start(QStringLiteral(ORVANTA_E2E_APP), {});
+    return m_instance.waitForStarted(processTimeoutMs);
+}
+
+bool OrvantaProcess::launch() {
+    if (!start())
+        return false;
+    return waitUntil([this] { return status().has_value() || !isRunning(); }, 60s) && isRunning();
+}
+
+OrvantaProcess::Outcome OrvantaProcess::run(const QStringList &arguments) const {
+    QProcess process;
+    process.setProcessEnvironment(m_environment);
+    process.start(QStringLiteral(ORVANTA_E2E_APP), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(processTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(3000);
+        outcome.errors = QStringLiteral("orvanta %1 did not end").arg(arguments.join(u' '));
+        return outcome;
+    }
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.output = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.errors = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+}
+
+std::optional<QString> OrvantaProcess::status() const {
+    const Outcome outcome = run({QStringLiteral("--status")});
+    if (outcome.exitCode != 0)
+        return std::nullopt;
+    return outcome.output.trimmed();
+}
+
+bool OrvantaProcess::waitForStatus(const QString &expected,
+                                   std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return status() == expected; }, timeout);
+}
+
+std::optional<int> OrvantaProcess::quit() {
+    if (!isRunning())
+        return std::nullopt;
+    run({QStringLiteral("--quit")});
+    if (!m_instance.waitForFinished(processTimeoutMs) ||
+        m_instance.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return m_instance.exitCode();
+}
+
+Microphone::Microphone() {
+    m_silence.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_listener.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_listener.setStandardOutputFile(QProcess::nullDevice());
+}
+
+Microphone::~Microphone() {
+    stopChild(m_listener);
+    stopChild(m_silence);
+}
+
+bool Microphone::startSteadyStream() {
+    const QStringList format{QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                             QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
+                             QStringLiteral("--latency-msec=50")};
+    m_silence.start(QStringLiteral("pacat"),
+                    QStringList{QStringLiteral("--playback"), QStringLiteral("--device=virtmic")} +
+                        format + QStringList{QStringLiteral("/dev/zero")});
+    m_listener.start(QStringLiteral("parec"),
+                     QStringList{QStringLiteral("--device=vmic")} + format);
+    return m_silence.waitForStarted(processTimeoutMs) &&
+           m_listener.waitForStarted(processTimeoutMs);
+}
+
+std::optional<double> Microphone::speak(const QString &sentence) {
+    const QString wav = m_dir.filePath(QStringLiteral("speech-%1.wav").arg(qHash(sentence)));
+    if (!QFile::exists(wav) &&
+        !runTool(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, sentence}))
+        return std::nullopt;
+    const std::optional<QString> duration = runTool(
+        QStringLiteral("ffprobe"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+         QStringLiteral("format=duration"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), wav});
+    if (!duration || !runTool(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), wav}))
+        return std::nullopt;
+    return duration->trimmed().toDouble();
+}
+
+std::optional<AudioFacts> inspectAudio(const QByteArray &bytes) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("audio.m4a"));
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        return std::nullopt;
+    out.close();
+
+    const std::optional<QString> probe =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name:format=duration"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1"), file});
+    if (!probe)
+        return std::nullopt;
+    AudioFacts facts;
+    for (const QString &line : probe->split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("codec_name=")))
+            facts.codec = line.section(QLatin1Char('='), 1);
+        else if (line.startsWith(QLatin1String("duration=")))
+            facts.seconds = line.section(QLatin1Char('='), 1).toDouble();
+    }
+
+    // Decoding the whole stream also proves it is not cut off.
+    QString report;
+    if (!runTool(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-v"),
+                  QStringLiteral("info"), QStringLiteral("-xerror"), QStringLiteral("-i"), file,
+                  QStringLiteral("-af"), QStringLiteral("volumedetect"), QStringLiteral("-f"),
+                  QStringLiteral("null"), QStringLiteral("-")},
+                 &report))
+        return std::nullopt;
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("max_volume: (-?[0-9.]+|-inf) dB")).match(report);
+    if (match.hasMatch() && match.captured(1) != QLatin1String("-inf"))
+        facts.maxVolumeDb = match.captured(1).toDouble();
+    return facts;
+}
+
+} // namespace orvanta::e2e

@@ -1,0 +1,118 @@
+#pragma once
+
+// The pieces of a whole-application run: the test service, the orvanta executable with a
+// private environment, the microphone's sound and the result files, for the end-to-end
+// test and the application benchmarks. Everything started here is stopped by its PID.
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace orvanta::e2e {
+
+// Waits, running the event loop, until `condition` holds; false once `timeout` passed.
+bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
+
+// The test service program (tests/e2e/TestService.cpp) as a child process.
+class ServiceProcess {
+public:
+    explicit ServiceProcess(QString email);
+    ~ServiceProcess();
+
+    bool start();
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    QString email() const { return m_email; }
+    // Sends one command and waits for its acknowledgement.
+    bool command(const QString &line);
+    // Every request received so far at `path`, oldest first.
+    QList<QJsonObject> requests(const QString &path) const;
+    bool waitForRequests(const QString &path, qsizetype count, std::chrono::milliseconds timeout);
+    // When the latest request at `path` arrived, as this process saw the service report it.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const;
+
+private:
+    QString m_email;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QStringList m_lines;
+    QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
+    quint16 m_port = 0;
+};
+
+// The orvanta executable: one running instance, and the command-line requests a user or a
+// script makes of it. Its configuration, data and browser are private to this object.
+class OrvantaProcess {
+public:
+    struct Outcome {
+        int exitCode = -1;
+        QString output;
+        QString errors;
+    };
+
+    explicit OrvantaProcess(const QString &serviceUrl);
+    ~OrvantaProcess();
+
+    QString configFile() const;
+    QString historyFile() const;
+    // Each link the stand-in browser was asked to open.
+    QStringList browserVisits() const;
+
+    // Starts the instance without waiting for it.
+    bool start();
+    // Starts the instance; true once it answers --status.
+    bool launch();
+    qint64 pid() const { return m_instance.processId(); }
+    bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
+    // Runs `orvanta <arguments>` to its end.
+    Outcome run(const QStringList &arguments) const;
+    // The line `orvanta --status` prints, or nothing when it fails.
+    std::optional<QString> status() const;
+    bool waitForStatus(const QString &expected, std::chrono::milliseconds timeout) const;
+    // Asks the instance to quit; its exit code once it ended, or nothing.
+    std::optional<int> quit();
+
+private:
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_environment;
+    QProcess m_instance;
+};
+
+// espeak-ng speech played into the microphone sink of tests/scripts/with-pulseaudio.sh.
+class Microphone {
+public:
+    Microphone();
+    ~Microphone();
+    // Keeps the microphone live, as a real one is: silence plays into it while nothing else
+    // does, and a listener keeps the source running, so a recorder hears from its first
+    // moment on instead of after the server's wake-up delay.
+    bool startSteadyStream();
+    // Renders `sentence` once, then plays it into the microphone to its end; the seconds
+    // played, or nothing when it could not be played.
+    std::optional<double> speak(const QString &sentence);
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_silence;
+    QProcess m_listener;
+};
+
+struct AudioFacts {
+    QString codec;
+    double seconds = 0;
+    double maxVolumeDb = -1000;
+};
+
+// What ffprobe and ffmpeg's volume detection tell of an audio file's bytes.
+std::optional<AudioFacts> inspectAudio(const QByteArray &bytes);
+
+} // namespace orvanta::e2e

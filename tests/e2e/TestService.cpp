@@ -1,0 +1,215 @@
+// A stand-in for the transcription and account service on 127.0.0.1, for the end-to-end
+// test and the application benchmarks.
+//
+//   orvanta_e2e_service --email ADDRESS --log FILE
+//
+// It prints "listening <port>" once it serves and "received <path>" as each request arrives,
+// and appends every request it receives to FILE as one JSON line: {"method", "path",
+// "authorization", "contentType", "body" (Base64)}.
+//
+// GET  /signin        302 to orvanta://auth/callback?access_token=<JWT>&refresh_token=<token>
+// POST /auth/refresh  a new token pair for the current refresh token, else 401
+// GET  /me            {"plan","used","limit"} for the current access token, else 401
+// POST /transcribe    401 for any token but the current one; else the scripted answer
+//
+// Commands on stdin, each acknowledged with "done <command>":
+//   transcript <text>         /transcribe answers 200 {"text": text} from now on
+//   refuse <status> <message> /transcribe answers status {"error": message} from now on
+//   expire-access-token       the current access token is refused from now on
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QUuid>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void report(const QString &line) {
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+QByteArray base64Url(const QByteArray &bytes) {
+    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+QHttpServerResponse jsonAnswer(const QJsonObject &object, int status) {
+    return QHttpServerResponse("application/json",
+                               QJsonDocument(object).toJson(QJsonDocument::Compact),
+                               QHttpServerResponse::StatusCode(status));
+}
+
+QHttpServerResponse refusal(int status, const QString &message) {
+    return jsonAnswer(QJsonObject{{QStringLiteral("error"), message}}, status);
+}
+
+class Service {
+public:
+    Service(QString email, const QString &logFile)
+        : m_email(std::move(email))
+        , m_log(logFile) {
+        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append))
+            qFatal("cannot write the request log %s", qPrintable(logFile));
+        issueTokens();
+        route();
+    }
+
+    quint16 listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+
+    void runCommand(const QString &line) {
+        const QString command = line.section(QLatin1Char(' '), 0, 0);
+        if (command == QLatin1String("transcript")) {
+            m_answerStatus = 200;
+            m_answerText = line.section(QLatin1Char(' '), 1);
+        } else if (command == QLatin1String("refuse")) {
+            m_answerStatus = line.section(QLatin1Char(' '), 1, 1).toInt();
+            m_answerText = line.section(QLatin1Char(' '), 2);
+        } else if (command == QLatin1String("expire-access-token")) {
+            m_accessToken = QStringLiteral("expired");
+        }
+        report(QStringLiteral("done ") + command);
+    }
+
+private:
+    void issueTokens() {
+        ++m_issued;
+        const QByteArray header = base64Url(R"({"alg":"none","typ":"JWT"})");
+        const QByteArray payload =
+            base64Url(QJsonDocument(QJsonObject{{QStringLiteral("email"), m_email},
+                                                {QStringLiteral("n"), m_issued}})
+                          .toJson(QJsonDocument::Compact));
+        m_accessToken = QString::fromLatin1(header + '.' + payload + ".unsigned");
+        m_refreshToken =
+            QStringLiteral("refresh-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    }
+
+    void record(const QHttpServerRequest &request) {
+        report(QStringLiteral("received ") + request.url().path());
+        const QJsonObject entry{
+            {QStringLiteral("method"), request.method() == QHttpServerRequest::Method::Post
+                                           ? QStringLiteral("POST")
+                                           : QStringLiteral("GET")},
+            {QStringLiteral("path"), request.url().path()},
+            {QStringLiteral("authorization"),
+             QString::fromLatin1(header(request, "Authorization"))},
+            {QStringLiteral("contentType"), QString::fromLatin1(header(request, "Content-Type"))},
+            {QStringLiteral("body"), QString::fromLatin1(request.body().toBase64())},
+        };
+        m_log.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
+        m_log.flush();
+    }
+
+    static QByteArray header(const QHttpServerRequest &request, const QByteArray &name) {
+        for (const auto &[key, value] : request.headers()) {
+            if (key.compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return {};
+    }
+
+    bool authorised(const QHttpServerRequest &request) const {
+        return header(request, "Authorization") == "Bearer " + m_accessToken.toLatin1();
+    }
+
+    void route() {
+        m_server.route(QStringLiteral("/signin"), [this](const QHttpServerRequest &request) {
+            record(request);
+            QUrlQuery query;
+            query.addQueryItem(QStringLiteral("access_token"), m_accessToken);
+            query.addQueryItem(QStringLiteral("refresh_token"), m_refreshToken);
+            QUrl callback(QStringLiteral("orvanta://auth/callback"));
+            callback.setQuery(query);
+            QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
+            response.addHeader("Location", callback.toEncoded());
+            return response;
+        });
+        m_server.route(QStringLiteral("/auth/refresh"), [this](const QHttpServerRequest &request) {
+            record(request);
+            const QJsonObject body = QJsonDocument::fromJson(request.body()).object();
+            if (body.value(QStringLiteral("refresh_token")).toString() != m_refreshToken)
+                return refusal(401, QStringLiteral("unknown refresh token"));
+            issueTokens();
+            return jsonAnswer({{QStringLiteral("access_token"), m_accessToken},
+                               {QStringLiteral("refresh_token"), m_refreshToken}},
+                              200);
+        });
+        m_server.route(QStringLiteral("/me"), [this](const QHttpServerRequest &request) {
+            record(request);
+            if (!authorised(request))
+                return refusal(401, QStringLiteral("invalid token"));
+            return jsonAnswer({{QStringLiteral("plan"), QStringLiteral("pro")},
+                               {QStringLiteral("used"), m_wordsUsed},
+                               {QStringLiteral("limit"), 10000}},
+                              200);
+        });
+        m_server.route(QStringLiteral("/transcribe"), [this](const QHttpServerRequest &request) {
+            record(request);
+            if (!authorised(request))
+                return refusal(401, QStringLiteral("invalid token"));
+            if (m_answerStatus != 200)
+                return refusal(m_answerStatus, m_answerText);
+            m_wordsUsed += m_answerText.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+            return jsonAnswer({{QStringLiteral("text"), m_answerText}}, 200);
+        });
+    }
+
+    QString m_email;
+    QFile m_log;
+    QHttpServer m_server;
+    int m_issued = 0;
+    QString m_accessToken;
+    QString m_refreshToken;
+    int m_answerStatus = 200;
+    QString m_answerText = QStringLiteral("hello");
+    qint64 m_wordsUsed = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption email(QStringLiteral("email"), QStringLiteral("Account address."),
+                                   QStringLiteral("address"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Request log."),
+                                 QStringLiteral("file"));
+    parser.addOptions({email, log});
+    parser.process(app);
+    if (!parser.isSet(log))
+        qFatal("--log is required");
+
+    Service service(parser.value(email), parser.value(log));
+    const quint16 port = service.listen();
+    if (port == 0)
+        qFatal("cannot listen on 127.0.0.1");
+    report(QStringLiteral("listening %1").arg(port));
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[4096];
+        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (count <= 0) {
+            QCoreApplication::quit();
+            return;
+        }
+        pending.append(chunk, count);
+        qsizetype end = 0;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            service.runCommand(QString::fromUtf8(pending.left(end)));
+            pending.remove(0, end + 1);
+        }
+    });
+    return QCoreApplication::exec();
+}
