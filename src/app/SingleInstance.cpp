@@ -66,19 +66,27 @@ std::optional<SingleInstance::Role> SingleInstance::claim(QString *error) {
         *error = QStringLiteral("cannot create the lock in %1").arg(m_directory);
         return std::nullopt;
     }
+    m_lock = std::move(lock);
+    return Role::Primary;
+}
+
+bool SingleInstance::listen(QString *error) {
+    if (!m_lock) {
+        *error = QStringLiteral("another instance holds the lock");
+        return false;
+    }
     QLocalServer::removeServer(socketPath()); // left behind by a process that died
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(socketPath())) {
         *error = m_server->errorString();
-        return std::nullopt;
+        return false;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection())
             serve(socket);
     });
-    m_lock = std::move(lock);
-    return Role::Primary;
+    return true;
 }
 
 void SingleInstance::serve(QLocalSocket *socket) {

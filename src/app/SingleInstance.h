@@ -39,6 +39,9 @@ public:
 
     // Nothing, with `error` set, when the folder is unusable or the socket cannot be served.
     std::optional<Role> claim(QString *error);
+    // After a Primary claim: starts answering requests. Needs the application object, which a
+    // claim does not.
+    bool listen(QString *error);
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
     // WaitForStart: an instance that holds the lock but does not listen yet is waited for.

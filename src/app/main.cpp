@@ -29,18 +29,32 @@ int forwardToRunningInstance(const SingleInstance &instance, const Request &requ
     return 0;
 }
 
+QStringList argumentsOf(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void describeApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("orvanta"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvanta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
+}
+
+// Hands the request to the running instance. Needs no display, so status bars and scripts
+// can ask without one.
+int forward(int argc, char *argv[], const SingleInstance &instance, const Request &request,
+            SingleInstance::Connect connect) {
+    QCoreApplication client(argc, argv);
+    describeApplication();
+    return forwardToRunningInstance(instance, request, connect);
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvanta"));
-    QApplication::setOrganizationName(QStringLiteral("Orvanta"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("orvanta"));
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    const ParsedCommandLine parsed = parseCommandLine(QApplication::arguments());
+    const ParsedCommandLine parsed = parseCommandLine(argumentsOf(argc, argv));
     if (!parsed.request) {
         QTextStream(parsed.error.isEmpty() ? stdout : stderr)
             << (parsed.error.isEmpty() ? parsed.output
@@ -53,8 +67,7 @@ int main(int argc, char *argv[]) {
     // A query never claims the lock: the claim could make an instance starting at the same
     // moment believe another one runs.
     if (request.needsRunningInstance())
-        return forwardToRunningInstance(instance, request,
-                                        SingleInstance::Connect::OnlyIfListening);
+        return forward(argc, argv, instance, request, SingleInstance::Connect::OnlyIfListening);
     QString error;
     const auto role = instance.claim(&error);
     if (!role) {
@@ -62,8 +75,17 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     if (*role == SingleInstance::Role::Secondary)
-        return forwardToRunningInstance(instance, request, SingleInstance::Connect::WaitForStart);
+        return forward(argc, argv, instance, request, SingleInstance::Connect::WaitForStart);
 
+    QApplication application(argc, argv);
+    describeApplication();
+    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
+    QApplication::setDesktopFileName(QStringLiteral("orvanta"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!instance.listen(&error)) {
+        QTextStream(stderr) << "orvanta: cannot take requests: " << error << '\n';
+        return 1;
+    }
     OrvantaApp app;
     instance.setHandler([&app](const Request &received) { return app.handle(received, true); });
     app.launch();

@@ -35,6 +35,7 @@ TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirst) {
     SingleInstance first(directory);
     QString error;
     ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary) << error.toStdString();
+    ASSERT_TRUE(first.listen(&error)) << error.toStdString();
     QList<Request> received;
     first.setHandler([&](const Request &request) {
         received.append(request);
@@ -57,6 +58,7 @@ TEST_F(SingleInstanceTest, AnErrorStatusIsAnAnswerNotARefusal) {
     SingleInstance first(directory);
     QString error;
     ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
+    ASSERT_TRUE(first.listen(&error)) << error.toStdString();
     const QString status = "error: refused: Monthly limit reached.\tsigned-in";
     first.setHandler([&](const Request &) { return status; });
 
@@ -70,6 +72,7 @@ TEST_F(SingleInstanceTest, GarbageOnTheSocketIsRefused) {
     SingleInstance first(directory);
     QString error;
     ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
+    ASSERT_TRUE(first.listen(&error)) << error.toStdString();
     bool called = false;
     first.setHandler([&](const Request &) {
         called = true;
@@ -95,10 +98,12 @@ TEST_F(SingleInstanceTest, LockOfAFinishedInstanceIsTakenOver) {
         SingleInstance first(directory);
         QString error;
         ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
+        ASSERT_TRUE(first.listen(&error)) << error.toStdString();
     }
     SingleInstance next(directory);
     QString error;
     EXPECT_EQ(next.claim(&error), SingleInstance::Role::Primary) << error.toStdString();
+    ASSERT_TRUE(next.listen(&error)) << error.toStdString();
 
     SingleInstance client(directory);
     ASSERT_EQ(client.claim(&error), SingleInstance::Role::Secondary);
@@ -121,6 +126,8 @@ TEST_F(SingleInstanceTest, NobodyListeningIsReportedNotAwaitedForever) {
     TempFolder::write(folder.filePath("file"), "x");
     SingleInstance blocked(folder.filePath("file/orvanta"));
     EXPECT_FALSE(blocked.claim(&error).has_value());
+    SingleInstance secondary(directory);
+    EXPECT_FALSE(secondary.listen(&error)) << "only the lock holder serves";
 }
 
 } // namespace
