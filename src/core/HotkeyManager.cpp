@@ -102,7 +102,16 @@ bool HotkeyManager::canFire(const Shortcut &shortcut) const {
     return shortcutCanFire(shortcut, m_source.visibleModifiers());
 }
 
+void HotkeyManager::ignoreKeysFor(std::chrono::milliseconds span) {
+    m_ignoreFrom = m_clock();
+    m_ignoreUntil = m_ignoreFrom + span;
+}
+
 bool HotkeyManager::handle(const KeyEvent &event) {
+    const auto seen =
+        event.time == std::chrono::steady_clock::time_point{} ? m_clock() : event.time;
+    if (seen >= m_ignoreFrom && seen <= m_ignoreUntil)
+        return false;
     switch (event.type) {
     case KeyEvent::Type::KeyDown:
         return handleKeyDown(event);

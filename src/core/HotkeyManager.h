@@ -63,6 +63,10 @@ public:
     // Decides about one event; true when it must not reach the focused application.
     bool handle(const KeyEvent &event);
 
+    // Keys seen from now on for `span` are this application's own (the paste keystroke):
+    // they neither fire nor start a double press.
+    void ignoreKeysFor(std::chrono::milliseconds span);
+
 signals:
     // The current Activate binding became usable or unusable with this key source.
     void activateCanFireChanged(bool canFire);
@@ -97,6 +101,8 @@ private:
     bool m_modDown = false;
     std::optional<std::chrono::steady_clock::time_point> m_lastModDownTime;
     QList<Shortcut> m_consumed;
+    std::chrono::steady_clock::time_point m_ignoreFrom{};
+    std::chrono::steady_clock::time_point m_ignoreUntil{};
     bool m_consumedPushed = false;
     bool m_activateCouldFire = false;
 };

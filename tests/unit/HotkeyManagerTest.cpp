@@ -243,4 +243,16 @@ TEST_F(HotkeyManagerTest, TellsWhetherTheActivateBindingCanFireWithThisSource) {
     EXPECT_FALSE(shortcutCanFire(Shortcut::doubleTap(ModifierKey::Shift), control));
 }
 
+TEST_F(HotkeyManagerTest, OwnPasteKeystrokeStartsNoDoublePress) {
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    manager->setPasteLast(Shortcut::combo(9, {ModifierKey::Control}, "V"));
+    manager->ignoreKeysFor(150ms);
+    tap(control, 10ms);
+    EXPECT_FALSE(keyDown(9, control)) << "the paste's own Ctrl+V fires nothing";
+    tap(control, 300ms);
+    EXPECT_THAT(take(), IsEmpty()) << "the synthetic press was no first press";
+    tap(control, 300ms);
+    EXPECT_THAT(take(), ElementsAre("start"));
+}
+
 } // namespace

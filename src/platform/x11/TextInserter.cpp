@@ -178,8 +178,10 @@ void TextInserter::pasteWhenModifiersReleased() {
         retryWriteOrGiveUp();
         return;
     }
-    if (ensureDisplay())
+    if (ensureDisplay()) {
+        emit aboutToPaste();
         sendPasteKeystroke(focusIsTerminal());
+    }
     m_sinceKeystroke.start();
     emit pasted(*m_insertedText);
     afterPaste();
