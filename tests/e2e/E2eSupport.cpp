@@ -1,12 +1,20 @@
 #include "E2eSupport.h"
 
+#include "PreferenceStore.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
+
+#include <memory>
 
 namespace orvanta::e2e {
 
@@ -132,6 +140,72 @@ ServiceProcess::lastArrival(const QString &path) const {
     if (found == m_arrivals.cend())
         return std::nullopt;
     return *found;
+}
+
+SelfHostedService::SelfHostedService(QString email, QStringList sentences)
+    : m_email(std::move(email))
+    , m_sentences(std::move(sentences)) {
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
+                     [this] { m_output += QString::fromUtf8(m_process.readAllStandardOutput()); });
+}
+
+SelfHostedService::~SelfHostedService() {
+    stopChild(m_process);
+}
+
+bool SelfHostedService::start() {
+    // A grammar of the expected sentences makes the offline recogniser reliable on speech
+    // synthesised for the test.
+    const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
+    const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
+    QFile grammarFile(grammar);
+    QFile settingsFile(settings);
+    if (!grammarFile.open(QIODevice::WriteOnly) || !settingsFile.open(QIODevice::WriteOnly))
+        return false;
+    grammarFile.write((QStringLiteral("#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = ") +
+                       m_sentences.join(QStringLiteral(" | ")) + QStringLiteral(";\n"))
+                          .toUtf8());
+    settingsFile.write(
+        (QStringLiteral("[local]\ngrammar=") + grammar + QLatin1Char('\n')).toUtf8());
+    grammarFile.close();
+    settingsFile.close();
+
+    m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
+                    {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
+                     QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
+                     m_dir.filePath(QStringLiteral("data")), QStringLiteral("--backend"),
+                     QStringLiteral("local"), QStringLiteral("--local-user"), m_email,
+                     QStringLiteral("--config"), settings});
+    if (!m_process.waitForStarted(processTimeoutMs))
+        return false;
+    // The address is printed once the recogniser's model is loaded, which takes a while under
+    // the sanitizers.
+    static const QRegularExpression listening(
+        QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
+    waitUntil(
+        [this] {
+            if (const QRegularExpressionMatch match = listening.match(m_output); match.hasMatch())
+                m_port = quint16(match.captured(1).toUInt());
+            return m_port != 0 || m_process.state() == QProcess::NotRunning;
+        },
+        120s);
+    return m_port != 0;
+}
+
+std::optional<QJsonObject> SelfHostedService::me(const QString &accessToken) const {
+    QNetworkAccessManager network;
+    QNetworkRequest request(QUrl(baseUrl() + QStringLiteral("/me")));
+    request.setRawHeader("Authorization", "Bearer " + accessToken.toUtf8());
+    request.setTransferTimeout(processTimeoutMs);
+    std::unique_ptr<QNetworkReply> reply(network.get(request));
+    if (!waitUntil([&] { return reply->isFinished(); }, 60s) ||
+        reply->error() != QNetworkReply::NoError)
+        return std::nullopt;
+    const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll());
+    if (!answer.isObject())
+        return std::nullopt;
+    return answer.object();
 }
 
 OrvantaProcess::OrvantaProcess(const QString &serviceUrl)
@@ -320,6 +394,27 @@ std::optional<AudioFacts> inspectAudio(const QByteArray &bytes) {
     if (match.hasMatch() && match.captured(1) != QLatin1String("-inf"))
         facts.maxVolumeDb = match.captured(1).toDouble();
     return facts;
+}
+
+std::optional<QString> storedSecret(const QString &account) {
+    return runTool(QStringLiteral("secret-tool"),
+                   {QStringLiteral("lookup"), QStringLiteral("service"),
+                    QStringLiteral("com.orvanta.app"), QStringLiteral("account"), account});
+}
+
+QList<HistoryItem> historyIn(const QString &file) {
+    QFile json(file);
+    if (!json.open(QIODevice::ReadOnly))
+        return {};
+    return decodeHistory(json.readAll()).value_or(QList<HistoryItem>());
+}
+
+qint64 wordsDictatedIn(const QString &configFile) {
+    return PreferenceStore(configFile).integer(QStringLiteral("wordsDictated"));
+}
+
+qsizetype wordCount(const QString &text) {
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
 }
 
 } // namespace orvanta::e2e

@@ -1,8 +1,11 @@
 #pragma once
 
-// The pieces of a whole-application run: the test service, the orvanta executable with a
-// private environment, the microphone's sound and the result files, for the end-to-end
-// test and the application benchmarks. Everything started here is stopped by its PID.
+// The pieces of a whole-application run: the test service or orvanta-service, the orvanta
+// executable with a private environment, the microphone's sound and the result files, for
+// the end-to-end tests and the application benchmarks. Everything started here is stopped
+// by its PID.
+
+#include "HistoryItem.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -46,6 +49,31 @@ private:
     QProcess m_process;
     QStringList m_lines;
     QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
+    quint16 m_port = 0;
+};
+
+// orvanta-service, the service users run themselves, as a child process: offline
+// recognition that expects one of `sentences`, a one-click sign-in as `email`, a free port of
+// 127.0.0.1 and a data folder of its own.
+class SelfHostedService {
+public:
+    SelfHostedService(QString email, QStringList sentences);
+    ~SelfHostedService();
+
+    // Starts the service; true once it accepts connections.
+    bool start();
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    QString email() const { return m_email; }
+    QString output() const { return m_output; }
+    // The account's figures (GET /me) as the holder of `accessToken` sees them.
+    std::optional<QJsonObject> me(const QString &accessToken) const;
+
+private:
+    QString m_email;
+    QStringList m_sentences;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_output;
     quint16 m_port = 0;
 };
 
@@ -114,5 +142,14 @@ struct AudioFacts {
 
 // What ffprobe and ffmpeg's volume detection tell of an audio file's bytes.
 std::optional<AudioFacts> inspectAudio(const QByteArray &bytes);
+
+// The secret the application keeps under `account` in the Secret Service.
+std::optional<QString> storedSecret(const QString &account);
+// The dictations recorded in a history file, newest first; none when it is unreadable.
+QList<HistoryItem> historyIn(const QString &file);
+// The application's count of the words it typed, as its configuration file holds it.
+qint64 wordsDictatedIn(const QString &configFile);
+// Words as the application counts them: runs of characters between spaces.
+qsizetype wordCount(const QString &text);
 
 } // namespace orvanta::e2e

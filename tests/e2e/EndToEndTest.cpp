@@ -76,31 +76,6 @@ void writePreferences(const QString &configFile) {
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
 }
 
-std::optional<QString> storedSecret(const QString &account) {
-    QProcess lookup;
-    lookup.start(QStringLiteral("secret-tool"),
-                 {QStringLiteral("lookup"), QStringLiteral("service"),
-                  QStringLiteral("com.orvanta.app"), QStringLiteral("account"), account});
-    if (!lookup.waitForFinished(30000) || lookup.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(lookup.readAllStandardOutput());
-}
-
-QList<HistoryItem> historyIn(const QString &file) {
-    QFile json(file);
-    if (!json.open(QIODevice::ReadOnly))
-        return {};
-    return decodeHistory(json.readAll()).value_or(QList<HistoryItem>());
-}
-
-qint64 wordsDictatedIn(const QString &configFile) {
-    return PreferenceStore(configFile).integer(QStringLiteral("wordsDictated"));
-}
-
-qsizetype wordCount(const QString &text) {
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     // One session for all cases: the processes outlive each case.
