@@ -6,6 +6,7 @@
 // by its PID.
 
 #include "HistoryItem.h"
+#include "X11TestSupport.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace orvanta::e2e {
@@ -151,5 +153,39 @@ QList<HistoryItem> historyIn(const QString &file);
 qint64 wordsDictatedIn(const QString &configFile);
 // Words as the application counts them: runs of characters between spaces.
 qsizetype wordCount(const QString &text);
+
+// The processes of one end-to-end session, started in this order: the service, the X
+// keyboard, a steady microphone stream, the focused target window and orvanta itself (after
+// `prepare` has written its preferences).
+template <typename Service> struct DictationSession {
+    Service service;
+    std::unique_ptr<OrvantaProcess> app;
+    test::XKeyboard keyboard;
+    test::TargetApp target;
+    Microphone microphone;
+
+    template <typename... ServiceArguments>
+    explicit DictationSession(ServiceArguments &&...arguments)
+        : service(std::forward<ServiceArguments>(arguments)...) {}
+
+    // Nothing when everything runs, else what did not start.
+    const char *start(const std::function<void(const QString &configFile)> &prepare) {
+        if (!service.start())
+            return "the service did not start";
+        if (!keyboard.isOpen())
+            return "no X server";
+        if (!microphone.startSteadyStream())
+            return "the microphone stream did not start";
+        if (!target.start(keyboard))
+            return "the target window did not start";
+        app = std::make_unique<OrvantaProcess>(service.baseUrl());
+        prepare(app->configFile());
+        if (!app->launch()) {
+            app.reset();
+            return "orvanta did not start";
+        }
+        return nullptr;
+    }
+};
 
 } // namespace orvanta::e2e

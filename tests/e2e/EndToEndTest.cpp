@@ -79,34 +79,13 @@ void writePreferences(const QString &configFile) {
 class EndToEnd : public ::testing::Test {
 protected:
     // One session for all cases: the processes outlive each case.
-    struct Session {
-        ServiceProcess service{email};
-        std::unique_ptr<OrvantaProcess> app;
-        test::XKeyboard keyboard;
-        test::TargetApp target;
-        Microphone microphone;
-    };
+    using Session = DictationSession<ServiceProcess>;
     static inline Session *session = nullptr;
     static inline const char *setupFailure = nullptr;
 
     static void SetUpTestSuite() {
-        session = new Session;
-        if (!session->service.start())
-            setupFailure = "the test service did not start";
-        else if (!session->keyboard.isOpen())
-            setupFailure = "no X server";
-        else if (!session->microphone.startSteadyStream())
-            setupFailure = "the microphone stream did not start";
-        else if (!session->target.start(session->keyboard))
-            setupFailure = "the target window did not start";
-        if (setupFailure)
-            return;
-        session->app = std::make_unique<OrvantaProcess>(session->service.baseUrl());
-        writePreferences(session->app->configFile());
-        if (!session->app->launch()) {
-            setupFailure = "orvanta did not start";
-            session->app.reset();
-        }
+        session = new Session(email);
+        setupFailure = session->start(writePreferences);
     }
 
     static void TearDownTestSuite() {
