@@ -2,6 +2,7 @@
 // views can be looked at without a desktop session. The controller runs against the fake
 // ports of the unit tests; nothing is recorded or sent.
 
+#include "../ui/TestDoubles.h"
 #include "../unit/FakeAppScene.h"
 #include "AppState.h"
 #include "History.h"
@@ -32,65 +33,6 @@ extern void qml_register_types_Orvanta();
 
 namespace {
 
-class PreviewAccount : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(bool isSignedIn READ isSignedIn NOTIFY changed)
-public:
-    bool isSignedIn() const { return signedIn; }
-    void setSignedIn(bool on) {
-        signedIn = on;
-        emit changed();
-    }
-    bool signedIn = false;
-signals:
-    void changed();
-};
-
-// The microphone test and the account, as the settings window sees them.
-class PreviewMicTester : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(float level MEMBER level NOTIFY changed)
-    Q_PROPERTY(bool isTesting MEMBER testing NOTIFY changed)
-public:
-    Q_INVOKABLE void start(const QString &) {
-        testing = true;
-        emit changed();
-    }
-    Q_INVOKABLE void stop() {
-        testing = false;
-        emit changed();
-    }
-    float level = 0.55f;
-    bool testing = false;
-signals:
-    void changed();
-};
-
-class PreviewAuth : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
-    Q_PROPERTY(QString email MEMBER email NOTIFY changed)
-    Q_PROPERTY(QString plan MEMBER plan NOTIFY changed)
-    Q_PROPERTY(qint64 wordsUsed MEMBER wordsUsed NOTIFY changed)
-    Q_PROPERTY(qint64 wordLimit MEMBER wordLimit NOTIFY changed)
-public:
-    Q_INVOKABLE void openSignInPage() {}
-    Q_INVOKABLE void signOut() {}
-    void set(bool in, const QString &newPlan, qint64 used) {
-        signedIn = in;
-        plan = newPlan;
-        wordsUsed = used;
-        emit changed();
-    }
-    bool signedIn = false;
-    QString email = QStringLiteral("ada@example.com");
-    QString plan = QStringLiteral("free");
-    qint64 wordsUsed = 0;
-    qint64 wordLimit = 2000;
-signals:
-    void changed();
-};
-
 void save(QQuickWindow *window, const QString &path);
 
 // Repeaters' items hang in the item tree only.
@@ -109,8 +51,9 @@ void settingsShots(QQmlEngine &engine, const QString &out) {
     FakeAppScene scene;
     scene.keySource.visible |= mask(ModifierKey::Fn);
     scene.app.applyKeybindings();
-    PreviewMicTester micTester;
-    PreviewAuth auth;
+    TestMicTester micTester;
+    TestAuth auth;
+    auth.email = QStringLiteral("ada@example.com");
     SettingsWindowController controller(
         engine,
         SettingsWindowServices{scene.app,
@@ -157,12 +100,12 @@ void settingsShots(QQmlEngine &engine, const QString &out) {
                       DictationMode::Clean, now.addSecs(-2 * 3600));
     scene.history.add(QStringLiteral("Thanks for the quick turnaround!"), DictationMode::Email,
                       now.addSecs(-300));
-    auth.set(true, QStringLiteral("free"), 2000);
+    auth.set(true, QStringLiteral("free"), 2000, 2000);
     for (const QString &section :
          {QStringLiteral("dictionary"), QStringLiteral("replacements"),
           QStringLiteral("instructions"), QStringLiteral("history"), QStringLiteral("account")})
         shot(section, section);
-    auth.set(true, QStringLiteral("pro"), 5120);
+    auth.set(true, QStringLiteral("pro"), 5120, 2000);
     shot(QStringLiteral("account"), QStringLiteral("account-pro"));
 
     scene.keySource.visible &= ~mask(ModifierKey::Fn);
@@ -220,7 +163,7 @@ int main(int argc, char *argv[]) {
     QQmlEngine engine;
     engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     FakeAppScene scene;
-    PreviewAccount account;
+    TestAuth account;
     MenuActions actions;
     auto menu = [&](const QString &name, bool canFire = true) {
         QQuickWindow *window =
@@ -234,7 +177,7 @@ int main(int argc, char *argv[]) {
         delete window;
     };
     menu(QStringLiteral("signed-out"));
-    account.setSignedIn(true);
+    account.set(true, QStringLiteral("free"), 0, 1000);
     menu(QStringLiteral("signed-in"));
     menu(QStringLiteral("fn-unavailable"), false);
     scene.permissions.inputAccess = false;

@@ -7,6 +7,7 @@
 #include "Settings.h"
 #include "Symbols.h"
 #include "TempEnvironment.h"
+#include "TestDoubles.h"
 #include "Vocabulary.h"
 
 #include <QQmlComponent>
@@ -33,15 +34,6 @@ void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &
         qmlWarnings.append(message);
 }
 
-class Account : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
-public:
-    bool signedIn = true;
-signals:
-    void changed();
-};
-
 class ViewsTest : public ::testing::Test, protected FakeAppScene {
 protected:
     static void SetUpTestSuite() { qml_register_types_Orvanta(); }
@@ -49,6 +41,7 @@ protected:
     void SetUp() override {
         engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
         qmlWarnings.clear();
+        auth.signedIn = true;
         previousHandler = qInstallMessageHandler(collectWarnings);
     }
     void TearDown() override {
@@ -78,7 +71,7 @@ protected:
 
     QtMessageHandler previousHandler = nullptr;
     QQmlEngine engine;
-    Account auth;
+    TestAuth auth;
     MenuActions actions;
 };
 
