@@ -23,8 +23,8 @@ std::string applyOption(CommandLine &line, const std::string &name, const std::s
     else if (name == "--local-user")
         line.localUser = value;
     else if (name == "--backend") {
-        if (value != "local" && value != "upstream")
-            return "--backend takes local or upstream, not \"" + value + "\"";
+        if (value != "local" && value != "upstream" && value != "whisper")
+            return "--backend takes local, upstream or whisper, not \"" + value + "\"";
         line.backend = value;
     } else if (name == "--port") {
         const auto port = parseNumber<int>(value);
@@ -115,8 +115,8 @@ CommandLine CommandLine::parse(const std::vector<std::string> &arguments) {
 
 std::string CommandLine::usage() {
     return R"(Usage:
-  orvanta-service [--listen ADDRESS] [--port N] [--data DIR] [--backend local|upstream]
-                  [--local-user EMAIL] [--config FILE]
+  orvanta-service [--listen ADDRESS] [--port N] [--data DIR]
+                  [--backend local|upstream|whisper] [--local-user EMAIL] [--config FILE]
   orvanta-service add-user EMAIL [--plan free|pro] [--limit N]
   orvanta-service list-users
   orvanta-service --help | --version
@@ -127,7 +127,8 @@ Options:
   --listen ADDRESS     address to listen on (default 127.0.0.1); TLS belongs to a reverse proxy
   --port N             port to listen on (default 8787; 0 picks a free one and prints it)
   --data DIR           data folder (default $XDG_DATA_HOME/orvanta-service)
-  --backend NAME       local (offline, pocketsphinx) or upstream (chat-completions endpoint)
+  --backend NAME       local (offline, pocketsphinx), upstream (chat-completions endpoint)
+                       or whisper (a server of the Whisper transcription API)
   --local-user EMAIL   offer a one-click sign-in as EMAIL (loopback addresses only)
   --config FILE        settings file (INI); command-line options take precedence
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 // The command line of orvanta-service, a stable interface:
-//   orvanta-service [--listen ADDRESS] [--port N] [--data DIR] [--backend local|upstream]
-//                   [--local-user EMAIL] [--config FILE]
+//   orvanta-service [--listen ADDRESS] [--port N] [--data DIR]
+//                   [--backend local|upstream|whisper] [--local-user EMAIL] [--config FILE]
 //   orvanta-service add-user EMAIL [--plan free|pro] [--limit N]
 //   orvanta-service list-users
 //   orvanta-service --help | --version

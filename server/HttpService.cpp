@@ -359,6 +359,7 @@ void HttpService::transcribe(const httplib::Request &request, httplib::Response 
         return;
     }
     job.samples = std::move(decoded.samples);
+    job.recording = std::string_view(audio.constData(), static_cast<std::size_t>(audio.size()));
     const TranscriptionResult result = m_backend.transcribe(job);
     if (result.status != 0) {
         sendError(response, result.status, result.error);

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -57,7 +58,9 @@ bool readFile(ServiceConfig &config, const std::string &path, std::string &error
     const auto proLimit = number(ini, "plans/pro_limit", config.proLimit, error);
     const auto timeout =
         number(ini, "upstream/timeout_seconds", config.upstream.timeoutSeconds, error);
-    if (!port || !freeLimit || !proLimit || !timeout)
+    const auto whisperTimeout =
+        number(ini, "whisper/timeout_seconds", config.whisper.timeoutSeconds, error);
+    if (!port || !freeLimit || !proLimit || !timeout || !whisperTimeout)
         return false;
     config.port = static_cast<int>(*port);
     config.freeLimit = *freeLimit;
@@ -66,6 +69,11 @@ bool readFile(ServiceConfig &config, const std::string &path, std::string &error
     config.upstream.baseUrl = text(ini, "upstream/base_url", {});
     config.upstream.apiKey = text(ini, "upstream/api_key", {});
     config.upstream.models = list(ini, "upstream/models");
+    config.whisper.timeoutSeconds = static_cast<int>(*whisperTimeout);
+    config.whisper.baseUrl = text(ini, "whisper/base_url", {});
+    config.whisper.apiKey = text(ini, "whisper/api_key", {});
+    config.whisper.model = text(ini, "whisper/model", config.whisper.model);
+    config.whisper.audio = text(ini, "whisper/audio", config.whisper.audio);
     config.local.acousticModel = text(ini, "local/acoustic_model", config.local.acousticModel);
     config.local.dictionary = text(ini, "local/dictionary", config.local.dictionary);
     config.local.languageModel = text(ini, "local/language_model", config.local.languageModel);
@@ -73,24 +81,57 @@ bool readFile(ServiceConfig &config, const std::string &path, std::string &error
     return true;
 }
 
+bool isHttpUrl(const std::string &url) {
+    return url.rfind("https://", 0) == 0 || url.rfind("http://", 0) == 0;
+}
+
+std::string validateUpstream(const UpstreamSettings &up) {
+    if (!isHttpUrl(up.baseUrl))
+        return "the upstream back end needs [upstream] base_url (http:// or https://)";
+    if (up.models.empty())
+        return "the upstream back end needs [upstream] models, the identifiers clients may "
+               "choose";
+    if (up.timeoutSeconds < 1 || up.timeoutSeconds > 55)
+        return "[upstream] timeout_seconds must be from 1 to 55 (clients wait 60 s)";
+    return {};
+}
+
+std::string validateWhisper(const ServiceConfig &config) {
+    const WhisperSettings &whisper = config.whisper;
+    if (!isHttpUrl(whisper.baseUrl))
+        return "the whisper back end needs [whisper] base_url (http:// or https://)";
+    if (whisper.model.empty())
+        return "the whisper back end needs [whisper] model";
+    if (whisper.timeoutSeconds < 1 || whisper.timeoutSeconds > 55)
+        return "[whisper] timeout_seconds must be from 1 to 55 (clients wait 60 s)";
+    if (whisper.audio != "wav" && whisper.audio != "m4a")
+        return "[whisper] audio must be wav or m4a, not \"" + whisper.audio + "\"";
+    // Rewriting by a chat-completions endpoint is optional; when named, it must be usable.
+    if (!config.upstream.baseUrl.empty())
+        return validateUpstream(config.upstream);
+    return {};
+}
+
+void trimBaseUrl(std::string &url, std::string_view suffix = {}) {
+    while (!url.empty() && url.back() == '/')
+        url.pop_back();
+    if (!suffix.empty() && url.size() > suffix.size() &&
+        url.compare(url.size() - suffix.size(), suffix.size(), suffix) == 0)
+        url.resize(url.size() - suffix.size());
+}
+
 std::string validate(const ServiceConfig &config) {
     if (config.port < 0 || config.port > 65535)
         return "the port must be from 0 to 65535";
-    if (config.backend != "local" && config.backend != "upstream")
-        return "the back end must be local or upstream, not \"" + config.backend + "\"";
+    if (config.backend != "local" && config.backend != "upstream" && config.backend != "whisper")
+        return "the back end must be local, upstream or whisper, not \"" + config.backend + "\"";
     if (!config.localUser.empty() && !ServiceConfig::isLoopbackAddress(config.listen))
         return "--local-user signs anyone in who reaches the service: it needs a loopback "
                "--listen address (127.0.0.1, ::1 or localhost)";
-    if (config.backend == "upstream") {
-        const auto &up = config.upstream;
-        if (up.baseUrl.rfind("https://", 0) != 0 && up.baseUrl.rfind("http://", 0) != 0)
-            return "the upstream back end needs [upstream] base_url (http:// or https://)";
-        if (up.models.empty())
-            return "the upstream back end needs [upstream] models, the identifiers clients may "
-                   "choose";
-        if (up.timeoutSeconds < 1 || up.timeoutSeconds > 55)
-            return "[upstream] timeout_seconds must be from 1 to 55 (clients wait 60 s)";
-    }
+    if (config.backend == "upstream")
+        return validateUpstream(config.upstream);
+    if (config.backend == "whisper")
+        return validateWhisper(config);
     return {};
 }
 
@@ -106,13 +147,15 @@ std::optional<ServiceConfig> ServiceConfig::load(const CommandLine &line, std::s
         return std::nullopt;
     if (const char *key = std::getenv("ORVANTA_UPSTREAM_API_KEY"); key && *key)
         config.upstream.apiKey = key;
+    if (const char *key = std::getenv("ORVANTA_WHISPER_API_KEY"); key && *key)
+        config.whisper.apiKey = key;
     config.listen = line.listen.value_or(config.listen);
     config.port = line.port.value_or(config.port);
     config.dataDir = line.dataDir.value_or(config.dataDir);
     config.backend = line.backend.value_or(config.backend);
     config.localUser = line.localUser.value_or(config.localUser);
-    while (!config.upstream.baseUrl.empty() && config.upstream.baseUrl.back() == '/')
-        config.upstream.baseUrl.pop_back();
+    trimBaseUrl(config.upstream.baseUrl);
+    trimBaseUrl(config.whisper.baseUrl, "/v1");
     error = validate(config);
     if (!error.empty())
         return std::nullopt;

@@ -16,6 +16,17 @@ struct UpstreamSettings {
     int timeoutSeconds = 45;
 };
 
+// A recogniser speaking the Whisper transcription API (POST <base>/v1/audio/transcriptions).
+struct WhisperSettings {
+    // The server's address, e.g. http://127.0.0.1:8080; a trailing "/v1" is taken off.
+    std::string baseUrl;
+    std::string apiKey;
+    std::string model = "whisper-1";
+    int timeoutSeconds = 45;
+    // The recording as it is sent: "wav" (16 kHz mono) or "m4a" (as the client recorded it).
+    std::string audio = "wav";
+};
+
 struct LocalSettings {
     std::string acousticModel;
     std::string dictionary;
@@ -34,6 +45,7 @@ struct ServiceConfig {
     long long freeLimit = 1000;
     long long proLimit = 100000;
     UpstreamSettings upstream;
+    WhisperSettings whisper;
     LocalSettings local;
 
     // Fills `error` and returns nothing when a value is unusable.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a client asked for, besides the audio itself.
@@ -12,6 +13,8 @@ struct TranscriptionRequest {
     std::vector<std::string> dictionary;
     std::string instructions;
     std::vector<std::int16_t> samples; // 16 kHz mono
+    // The recording as the client sent it (M4A); valid while the request is being served.
+    std::string_view recording;
 };
 
 struct TranscriptionResult {

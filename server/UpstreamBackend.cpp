@@ -1,14 +1,10 @@
 #include "UpstreamBackend.h"
 
 #include "AudioDecoder.h"
-#include "ServiceLogging.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrl>
-
-#include <httplib.h>
 
 #include <algorithm>
 
@@ -31,29 +27,11 @@ std::string modeRule(const std::string &mode) {
            "words (um, uh), no false starts, no repetitions. Keep the speaker's wording.";
 }
 
-// The upstream's own message, when its answer carries one.
-std::string upstreamMessage(const std::string &body) {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(body));
-    const QJsonValue error = document.object().value(QStringLiteral("error"));
-    QString message = error.isObject()
-                          ? error.toObject().value(QStringLiteral("message")).toString()
-                          : error.toString();
-    if (message.isEmpty())
-        message = QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size()));
-    return message.simplified().left(200).toStdString();
-}
-
 } // namespace
 
 UpstreamBackend::UpstreamBackend(UpstreamSettings settings)
-    : m_settings(std::move(settings)) {
-    const QUrl base(qs(m_settings.baseUrl), QUrl::StrictMode);
-    m_origin = base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
-                             QUrl::RemoveUserInfo)
-                   .toString()
-                   .toStdString();
-    m_path = base.path().toStdString() + "/chat/completions";
-}
+    : m_settings(std::move(settings))
+    , m_provider(m_settings.baseUrl, m_settings.apiKey) {}
 
 std::string UpstreamBackend::rejectModel(const std::string &model) const {
     const auto &models = m_settings.models;
@@ -65,10 +43,12 @@ std::string UpstreamBackend::rejectModel(const std::string &model) const {
     return "The model \"" + model + "\" is not offered by this service. Offered: " + offered + ".";
 }
 
-std::string UpstreamBackend::prompt(const TranscriptionRequest &request) {
-    std::string text = "You transcribe dictated speech. Answer with the resulting text only, "
-                       "without quotes or remarks.\n" +
-                       modeRule(request.mode) + "\n";
+std::string UpstreamBackend::prompt(const TranscriptionRequest &request, Task task) {
+    std::string text = task == Task::Transcribe
+                           ? "You transcribe dictated speech. "
+                           : "You rewrite the transcript of dictated speech that the user sends. ";
+    text += "Answer with the resulting text only, without quotes or remarks.\n" +
+            modeRule(request.mode) + "\n";
     if (request.language.empty() || request.language == "auto")
         text += "Detect the spoken language and write in that language.\n";
     else
@@ -104,34 +84,36 @@ std::string UpstreamBackend::requestBody(const TranscriptionRequest &request) {
     return QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString();
 }
 
+std::string UpstreamBackend::rewriteBody(const TranscriptionRequest &request,
+                                         const std::string &transcript, const std::string &model) {
+    const QJsonArray messages{
+        QJsonObject{{QStringLiteral("role"), QStringLiteral("system")},
+                    {QStringLiteral("content"), qs(prompt(request, Task::Rewrite))}},
+        QJsonObject{{QStringLiteral("role"), QStringLiteral("user")},
+                    {QStringLiteral("content"), qs(transcript)}}};
+    const QJsonObject body{{QStringLiteral("model"), qs(model)},
+                           {QStringLiteral("messages"), messages}};
+    return QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString();
+}
+
 TranscriptionResult UpstreamBackend::transcribe(const TranscriptionRequest &request) {
-    httplib::Client client(m_origin);
-    const time_t timeout = m_settings.timeoutSeconds;
-    client.set_connection_timeout(std::min<time_t>(timeout, 10), 0);
-    client.set_read_timeout(timeout, 0);
-    client.set_write_timeout(timeout, 0);
-    httplib::Headers headers;
-    if (!m_settings.apiKey.empty())
-        headers.emplace("Authorization", "Bearer " + m_settings.apiKey);
-    const auto answer = client.Post(m_path, headers, requestBody(request), "application/json");
-    if (!answer) {
-        const auto error = answer.error();
-        qCWarning(lcBackend) << "Upstream request failed:" << httplib::to_string(error).c_str();
-        if (error == httplib::Error::Read || error == httplib::Error::Write ||
-            error == httplib::Error::ConnectionTimeout)
-            return TranscriptionResult::failure(
-                504, "The transcription provider did not answer within " + std::to_string(timeout) +
-                         " seconds.");
-        return TranscriptionResult::failure(502, "The transcription provider cannot be reached (" +
-                                                     httplib::to_string(error) + ").");
-    }
-    if (answer->status < 200 || answer->status > 299) {
-        qCWarning(lcBackend) << "Upstream answered" << answer->status;
-        return TranscriptionResult::failure(502, "The transcription provider failed (" +
-                                                     std::to_string(answer->status) +
-                                                     "): " + upstreamMessage(answer->body));
-    }
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(answer->body));
+    return complete(requestBody(request), m_settings.timeoutSeconds);
+}
+
+TranscriptionResult UpstreamBackend::rewrite(const TranscriptionRequest &request,
+                                             const std::string &transcript,
+                                             int timeoutSeconds) const {
+    const std::string &model =
+        rejectModel(request.model).empty() ? request.model : m_settings.models.front();
+    return complete(rewriteBody(request, transcript, model), timeoutSeconds);
+}
+
+TranscriptionResult UpstreamBackend::complete(const std::string &body, int timeoutSeconds) const {
+    const ProviderClient::Reply reply =
+        m_provider.postJson("/chat/completions", body, timeoutSeconds);
+    if (!reply.succeeded())
+        return reply.failure;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(reply.body));
     const QJsonValue text = document.object()
                                 .value(QStringLiteral("choices"))
                                 .toArray()

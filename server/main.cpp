@@ -7,6 +7,7 @@
 #include "TextRules.h"
 #include "TokenService.h"
 #include "UpstreamBackend.h"
+#include "WhisperBackend.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -105,6 +106,11 @@ int listUsers(const ServiceConfig &config) {
 std::unique_ptr<TranscriptionBackend> makeBackend(const ServiceConfig &config) {
     if (config.backend == "upstream")
         return std::make_unique<UpstreamBackend>(config.upstream);
+    if (config.backend == "whisper")
+        return std::make_unique<WhisperBackend>(
+            config.whisper, config.upstream.baseUrl.empty()
+                                ? std::nullopt
+                                : std::optional<UpstreamSettings>(config.upstream));
     return std::make_unique<LocalBackend>(config.local);
 }
 

@@ -1,4 +1,6 @@
 #include "CommandLine.h"
+#include "ServiceConfig.h"
+#include "TempEnvironment.h"
 #include "TextRules.h"
 #include "TokenService.h"
 
@@ -49,6 +51,37 @@ TEST(ServiceCommandLine, OptionsAndCommandsAreReadOrRefused) {
                                                {"list-users", "--plan", "pro"},
                                                {"remove-user", "a@b.c"}})
         EXPECT_FALSE(CommandLine::parse(bad).error.empty()) << bad[0];
+}
+
+TEST(ServiceConfig, WhisperSettingsAreReadOrRefused) {
+    const orvanta::test::TempFolder folder;
+    const std::string file = folder.filePath("service.ini").toStdString();
+    const auto load = [&](const char *ini, std::string &error) {
+        orvanta::test::TempFolder::write(QString::fromStdString(file), ini);
+        return ServiceConfig::load(CommandLine::parse({"--config", file}), error);
+    };
+    const char *const whisper = "[service]\nbackend=whisper\n[whisper]\n";
+    std::string error;
+    const auto good = load(
+        (std::string(whisper) + "base_url=http://127.0.0.1:9000/v1/\naudio=m4a\n").c_str(), error);
+    ASSERT_TRUE(good) << error;
+    EXPECT_EQ(good->whisper.baseUrl, "http://127.0.0.1:9000") << "the API's own /v1 is added";
+    EXPECT_EQ(good->whisper.audio, "m4a");
+    const struct {
+        const char *what;
+        const char *settings;
+    } bad[] = {
+        {"no base_url", ""},
+        {"not http", "base_url=ftp://host\n"},
+        {"unknown audio", "base_url=http://h\naudio=flac\n"},
+        {"time-out beyond the client's", "base_url=http://h\ntimeout_seconds=60\n"},
+        {"rewriting without models", "base_url=http://h\n[upstream]\nbase_url=http://c/v1\n"},
+    };
+    for (const auto &[what, settings] : bad) {
+        error.clear();
+        EXPECT_FALSE(load((std::string(whisper) + settings).c_str(), error)) << what;
+        EXPECT_FALSE(error.empty()) << what;
+    }
 }
 
 TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {

@@ -6,31 +6,29 @@
 
 namespace orvanta::test {
 
+namespace {
+
+std::string chatAnswer(const std::string &text) {
+    const QJsonObject message{{"role", "assistant"}, {"content", text.c_str()}};
+    const QJsonObject answer{{"choices", QJsonArray{QJsonObject{{"message", message}}}}};
+    return QJsonDocument(answer).toJson().toStdString();
+}
+
+std::string transcriptionAnswer(const std::string &text) {
+    return QJsonDocument(QJsonObject{{"text", text.c_str()}}).toJson().toStdString();
+}
+
+} // namespace
+
 StandInUpstream::StandInUpstream() {
-    m_server.Post("/v1/chat/completions", [this](const httplib::Request &request,
-                                                 httplib::Response &response) {
-        std::unique_lock lock(m_mutex);
-        ++m_requests;
-        m_lastBody = request.body;
-        m_lastAuthorization = request.get_header_value("Authorization");
-        switch (m_behaviour) {
-        case Behaviour::Answer: {
-            const QJsonObject message{{"role", "assistant"}, {"content", m_text.c_str()}};
-            const QJsonObject answer{{"choices", QJsonArray{QJsonObject{{"message", message}}}}};
-            response.set_content(QJsonDocument(answer).toJson().toStdString(), "application/json");
-            break;
-        }
-        case Behaviour::Fail:
-            response.status = 500;
-            response.set_content(R"({"error":{"message":"upstream quota exhausted"}})",
-                                 "application/json");
-            break;
-        case Behaviour::Hang:
-            // Holds the answer back until the test ends.
-            m_released.wait(lock, [this] { return m_stopping; });
-            response.status = 503;
-            break;
-        }
+    m_server.Post("/v1/chat/completions",
+                  [this](const httplib::Request &request, httplib::Response &response) {
+                      respond(request, response, chatAnswer,
+                              R"({"error":{"message":"upstream quota exhausted"}})");
+                  });
+    m_server.Post("/v1/audio/transcriptions", [this](const httplib::Request &request,
+                                                     httplib::Response &response) {
+        respond(request, response, transcriptionAnswer, R"({"error":"recogniser out of memory"})");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
@@ -49,6 +47,34 @@ StandInUpstream::~StandInUpstream() {
     m_thread.join();
 }
 
+void StandInUpstream::respond(const httplib::Request &request, httplib::Response &response,
+                              std::string (*answer)(const std::string &text), const char *failure) {
+    std::unique_lock lock(m_mutex);
+    ++m_requests;
+    m_lastBody = request.body;
+    m_lastAuthorization = request.get_header_value("Authorization");
+    m_lastForm.clear();
+    for (const auto &[name, field] : request.files)
+        m_lastForm[name] = field;
+    switch (m_behaviour) {
+    case Behaviour::Answer:
+        response.set_content(answer(m_text), "application/json");
+        break;
+    case Behaviour::Fail:
+        response.status = 500;
+        response.set_content(failure, "application/json");
+        break;
+    case Behaviour::Hang:
+        // Holds the answer back until the test ends.
+        m_released.wait(lock, [this] { return m_stopping; });
+        response.status = 503;
+        break;
+    case Behaviour::Malformed:
+        response.set_content(R"({"text": "cut off)", "application/json");
+        break;
+    }
+}
+
 void StandInUpstream::setBehaviour(Behaviour behaviour, std::string text) {
     std::lock_guard lock(m_mutex);
     m_behaviour = behaviour;
@@ -63,6 +89,11 @@ std::string StandInUpstream::lastBody() const {
 std::string StandInUpstream::lastAuthorization() const {
     std::lock_guard lock(m_mutex);
     return m_lastAuthorization;
+}
+
+std::map<std::string, httplib::MultipartFormData> StandInUpstream::lastForm() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastForm;
 }
 
 int StandInUpstream::requestCount() const {

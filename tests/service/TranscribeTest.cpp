@@ -1,3 +1,4 @@
+#include "QtPrinters.h"
 #include "ServiceProcess.h"
 #include "StandInUpstream.h"
 #include "TempEnvironment.h"
@@ -74,6 +75,37 @@ protected:
                                     .arg(upstreamPort)
                                     .toUtf8());
         return file;
+    }
+
+    // A Whisper server at `whisperPort`, named with the "/v1" many providers print; rewriting
+    // by the chat-completions endpoint at `rewriterPort` when it is not 0.
+    QString whisperConfig(int whisperPort, const char *audio, int rewriterPort = 0) {
+        QString ini = QStringLiteral("[whisper]\nbase_url=http://127.0.0.1:%1/v1/\n"
+                                     "api_key=whisper-key\nmodel=large-v3\ntimeout_seconds=1\n"
+                                     "audio=%2\n")
+                          .arg(whisperPort)
+                          .arg(audio);
+        if (rewriterPort != 0)
+            ini += QStringLiteral("[upstream]\nbase_url=http://127.0.0.1:%1/v1\napi_key=chat-key\n"
+                                  "models=model-a, model-b\ntimeout_seconds=1\n")
+                       .arg(rewriterPort);
+        const QString file = m_folder.filePath("whisper.ini");
+        TempFolder::write(file, ini.toUtf8());
+        return file;
+    }
+
+    static std::string dictationBody(const QByteArray &audio, const QString &model,
+                                     const QString &language, const QString &mode,
+                                     const QJsonArray &dictionary = {},
+                                     const QString &instructions = {}) {
+        const QJsonObject body{{"audio_base64", QString::fromLatin1(audio.toBase64())},
+                               {"format", "m4a"},
+                               {"model", model},
+                               {"language", language},
+                               {"mode", mode},
+                               {"dictionary", dictionary},
+                               {"instructions", instructions}};
+        return QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString();
     }
 
     static std::string accessToken(ServiceProcess &service, const char *email) {
@@ -273,6 +305,170 @@ TEST_F(TranscribeTest, HostileBodiesGetClearAnswersAndTheServiceCarriesOn) {
     ASSERT_TRUE(good);
     EXPECT_EQ(good->status, 200);
     EXPECT_EQ(client.Get("/nowhere")->status, 404);
+}
+
+TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTheText) {
+    QJsonArray manyTerms;
+    QStringList allTerms;
+    for (int i = 0; i < 200; ++i) {
+        allTerms << QStringLiteral("Term%1").arg(i, 3, 10, QChar('0'));
+        manyTerms.append(allTerms.back());
+    }
+    const struct {
+        const char *audio;
+        const char *language;
+        const char *mode;
+        QJsonArray dictionary;
+        const char *heard;
+        const char *expected;
+    } cases[] = {
+        {"wav",
+         "de",
+         "verbatim",
+         {"Orvanta", "Kubernetes"},
+         "  um, hallo  welt ",
+         "um, hallo  welt"},
+        {"m4a", "auto", "clean", manyTerms, "i think  it works", "I think it works."},
+        {"m4a", "", "summary", {}, "send the report", "Send the report."},
+    };
+    addUser("ada@example.org", "1000");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.audio) + " " + c.mode);
+        StandInUpstream whisper;
+        whisper.setBehaviour(StandInUpstream::Behaviour::Answer, c.heard);
+        ServiceProcess service(
+            data(), {"--backend", "whisper", "--config", whisperConfig(whisper.port(), c.audio)});
+        ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+        auto client = service.client();
+        const auto answer = client.Post(
+            "/transcribe", bearer(accessToken(service, "ada@example.org")),
+            dictationBody(s_speech, "google/gemini-2.5-flash", c.language, c.mode, c.dictionary),
+            "application/json");
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 200) << answer->body;
+        EXPECT_EQ(json(answer->body).value("text").toString(), c.expected);
+
+        EXPECT_EQ(whisper.lastAuthorization(), "Bearer whisper-key");
+        const auto form = whisper.lastForm();
+        ASSERT_EQ(form.count("file"), 1u);
+        const httplib::MultipartFormData &file = form.at("file");
+        if (std::string(c.audio) == "m4a") {
+            EXPECT_TRUE(QByteArray::fromStdString(file.content) == s_speech) << "sent as recorded";
+            EXPECT_TRUE(QString::fromStdString(file.filename).endsWith(".m4a"));
+        } else {
+            EXPECT_EQ(file.content.rfind("RIFF", 0), 0u);
+            EXPECT_GT(file.content.size(), 16000u) << "about a second of 16 kHz speech";
+            EXPECT_TRUE(QString::fromStdString(file.filename).endsWith(".wav"));
+        }
+        ASSERT_EQ(form.count("model"), 1u);
+        EXPECT_EQ(form.at("model").content, "large-v3") << "the configured model, not the client's";
+        ASSERT_EQ(form.count("response_format"), 1u);
+        EXPECT_EQ(form.at("response_format").content, "json");
+        const bool detect = std::string(c.language).empty() || std::string(c.language) == "auto";
+        EXPECT_EQ(form.count("language"), detect ? 0u : 1u) << "left out for detection";
+        if (!detect && form.count("language")) {
+            EXPECT_EQ(form.at("language").content, c.language);
+        }
+
+        QStringList terms;
+        for (const QJsonValue &term : c.dictionary)
+            terms << term.toString();
+        const QString everything = terms.join(", ");
+        ASSERT_EQ(form.count("prompt"), terms.isEmpty() ? 0u : 1u);
+        if (terms.isEmpty())
+            continue;
+        // As many whole terms as fit, in the user's order.
+        const QString prompt = QString::fromStdString(form.at("prompt").content);
+        EXPECT_LE(prompt.toUtf8().size(), 600);
+        EXPECT_TRUE(everything.startsWith(prompt)) << prompt.toStdString();
+        EXPECT_TRUE(prompt.size() == everything.size() || everything.mid(prompt.size(), 2) == ", ")
+            << "cut between terms";
+        if (prompt.size() < everything.size()) {
+            EXPECT_GT(prompt.toUtf8().size() + 2 + terms[prompt.count(", ") + 1].size(), 600)
+                << "the next term would not have fitted";
+        }
+    }
+}
+
+TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLikeUpstream) {
+    StandInUpstream whisper, rewriter;
+    addUser("ada@example.org", "1000");
+    ServiceProcess service(data(), {"--backend", "whisper", "--config",
+                                    whisperConfig(whisper.port(), "wav", rewriter.port())});
+    ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+    const std::string token = accessToken(service, "ada@example.org");
+    auto client = service.client();
+    long long words = 0;
+
+    whisper.setBehaviour(StandInUpstream::Behaviour::Answer, "send the report today");
+    rewriter.setBehaviour(StandInUpstream::Behaviour::Answer,
+                          "Hello,\n\nthe report comes today.\n");
+    const auto email =
+        client.Post("/transcribe", bearer(token),
+                    dictationBody(s_speech, "model-b", "en", "email", {"Orvanta"}, "Sign as Ada."),
+                    "application/json");
+    ASSERT_TRUE(email);
+    ASSERT_EQ(email->status, 200) << email->body;
+    const QString rewritten = json(email->body).value("text").toString();
+    EXPECT_EQ(rewritten, "Hello,\n\nthe report comes today.");
+    words += wordsIn(rewritten);
+    EXPECT_EQ(rewriter.lastAuthorization(), "Bearer chat-key");
+    const QJsonObject sent = json(rewriter.lastBody());
+    EXPECT_EQ(sent.value("model").toString(), "model-b");
+    const QJsonArray messages = sent.value("messages").toArray();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[1].toObject().value("content").toString(), "send the report today");
+    const QString prompt = messages[0].toObject().value("content").toString();
+    for (const char *expected : {"e-mail", "\"Orvanta\"", "Sign as Ada.", "\"en\""})
+        EXPECT_TRUE(prompt.contains(expected)) << expected << " in " << prompt.toStdString();
+
+    // A model the endpoint does not offer is no reason to refuse: its first model rewrites.
+    const auto otherModel = client.Post(
+        "/transcribe", bearer(token),
+        dictationBody(s_speech, "google/gemini-2.5-flash", "auto", "clean"), "application/json");
+    ASSERT_TRUE(otherModel);
+    ASSERT_EQ(otherModel->status, 200) << otherModel->body;
+    words += wordsIn(json(otherModel->body).value("text").toString());
+    EXPECT_EQ(json(rewriter.lastBody()).value("model").toString(), "model-a");
+
+    const int rewrites = rewriter.requestCount();
+    whisper.setBehaviour(StandInUpstream::Behaviour::Answer, " um, send it ");
+    const auto verbatim =
+        client.Post("/transcribe", bearer(token),
+                    dictationBody(s_speech, "model-a", "en", "verbatim"), "application/json");
+    ASSERT_TRUE(verbatim);
+    ASSERT_EQ(verbatim->status, 200) << verbatim->body;
+    EXPECT_EQ(json(verbatim->body).value("text").toString(), "um, send it");
+    words += 3;
+    EXPECT_EQ(rewriter.requestCount(), rewrites) << "verbatim text is not rewritten";
+
+    using B = StandInUpstream::Behaviour;
+    const struct {
+        const char *what;
+        B recogniser;
+        B rewriting;
+        int status;
+        const char *error;
+    } failures[] = {
+        {"recogniser fails", B::Fail, B::Answer, 502, "recogniser out of memory"},
+        {"recogniser answers broken JSON", B::Malformed, B::Answer, 502, "without a transcript"},
+        {"recogniser stays silent", B::Hang, B::Answer, 504, "did not answer"},
+        {"rewriter fails", B::Answer, B::Fail, 502, "upstream quota exhausted"},
+        {"rewriter answers broken JSON", B::Answer, B::Malformed, 502, "without a transcript"},
+        {"rewriter stays silent", B::Answer, B::Hang, 504, "did not answer"},
+    };
+    for (const auto &failure : failures) {
+        whisper.setBehaviour(failure.recogniser, "send it");
+        rewriter.setBehaviour(failure.rewriting, "Send it.");
+        const auto answer =
+            client.Post("/transcribe", bearer(token),
+                        dictationBody(s_speech, "model-a", "en", "clean"), "application/json");
+        ASSERT_TRUE(answer) << failure.what;
+        EXPECT_EQ(answer->status, failure.status) << failure.what << ": " << answer->body;
+        EXPECT_TRUE(json(answer->body).value("error").toString().contains(failure.error))
+            << failure.what << ": " << answer->body;
+    }
+    EXPECT_EQ(wordsUsed(service, token), words) << "failures cost nothing";
 }
 
 TEST_F(TranscribeTest, LocalBackEndRecognisesSpeechOffline) {
