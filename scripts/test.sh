@@ -15,3 +15,8 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_sup
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"
+# The Debian packages, installed system-wide and removed again: on a CI machine as root, or
+# when asked for with ORVANTA_TEST_PACKAGES=1.
+if [ "${ORVANTA_TEST_PACKAGES:-}" = 1 ] || { [ -n "${CI:-}" ] && [ "$(id -u)" -eq 0 ]; }; then
+    "$root/tests/scripts/check-packages.sh"
+fi
