@@ -14,7 +14,7 @@ fail() {
     exit 1
 }
 for package in orvanta orvanta-service; do
-    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep installed >/dev/null; then
+    if [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ]; then
         fail "$package is installed here already; remove it first"
     fi
 done
