@@ -13,10 +13,12 @@ fail() {
     echo "check-packages.sh: $*" >&2
     exit 1
 }
+# Purging at the end would take a user's own installation, or its kept settings, with it.
 for package in orvanta orvanta-service; do
-    if [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ]; then
-        fail "$package is installed here already; remove it first"
-    fi
+    case "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)" in
+    "" | *not-installed) ;;
+    *) fail "$package is (or was) installed here; purge it first" ;;
+    esac
 done
 
 "$root/scripts/package.sh" >/dev/null
