@@ -58,6 +58,10 @@ void Updater::check(bool userInitiated) {
     m_checking = true;
     setCanCheck(false);
     QNetworkRequest request(m_feedUrl);
+    // Names the installed version, so a feed can answer per version (and packages show up in
+    // the feed host's logs as what they are).
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QStringLiteral("Talvo/%1").arg(m_currentVersion));
     request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);

@@ -2,6 +2,7 @@
 #include "QtPrinters.h"
 
 #include <QHttpServer>
+#include <QHttpServerRequest>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,8 +22,10 @@ const QByteArray feed = R"(<rss version="2.0"><channel>
 class UpdaterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server.route("/feed.xml",
-                     [this] { return QHttpServerResponse("application/rss+xml", body); });
+        server.route("/feed.xml", [this](const QHttpServerRequest &request) {
+            userAgent = request.value("User-Agent");
+            return QHttpServerResponse("application/rss+xml", body);
+        });
         server.route("/broken.xml", [] {
             return QHttpServerResponse("text/html", "<html>oops",
                                        QHttpServerResponder::StatusCode::BadGateway);
@@ -37,6 +40,7 @@ protected:
     QHttpServer server;
     quint16 port = 0;
     QByteArray body = feed;
+    QByteArray userAgent;
     QNetworkAccessManager network;
 };
 
@@ -54,6 +58,7 @@ TEST_F(UpdaterTest, UserCheckAnswersWithTheNewestNewerRelease) {
     EXPECT_EQ(finished[0][0].value<Updater::Outcome>(), Updater::Outcome::NewerVersion);
     EXPECT_EQ(finished[0][1].value<AppcastRelease>().link, QUrl("https://example.org/2.0"));
     EXPECT_TRUE(updater.canCheckForUpdates());
+    EXPECT_EQ(userAgent, "Talvo/1.5.0") << "the check names the installed version";
 
     Updater current(network, url("/feed.xml"), "2.0.0");
     current.start(1h);
