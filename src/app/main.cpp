@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "OrvantaApp.h"
 #include "SingleInstance.h"
+#include "WaylandProbe.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -77,6 +78,11 @@ int main(int argc, char *argv[]) {
     if (*role == SingleInstance::Role::Secondary)
         return forward(argc, argv, instance, request, SingleInstance::Connect::WaitForStart);
 
+    const QByteArray platform =
+        wayland::windowPlatform(qEnvironmentVariableIsSet("WAYLAND_DISPLAY"),
+                                qEnvironmentVariableIsSet("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     QApplication application(argc, argv);
     describeApplication();
     QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));

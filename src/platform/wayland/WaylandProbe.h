@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace orvanta::wayland {
+
+// How the transcript reaches the focused window in this session.
+enum class TextInsertionMechanism {
+    // X11 clipboard and XTEST (on a Wayland session: XWayland windows only).
+    X11,
+    // Wayland data-control clipboard and a virtual keyboard for the keystroke.
+    WaylandTyped,
+    // Wayland data-control clipboard only: the user presses the paste keys.
+    WaylandClipboardOnly,
+    // Neither: the transcript stays in the history.
+    None,
+};
+
+// What the session offers, as found when connecting.
+struct SessionOffer {
+    bool waylandCompositor = false;   // a Wayland connection of our own was made
+    QList<QByteArray> waylandGlobals; // interface names the compositor announced
+    bool x11Display = false;          // an X display (XWayland on a Wayland session)
+};
+
+struct TextInsertionChoice {
+    TextInsertionMechanism mechanism = TextInsertionMechanism::None;
+    // One sentence for the log and the help page: why this mechanism.
+    QString reason;
+};
+
+// Decides from what the session offers, never from the desktop's name.
+TextInsertionChoice chooseTextInsertion(const SessionOffer &offer);
+
+// The toolkit platform the application's windows use, from the session's displays and the
+// user's own QT_QPA_PLATFORM (`requested`, kept when set). A Wayland session with XWayland
+// gets X11 windows: only there can the floating bar be placed bottom-centre and kept above
+// other windows without taking the focus. Empty: the toolkit's own choice.
+QByteArray windowPlatform(bool waylandDisplay, bool x11Display, const QByteArray &requested);
+
+} // namespace orvanta::wayland

@@ -1,0 +1,143 @@
+#include "WaylandTextInserter.h"
+
+#include "FocusedApp.h"
+#include "TerminalApps.h"
+#include "VirtualKeyboardPaste.h"
+#include "WaylandConnection.h"
+#include "WaylandLogging.h"
+
+namespace orvanta::wayland {
+
+WaylandTextInserter::WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
+                                         std::unique_ptr<DataControlClipboard> clipboard,
+                                         std::unique_ptr<VirtualKeyboardPaste> keyboard,
+                                         const Timing &timing, QObject *parent)
+    : QObject(parent)
+    , m_connection(std::move(connection))
+    , m_clipboard(std::move(clipboard))
+    , m_keyboard(std::move(keyboard))
+    , m_timing(timing)
+    , m_focusIsTerminal([] { return isTerminalApp(FocusedApp::appId().value_or(QString())); }) {
+    for (QTimer *timer : {&m_pasteTimer, &m_nextTimer, &m_restoreTimer})
+        timer->setSingleShot(true);
+    connect(&m_pasteTimer, &QTimer::timeout, this, &WaylandTextInserter::typeKeystroke);
+    connect(&m_nextTimer, &QTimer::timeout, this, &WaylandTextInserter::beginNext);
+    connect(&m_restoreTimer, &QTimer::timeout, this, &WaylandTextInserter::restore);
+}
+
+// The clipboard and keyboard go before the connection they live on.
+WaylandTextInserter::~WaylandTextInserter() {
+    m_keyboard.reset();
+    m_clipboard.reset();
+}
+
+DataControlClipboard::Formats WaylandTextInserter::textFormats(const QString &text) {
+    const QByteArray utf8 = text.toUtf8();
+    DataControlClipboard::Formats formats;
+    for (const char *format :
+         {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
+        formats.append({QString::fromLatin1(format), utf8});
+    return formats;
+}
+
+void WaylandTextInserter::insert(const QString &text, bool restoreClipboard) {
+    m_queue.append({text, restoreClipboard});
+    if (m_pasteTimer.isActive() || m_nextTimer.isActive())
+        return; // picked up after the keystroke in flight
+    // The window reads the clipboard when it gets round to it: the next text waits as long
+    // after a keystroke as the restore would.
+    const auto wait =
+        m_sinceKeystroke.isValid()
+            ? m_timing.restoreDelay - std::chrono::milliseconds(m_sinceKeystroke.elapsed())
+            : std::chrono::milliseconds(0);
+    if (wait.count() > 0) {
+        m_restoreTimer.stop(); // the restore follows the next paste instead
+        m_nextTimer.start(wait);
+        return;
+    }
+    beginNext();
+}
+
+void WaylandTextInserter::beginNext() {
+    if (m_queue.isEmpty())
+        return;
+    const Request request = m_queue.takeFirst();
+    // While an earlier restore is pending the clipboard holds our own text: the snapshot
+    // taken before it is the user's clipboard and must survive.
+    const bool keepEarlier = m_snapshot.has_value() && m_clipboard->holdsOwnOffer();
+    m_restoreTimer.stop();
+    if (!request.restoreClipboard || !m_keyboard) {
+        m_snapshot.reset(); // a text left for the user to paste stays on the clipboard
+    } else if (!keepEarlier) {
+        m_snapshot = m_clipboard->read(m_timing.readLimit);
+        if (!m_snapshot)
+            qCWarning(lcWayland) << "the clipboard could not be read; it will hold the text";
+    }
+    m_text = request.text;
+    m_writeAttempts = 1;
+    m_clipboard->put(textFormats(request.text));
+    m_pasteTimer.start(m_timing.pasteDelay);
+}
+
+void WaylandTextInserter::typeKeystroke() {
+    if (!m_text)
+        return;
+    m_connection->dispatch(std::chrono::milliseconds(0));
+    if (!m_clipboard->holdsOwnOffer()) {
+        // Another application took the clipboard in the moment between: offer again.
+        if (m_writeAttempts < maxWriteAttempts) {
+            ++m_writeAttempts;
+            m_clipboard->put(textFormats(*m_text));
+            m_pasteTimer.start(m_timing.pasteDelay);
+            return;
+        }
+        qCWarning(lcWayland) << "could not put the text on the clipboard; nothing pasted";
+        m_snapshot.reset();
+        emit failed(*m_text);
+        afterPaste();
+        return;
+    }
+    if (!m_keyboard) {
+        emit leftOnClipboard(*m_text);
+        afterPaste();
+        return;
+    }
+    if (!m_keyboard->send(m_focusIsTerminal())) {
+        qCWarning(lcWayland) << "the paste keystroke could not be sent";
+        m_snapshot.reset();
+        emit leftOnClipboard(*m_text);
+        afterPaste();
+        return;
+    }
+    m_sinceKeystroke.start();
+    emit pasted(*m_text);
+    afterPaste();
+}
+
+void WaylandTextInserter::afterPaste() {
+    if (!m_queue.isEmpty()) {
+        m_nextTimer.start(m_timing.restoreDelay);
+        return;
+    }
+    if (m_snapshot) {
+        m_restoreTimer.start(m_timing.restoreDelay);
+        return;
+    }
+    m_text.reset();
+    emit finished();
+}
+
+void WaylandTextInserter::restore() {
+    if (!m_snapshot)
+        return;
+    m_connection->dispatch(std::chrono::milliseconds(0));
+    if (m_clipboard->holdsOwnOffer())
+        m_clipboard->put(*m_snapshot);
+    else
+        qCDebug(lcWayland) << "the clipboard changed since the paste; left as it is";
+    m_snapshot.reset();
+    m_text.reset();
+    emit finished();
+}
+
+} // namespace orvanta::wayland

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "DataControlClipboard.h"
+#include "Ports.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace orvanta::wayland {
+
+class VirtualKeyboardPaste;
+class WaylandConnection;
+
+// Pastes text at the cursor on a Wayland session: the clipboard is read through
+// data-control, the text put on it, Ctrl+V (Ctrl+Shift+V in a terminal) typed on a virtual
+// keyboard, and the clipboard the user had put back afterwards. Without a virtual keyboard
+// the text is left on the clipboard for the user to paste. Texts inserted while another is
+// under way are pasted in turn. Main thread only.
+class WaylandTextInserter final : public QObject, public TextInsertionPort {
+    Q_OBJECT
+
+public:
+    struct Timing {
+        std::chrono::milliseconds pasteDelay{50};
+        std::chrono::milliseconds restoreDelay{350};
+        std::chrono::milliseconds readLimit{1000};
+    };
+
+    // `keyboard` may be null: the text is then only put on the clipboard.
+    WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
+                        std::unique_ptr<DataControlClipboard> clipboard,
+                        std::unique_ptr<VirtualKeyboardPaste> keyboard, const Timing &timing,
+                        QObject *parent = nullptr);
+    ~WaylandTextInserter() override;
+
+    void insert(const QString &text, bool restoreClipboard) override;
+    bool canType() const { return m_keyboard != nullptr; }
+    // Decides whether the focused window is a terminal; the compositor's own IPC by default.
+    void setTerminalCheck(std::function<bool()> check) { m_focusIsTerminal = std::move(check); }
+
+    // The formats the text is offered in, for native and XWayland readers alike.
+    static DataControlClipboard::Formats textFormats(const QString &text);
+
+signals:
+    // The text is on the clipboard and its paste keystroke was typed.
+    void pasted(const QString &text);
+    // The text is on the clipboard, but nothing could type the keystroke.
+    void leftOnClipboard(const QString &text);
+    // The text never reached the clipboard; nothing was pasted.
+    void failed(const QString &text);
+    // Every requested insert is done and the clipboard restored where it should be.
+    void finished();
+
+private:
+    struct Request {
+        QString text;
+        bool restoreClipboard = true;
+    };
+
+    void beginNext();
+    void typeKeystroke();
+    void afterPaste();
+    void restore();
+
+    std::unique_ptr<WaylandConnection> m_connection;
+    std::unique_ptr<DataControlClipboard> m_clipboard;
+    std::unique_ptr<VirtualKeyboardPaste> m_keyboard;
+    Timing m_timing;
+    std::function<bool()> m_focusIsTerminal;
+
+    QList<Request> m_queue;
+    std::optional<QString> m_text;
+    int m_writeAttempts = 0;
+    static constexpr int maxWriteAttempts = 3;
+    std::optional<DataControlClipboard::Formats> m_snapshot;
+    QTimer m_pasteTimer;
+    QTimer m_nextTimer;
+    QTimer m_restoreTimer;
+    QElapsedTimer m_sinceKeystroke;
+};
+
+} // namespace orvanta::wayland

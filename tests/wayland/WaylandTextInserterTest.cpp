@@ -1,0 +1,160 @@
+#include "WaylandTextInserter.h"
+#include "DataControlClipboard.h"
+#include "VirtualKeyboardPaste.h"
+#include "WaylandConnection.h"
+#include "WaylandProbe.h"
+#include "X11TestSupport.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace orvanta::test;
+using namespace orvanta::wayland;
+using namespace std::chrono_literals;
+
+extern VirtualKeyboardPaste *userKeyboard;
+
+namespace {
+
+using Formats = QHash<QString, QByteArray>;
+
+Formats restorable(const Formats &formats) {
+    Formats kept;
+    for (auto it = formats.cbegin(); it != formats.cend(); ++it) {
+        if (DataControlClipboard::isRestorableFormat(it.key()))
+            kept.insert(it.key(), it.value());
+    }
+    return kept;
+}
+
+// Paste through the compositor of the test session, as the application wires it.
+class Session {
+public:
+    explicit Session(bool withKeyboard) {
+        auto connection = WaylandConnection::open();
+        if (!connection)
+            return;
+        SessionOffer offer{true, {}, false};
+        for (const WaylandGlobal &global : connection->globals())
+            offer.waylandGlobals.append(global.interface);
+        choice = chooseTextInsertion(offer);
+        auto clipboard = DataControlClipboard::create(*connection);
+        auto keyboard = withKeyboard ? VirtualKeyboardPaste::create(*connection) : nullptr;
+        if (!clipboard || (withKeyboard && !keyboard))
+            return;
+        inserter = std::make_unique<WaylandTextInserter>(std::move(connection),
+                                                         std::move(clipboard), std::move(keyboard),
+                                                         WaylandTextInserter::Timing{});
+        finished = std::make_unique<QSignalSpy>(inserter.get(), &WaylandTextInserter::finished);
+    }
+    // Waits for the next insert to finish.
+    bool waitForFinished() {
+        const qsizetype seen = m_finishedSeen++;
+        return QTest::qWaitFor([&] { return finished->size() > seen; }, 10000);
+    }
+
+    TextInsertionChoice choice;
+    std::unique_ptr<WaylandTextInserter> inserter;
+    std::unique_ptr<QSignalSpy> finished;
+
+private:
+    qsizetype m_finishedSeen = 0;
+};
+
+// The target copies its text, HTML and image. A window may take the clipboard only in
+// answer to the user's input, so the user types into it first.
+bool userCopiesInTarget(TargetApp &target) {
+    if (!userKeyboard->send(false) || !target.waitForLine(QStringLiteral("key Ctrl+V")))
+        return false;
+    target.forget();
+    if (!target.command(QStringLiteral("set-clipboard")))
+        return false;
+    // The target answers before its toolkit has told the compositor: wait until another
+    // client sees the copy.
+    return QTest::qWaitFor(
+        [] {
+            QProcess paste;
+            paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+            return paste.waitForFinished(2000) &&
+                   paste.readAllStandardOutput().contains("image/png");
+        },
+        5000);
+}
+
+// The target's clipboard once it equals `expected`, or as it is after a generous wait: a
+// reader learns of a new selection by an event that may trail the change.
+Formats settledClipboard(TargetApp &target, const Formats &expected) {
+    Formats seen;
+    [[maybe_unused]] const bool settled = QTest::qWaitFor(
+        [&] {
+            seen = restorable(target.dumpClipboard());
+            return seen == expected;
+        },
+        5000);
+    return seen;
+}
+
+TEST(WaylandTextInserterTest, TextArrivesInANativeWindowAndTheClipboardComesBack) {
+    TargetApp target;
+    ASSERT_TRUE(target.start());
+    ASSERT_TRUE(userCopiesInTarget(target));
+    const Formats before = restorable(target.dumpClipboard());
+    ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
+    ASSERT_TRUE(before.contains(QStringLiteral("text/html")));
+
+    Session session(true);
+    EXPECT_EQ(session.choice.mechanism, TextInsertionMechanism::WaylandTyped);
+    ASSERT_TRUE(session.inserter) << "no data-control or virtual keyboard";
+    QSignalSpy pasted(session.inserter.get(), &WaylandTextInserter::pasted);
+    session.inserter->insert(QStringLiteral("héllo wörld"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")))
+        << target.lines().join(u'|').toStdString();
+    ASSERT_TRUE(session.waitForFinished());
+    EXPECT_EQ(pasted.size(), 1);
+    EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
+    EXPECT_EQ(settledClipboard(target, before), before);
+
+    // Two quick dictations: the clipboard restored after the last is still the user's.
+    target.forget();
+    session.inserter->insert(QStringLiteral(" one"), true);
+    session.inserter->insert(QStringLiteral(" two"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld one two")))
+        << target.lines().join(u'|').toStdString();
+    ASSERT_TRUE(session.waitForFinished());
+    EXPECT_EQ(settledClipboard(target, before), before);
+}
+
+TEST(WaylandTextInserterTest, TerminalsGetCtrlShiftV) {
+    TargetApp target;
+    ASSERT_TRUE(target.start({QStringLiteral("--app-id"), QStringLiteral("foot")}));
+    Session session(true);
+    ASSERT_TRUE(session.inserter);
+    session.inserter->insert(QStringLiteral("ls"), true);
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+Shift+V")))
+        << target.lines().join(u'|').toStdString();
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+V")));
+    ASSERT_TRUE(session.waitForFinished());
+}
+
+TEST(WaylandTextInserterTest, WithoutAKeyboardTheTextIsLeftOnTheClipboard) {
+    TargetApp target;
+    ASSERT_TRUE(target.start());
+    ASSERT_TRUE(userCopiesInTarget(target));
+    Session session(false);
+    ASSERT_TRUE(session.inserter);
+    QSignalSpy left(session.inserter.get(), &WaylandTextInserter::leftOnClipboard);
+    session.inserter->insert(QStringLiteral("paste me"), true);
+    ASSERT_TRUE(session.waitForFinished());
+    EXPECT_EQ(left.size(), 1);
+    const Formats expected{{QStringLiteral("text/plain"), "paste me"},
+                           {QStringLiteral("text/plain;charset=utf-8"), "paste me"}};
+    EXPECT_EQ(settledClipboard(target, expected), expected);
+    EXPECT_FALSE(
+        target.waitFor([](const QString &line) { return line.startsWith(u"text "); }, 300));
+}
+
+} // namespace
