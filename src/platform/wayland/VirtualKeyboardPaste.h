@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PasteKeystroke.h"
+
 #include <memory>
 
 struct xkb_context;
@@ -12,16 +14,15 @@ class WaylandConnection;
 
 // Types the paste keystroke through the virtual keyboard protocol. The keyboard carries a
 // keymap of its own, so Ctrl+V means the same whatever layout the user types with.
-class VirtualKeyboardPaste final {
+class VirtualKeyboardPaste final : public PasteKeystroke {
 public:
     // Nothing when the compositor offers no virtual keyboard or refuses this client one.
     static std::unique_ptr<VirtualKeyboardPaste> create(WaylandConnection &connection);
-    ~VirtualKeyboardPaste();
+    ~VirtualKeyboardPaste() override;
     VirtualKeyboardPaste(const VirtualKeyboardPaste &) = delete;
     VirtualKeyboardPaste &operator=(const VirtualKeyboardPaste &) = delete;
 
-    // Ctrl+V, or Ctrl+Shift+V; false when the keystroke could not be sent.
-    bool send(bool withShift);
+    bool send(bool withShift) override;
 
 private:
     VirtualKeyboardPaste(WaylandConnection &connection, zwp_virtual_keyboard_v1 *keyboard,

@@ -10,12 +10,19 @@ namespace orvanta::wayland {
 enum class TextInsertionMechanism {
     // X11 clipboard and XTEST (on a Wayland session: XWayland windows only).
     X11,
-    // Wayland data-control clipboard and a virtual keyboard for the keystroke.
+    // Wayland data-control clipboard and a keystroke protocol (see PasteKeystrokeProtocol).
     WaylandTyped,
     // Wayland data-control clipboard only: the user presses the paste keys.
     WaylandClipboardOnly,
     // Neither: the transcript stays in the history.
     None,
+};
+
+// How the paste keystroke is typed on a Wayland session.
+enum class PasteKeystrokeProtocol {
+    None,
+    VirtualKeyboard, // zwp_virtual_keyboard_v1: wlroots compositors
+    FakeInput,       // org_kde_kwin_fake_input: KWin
 };
 
 // What the session offers, as found when connecting.
@@ -27,6 +34,7 @@ struct SessionOffer {
 
 struct TextInsertionChoice {
     TextInsertionMechanism mechanism = TextInsertionMechanism::None;
+    PasteKeystrokeProtocol keystroke = PasteKeystrokeProtocol::None;
     // One sentence for the log and the help page: why this mechanism.
     QString reason;
 };

@@ -1,6 +1,8 @@
 #include "WaylandTextInserter.h"
 
+#include "FakeInputPaste.h"
 #include "FocusedApp.h"
+#include "PasteKeystroke.h"
 #include "TerminalApps.h"
 #include "VirtualKeyboardPaste.h"
 #include "WaylandConnection.h"
@@ -10,12 +12,12 @@ namespace orvanta::wayland {
 
 WaylandTextInserter::WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
                                          std::unique_ptr<DataControlClipboard> clipboard,
-                                         std::unique_ptr<VirtualKeyboardPaste> keyboard,
+                                         std::unique_ptr<PasteKeystroke> keystroke,
                                          const Timing &timing, QObject *parent)
     : QObject(parent)
     , m_connection(std::move(connection))
     , m_clipboard(std::move(clipboard))
-    , m_keyboard(std::move(keyboard))
+    , m_keystroke(std::move(keystroke))
     , m_timing(timing)
     , m_focusIsTerminal([] { return isTerminalApp(FocusedApp::appId().value_or(QString())); }) {
     for (QTimer *timer : {&m_pasteTimer, &m_nextTimer, &m_restoreTimer})
@@ -25,9 +27,45 @@ WaylandTextInserter::WaylandTextInserter(std::unique_ptr<WaylandConnection> conn
     connect(&m_restoreTimer, &QTimer::timeout, this, &WaylandTextInserter::restore);
 }
 
-// The clipboard and keyboard go before the connection they live on.
+std::unique_ptr<WaylandTextInserter> WaylandTextInserter::forSession(TextInsertionChoice &choice,
+                                                                     const Timing &timing) {
+    std::unique_ptr<WaylandConnection> connection = WaylandConnection::open();
+    SessionOffer offer;
+    offer.waylandCompositor = connection != nullptr;
+    offer.x11Display = qEnvironmentVariableIsSet("DISPLAY");
+    if (connection) {
+        for (const WaylandGlobal &global : connection->globals())
+            offer.waylandGlobals.append(global.interface);
+    }
+    choice = chooseTextInsertion(offer);
+    qCInfo(lcWayland) << "pasting:" << choice.reason;
+    if (choice.mechanism != TextInsertionMechanism::WaylandTyped &&
+        choice.mechanism != TextInsertionMechanism::WaylandClipboardOnly)
+        return nullptr;
+    std::unique_ptr<DataControlClipboard> clipboard = DataControlClipboard::create(*connection);
+    if (!clipboard) {
+        choice = {TextInsertionMechanism::None, PasteKeystrokeProtocol::None,
+                  QStringLiteral("the compositor's data-control has no seat to serve")};
+        return nullptr;
+    }
+    std::unique_ptr<PasteKeystroke> keystroke;
+    if (choice.keystroke == PasteKeystrokeProtocol::VirtualKeyboard)
+        keystroke = VirtualKeyboardPaste::create(*connection);
+    else if (choice.keystroke == PasteKeystrokeProtocol::FakeInput)
+        keystroke = FakeInputPaste::create(*connection);
+    if (!keystroke && choice.keystroke != PasteKeystrokeProtocol::None) {
+        choice = {TextInsertionMechanism::WaylandClipboardOnly, PasteKeystrokeProtocol::None,
+                  QStringLiteral("the compositor refused the keystroke protocol: the text is "
+                                 "left on the clipboard")};
+        qCWarning(lcWayland) << "pasting:" << choice.reason;
+    }
+    return std::make_unique<WaylandTextInserter>(std::move(connection), std::move(clipboard),
+                                                 std::move(keystroke), timing);
+}
+
+// The clipboard and keystroke go before the connection they live on.
 WaylandTextInserter::~WaylandTextInserter() {
-    m_keyboard.reset();
+    m_keystroke.reset();
     m_clipboard.reset();
 }
 
@@ -66,7 +104,7 @@ void WaylandTextInserter::beginNext() {
     // taken before it is the user's clipboard and must survive.
     const bool keepEarlier = m_snapshot.has_value() && m_clipboard->holdsOwnOffer();
     m_restoreTimer.stop();
-    if (!request.restoreClipboard || !m_keyboard) {
+    if (!request.restoreClipboard || !m_keystroke) {
         m_snapshot.reset(); // a text left for the user to paste stays on the clipboard
     } else if (!keepEarlier) {
         m_snapshot = m_clipboard->read(m_timing.readLimit);
@@ -97,12 +135,12 @@ void WaylandTextInserter::typeKeystroke() {
         afterPaste();
         return;
     }
-    if (!m_keyboard) {
+    if (!m_keystroke) {
         emit leftOnClipboard(*m_text);
         afterPaste();
         return;
     }
-    if (!m_keyboard->send(m_focusIsTerminal())) {
+    if (!m_keystroke->send(m_focusIsTerminal())) {
         qCWarning(lcWayland) << "the paste keystroke could not be sent";
         m_snapshot.reset();
         emit leftOnClipboard(*m_text);

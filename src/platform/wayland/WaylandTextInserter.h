@@ -2,6 +2,7 @@
 
 #include "DataControlClipboard.h"
 #include "Ports.h"
+#include "WaylandProbe.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -16,14 +17,14 @@
 
 namespace orvanta::wayland {
 
-class VirtualKeyboardPaste;
+class PasteKeystroke;
 class WaylandConnection;
 
 // Pastes text at the cursor on a Wayland session: the clipboard is read through
-// data-control, the text put on it, Ctrl+V (Ctrl+Shift+V in a terminal) typed on a virtual
-// keyboard, and the clipboard the user had put back afterwards. Without a virtual keyboard
-// the text is left on the clipboard for the user to paste. Texts inserted while another is
-// under way are pasted in turn. Main thread only.
+// data-control, the text put on it, Ctrl+V (Ctrl+Shift+V in a terminal) typed through the
+// compositor's keystroke protocol, and the clipboard the user had put back afterwards.
+// Without a keystroke protocol the text is left on the clipboard for the user to paste.
+// Texts inserted while another is under way are pasted in turn. Main thread only.
 class WaylandTextInserter final : public QObject, public TextInsertionPort {
     Q_OBJECT
 
@@ -34,15 +35,21 @@ public:
         std::chrono::milliseconds readLimit{1000};
     };
 
-    // `keyboard` may be null: the text is then only put on the clipboard.
+    // `keystroke` may be null: the text is then only put on the clipboard.
     WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
                         std::unique_ptr<DataControlClipboard> clipboard,
-                        std::unique_ptr<VirtualKeyboardPaste> keyboard, const Timing &timing,
+                        std::unique_ptr<PasteKeystroke> keystroke, const Timing &timing,
                         QObject *parent = nullptr);
     ~WaylandTextInserter() override;
 
+    // Connects to the session's compositor and builds what its offer allows; nothing when
+    // the session is no Wayland one or the choice falls on another mechanism. `choice`
+    // receives the decision either way.
+    static std::unique_ptr<WaylandTextInserter> forSession(TextInsertionChoice &choice,
+                                                           const Timing &timing);
+
     void insert(const QString &text, bool restoreClipboard) override;
-    bool canType() const { return m_keyboard != nullptr; }
+    bool canType() const { return m_keystroke != nullptr; }
     // Decides whether the focused window is a terminal; the compositor's own IPC by default.
     void setTerminalCheck(std::function<bool()> check) { m_focusIsTerminal = std::move(check); }
 
@@ -72,7 +79,7 @@ private:
 
     std::unique_ptr<WaylandConnection> m_connection;
     std::unique_ptr<DataControlClipboard> m_clipboard;
-    std::unique_ptr<VirtualKeyboardPaste> m_keyboard;
+    std::unique_ptr<PasteKeystroke> m_keystroke;
     Timing m_timing;
     std::function<bool()> m_focusIsTerminal;
 
