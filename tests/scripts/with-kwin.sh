@@ -14,7 +14,7 @@ trap cleanup EXIT INT TERM
 mkdir -m 700 "$scratch/home" "$scratch/runtime" "$scratch/bin"
 cp "$(command -v kwin_wayland)" "$scratch/bin/kwin_wayland"
 export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime"
-export KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 QT_QPA_PLATFORM=wayland
+export KWIN_WAYLAND_NO_PERMISSION_CHECKS=1
 unset DISPLAY WAYLAND_DISPLAY SWAYSOCK
 
 # Inside the private bus: start the compositor, wait for its socket, run the command, stop
@@ -35,6 +35,6 @@ dbus-run-session -- bash -c '
         cat "$0/kwin.log" >&2 || true
         exit 1
     fi
-    export WAYLAND_DISPLAY=kwtest
+    export WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/kwtest"
     "$@"
 ' "$scratch" "$@"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command against a private headless sway compositor. sway refuses to run as root,
 # so it runs as an unprivileged test user (created when missing, which needs root); the
-# command runs as the caller with WAYLAND_DISPLAY and SWAYSOCK pointing at it. The
-# compositor is stopped by its PID when the command ends.
+# command runs as the caller with WAYLAND_DISPLAY and SWAYSOCK pointing at it. With
+# ORVANTA_SWAY_XWAYLAND=1 sway also runs XWayland and DISPLAY names it. The compositor is
+# stopped by its PID when the command ends.
 # Usage: tests/scripts/with-sway.sh COMMAND [ARG...]
 set -euo pipefail
 
@@ -31,9 +32,15 @@ mkdir -m 700 "$scratch/home" "$scratch/runtime"
 chown "$user" "$scratch/runtime"
 cat >"$scratch/sway.conf" <<'CONF'
 output HEADLESS-1 resolution 1280x800
-xwayland disable
 default_border none
 CONF
+if [ "${ORVANTA_SWAY_XWAYLAND:-0}" = 1 ]; then
+    echo "xwayland enable" >>"$scratch/sway.conf"
+    # The X display sway starts is announced to its own children: one of them reports it.
+    echo "exec sh -c 'xhost +si:localuser:$(id -un) && echo \$DISPLAY > $scratch/runtime/xwayland-display'" >>"$scratch/sway.conf"
+else
+    echo "xwayland disable" >>"$scratch/sway.conf"
+fi
 chmod 644 "$scratch/sway.conf"
 
 runuser -u "$user" -- env -i PATH="$PATH" HOME="$scratch/runtime" \
@@ -60,9 +67,24 @@ if [ -z "$socket" ] || [ -z "$ipc" ]; then
     exit 1
 fi
 
-export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime" WAYLAND_DISPLAY="$socket"
-export SWAYSOCK="$ipc" QT_QPA_PLATFORM=wayland
+# An absolute WAYLAND_DISPLAY still names the compositor when a later wrapper or the
+# application gives itself another runtime folder.
+export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime"
+export WAYLAND_DISPLAY="$scratch/runtime/$socket"
+export SWAYSOCK="$ipc"
 unset DISPLAY
+if [ "${ORVANTA_SWAY_XWAYLAND:-0}" = 1 ]; then
+    for _ in $(seq 1 100); do
+        [ -s "$scratch/runtime/xwayland-display" ] && break
+        sleep 0.1
+    done
+    DISPLAY=$(cat "$scratch/runtime/xwayland-display" 2>/dev/null || true)
+    if [ -z "$DISPLAY" ]; then
+        echo "with-sway.sh: XWayland did not start" >&2
+        exit 1
+    fi
+    export DISPLAY
+fi
 status=0
 "$@" || status=$?
 exit "$status"

@@ -41,10 +41,10 @@ TEST(WaylandProbeTest, TheMechanismFollowsWhatTheSessionOffers) {
     }
 }
 
-TEST(WaylandProbeTest, WindowsUseXWaylandWhereItIsThereUnlessTheUserChose) {
-    EXPECT_EQ(windowPlatform(true, true, {}), "xcb");
+TEST(WaylandProbeTest, WindowsUseXWaylandWhereItIsThere) {
+    EXPECT_EQ(windowPlatform(true, true, "wayland"), "xcb");
     EXPECT_EQ(windowPlatform(true, false, {}), "wayland");
-    EXPECT_EQ(windowPlatform(true, true, "wayland"), "wayland");
+    EXPECT_EQ(windowPlatform(false, true, "offscreen"), "offscreen");
     EXPECT_EQ(windowPlatform(false, false, {}), "");
 }
 

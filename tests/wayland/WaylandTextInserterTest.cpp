@@ -3,9 +3,8 @@
 #include "VirtualKeyboardPaste.h"
 #include "WaylandConnection.h"
 #include "WaylandProbe.h"
-#include "X11TestSupport.h"
+#include "WaylandTestSupport.h"
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -16,7 +15,7 @@ using namespace orvanta::test;
 using namespace orvanta::wayland;
 using namespace std::chrono_literals;
 
-extern PasteKeystroke *userKeyboard;
+extern WaylandUserKeyboard *userKeyboard;
 
 namespace {
 
@@ -63,26 +62,6 @@ private:
     qsizetype m_finishedSeen = 0;
 };
 
-// The target copies its text, HTML and image. A window may take the clipboard only in
-// answer to the user's input, so the user types into it first.
-bool userCopiesInTarget(TargetApp &target) {
-    if (!userKeyboard->send(false) || !target.waitForLine(QStringLiteral("key Ctrl+V")))
-        return false;
-    target.forget();
-    if (!target.command(QStringLiteral("set-clipboard")))
-        return false;
-    // The target answers before its toolkit has told the compositor: wait until another
-    // client sees the copy.
-    return QTest::qWaitFor(
-        [] {
-            QProcess paste;
-            paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
-            return paste.waitForFinished(2000) &&
-                   paste.readAllStandardOutput().contains("image/png");
-        },
-        5000);
-}
-
 // The target's clipboard once it equals `expected`, or as it is after a generous wait: a
 // reader learns of a new selection by an event that may trail the change.
 Formats settledClipboard(TargetApp &target, const Formats &expected) {
@@ -99,7 +78,7 @@ Formats settledClipboard(TargetApp &target, const Formats &expected) {
 TEST(WaylandTextInserterTest, TextArrivesInANativeWindowAndTheClipboardComesBack) {
     TargetApp target;
     ASSERT_TRUE(target.start());
-    ASSERT_TRUE(userCopiesInTarget(target));
+    ASSERT_TRUE(userCopiesInTarget(*userKeyboard, target));
     const Formats before = restorable(target.dumpClipboard());
     ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
     ASSERT_TRUE(before.contains(QStringLiteral("text/html")));
@@ -143,7 +122,7 @@ TEST(WaylandTextInserterTest, TerminalsGetCtrlShiftV) {
 TEST(WaylandTextInserterTest, WithoutAKeyboardTheTextIsLeftOnTheClipboard) {
     TargetApp target;
     ASSERT_TRUE(target.start());
-    ASSERT_TRUE(userCopiesInTarget(target));
+    ASSERT_TRUE(userCopiesInTarget(*userKeyboard, target));
     Session session(Session::Keystroke::None);
     ASSERT_TRUE(session.inserter);
     QSignalSpy left(session.inserter.get(), &WaylandTextInserter::leftOnClipboard);

@@ -114,9 +114,11 @@ bool TargetApp::start(const QStringList &arguments) {
 }
 
 bool TargetApp::launch(const QStringList &arguments) {
-    if (qgetenv("QT_QPA_PLATFORM") == "wayland") {
-        // Qt's Wayland plugin leaves its clipboard and display objects behind at exit.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+        // A native Wayland window; Qt's Wayland plugin leaves its clipboard and display
+        // objects behind at exit.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("ASAN_OPTIONS"),
                            environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                QStringLiteral(":detect_leaks=0"));

@@ -39,6 +39,8 @@ TextInsertionChoice chooseTextInsertion(const SessionOffer &offer) {
 }
 
 QByteArray windowPlatform(bool waylandDisplay, bool x11Display, const QByteArray &requested) {
+    if (waylandDisplay && x11Display)
+        return QByteArrayLiteral("xcb");
     if (!requested.isEmpty())
         return requested;
     if (x11Display)

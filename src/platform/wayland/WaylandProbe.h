@@ -42,10 +42,10 @@ struct TextInsertionChoice {
 // Decides from what the session offers, never from the desktop's name.
 TextInsertionChoice chooseTextInsertion(const SessionOffer &offer);
 
-// The toolkit platform the application's windows use, from the session's displays and the
-// user's own QT_QPA_PLATFORM (`requested`, kept when set). A Wayland session with XWayland
-// gets X11 windows: only there can the floating bar be placed bottom-centre and kept above
-// other windows without taking the focus. Empty: the toolkit's own choice.
+// The toolkit platform the application's windows use. A Wayland session with XWayland gets
+// X11 windows whatever QT_QPA_PLATFORM says (`requested`, kept otherwise): only there can the
+// floating bar be placed bottom-centre and kept above other windows without taking the
+// focus from the window the text goes to. Empty: the toolkit's own choice.
 QByteArray windowPlatform(bool waylandDisplay, bool x11Display, const QByteArray &requested);
 
 } // namespace orvanta::wayland
