@@ -24,7 +24,7 @@ using Formats = QHash<QString, QByteArray>;
 Formats restorable(const Formats &formats) {
     Formats kept;
     for (auto it = formats.cbegin(); it != formats.cend(); ++it) {
-        if (DataControlClipboard::isRestorableFormat(it.key()))
+        if (ClipboardAccess::isRestorableFormat(it.key()))
             kept.insert(it.key(), it.value());
     }
     return kept;

@@ -143,10 +143,6 @@ QByteArray DataControlClipboard::protocolName() const {
     return QByteArray(m_interfaces.manager->name);
 }
 
-bool DataControlClipboard::isRestorableFormat(const QString &format) {
-    return format.contains(QLatin1Char('/')) && format != QLatin1String("application/x-qt-image");
-}
-
 std::optional<DataControlClipboard::Formats>
 DataControlClipboard::read(std::chrono::milliseconds limit) {
     m_connection.dispatch(milliseconds(0));

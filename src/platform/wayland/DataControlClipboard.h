@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ClipboardAccess.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -22,13 +24,10 @@ class WaylandConnection;
 // The clipboard of a Wayland seat through the data-control protocol (the standard one
 // where the compositor has it, else the wlroots one): read and set without a focused
 // window, as clipboard managers do. Main thread only.
-class DataControlClipboard final : public QObject {
+class DataControlClipboard final : public QObject, public ClipboardAccess {
     Q_OBJECT
 
 public:
-    // Every format with its bytes, in the order the owner listed them.
-    using Formats = QList<QPair<QString, QByteArray>>;
-
     struct Interfaces {
         const wl_interface *manager;
         const wl_interface *device;
@@ -47,16 +46,9 @@ public:
     // The protocol in use: "ext_data_control_manager_v1" or "zwlr_data_control_manager_v1".
     QByteArray protocolName() const;
 
-    // What the clipboard holds now (nothing: empty formats). Nothing when its owner did
-    // not hand every format over within `limit`.
-    std::optional<Formats> read(std::chrono::milliseconds limit);
-    // Makes this application the clipboard's owner, offering `formats`; an empty list
-    // empties the clipboard.
-    bool put(const Formats &formats);
-    // Whether the clipboard still holds what the last put offered.
-    bool holdsOwnOffer() const;
-    // A format worth keeping: a MIME type, and none of the toolkit's private ones.
-    static bool isRestorableFormat(const QString &format);
+    std::optional<Formats> read(std::chrono::milliseconds limit) override;
+    bool put(const Formats &formats) override;
+    bool holdsOwnOffer() const override;
 
 signals:
     // Another application took the clipboard over from this one.

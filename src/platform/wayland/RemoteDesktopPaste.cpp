@@ -4,8 +4,8 @@
 #include "WaylandLogging.h"
 
 #include <QDBusMessage>
-#include <QDBusPendingCall>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 
 #include <xkbcommon/xkbcommon-keysyms.h>

@@ -1,9 +1,12 @@
 #include "WaylandTextInserter.h"
 
+#include "DataControlClipboard.h"
 #include "FakeInputPaste.h"
 #include "FocusedApp.h"
 #include "PasteKeystroke.h"
+#include "RemoteDesktopPaste.h"
 #include "TerminalApps.h"
+#include "ToolkitClipboard.h"
 #include "VirtualKeyboardPaste.h"
 #include "WaylandConnection.h"
 #include "WaylandLogging.h"
@@ -11,7 +14,7 @@
 namespace orvanta::wayland {
 
 WaylandTextInserter::WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
-                                         std::unique_ptr<DataControlClipboard> clipboard,
+                                         std::unique_ptr<ClipboardAccess> clipboard,
                                          std::unique_ptr<PasteKeystroke> keystroke,
                                          const Timing &timing, QObject *parent)
     : QObject(parent)
@@ -37,24 +40,46 @@ std::unique_ptr<WaylandTextInserter> WaylandTextInserter::forSession(TextInserti
         for (const WaylandGlobal &global : connection->globals())
             offer.waylandGlobals.append(global.interface);
     }
+    // The portal is asked only where the compositor has no way of its own to type.
+    std::unique_ptr<RemoteDesktopPaste> portal;
+    if (connection && !offersKeystrokeProtocol(offer))
+        portal = RemoteDesktopPaste::create(QDBusConnection::sessionBus());
+    offer.remoteDesktopKeyboard = portal != nullptr;
     choice = chooseTextInsertion(offer);
     qCInfo(lcWayland) << "pasting:" << choice.reason;
-    if (choice.mechanism != TextInsertionMechanism::WaylandTyped &&
-        choice.mechanism != TextInsertionMechanism::WaylandClipboardOnly)
-        return nullptr;
-    std::unique_ptr<DataControlClipboard> clipboard = DataControlClipboard::create(*connection);
+
+    std::unique_ptr<ClipboardAccess> clipboard;
+    if (choice.clipboard == ClipboardWay::DataControl)
+        clipboard = DataControlClipboard::create(*connection);
+    else if (choice.clipboard == ClipboardWay::XWayland)
+        clipboard = std::make_unique<ToolkitClipboard>();
     if (!clipboard) {
-        choice = {TextInsertionMechanism::None, PasteKeystrokeProtocol::None,
-                  QStringLiteral("the compositor's data-control has no seat to serve")};
+        if (choice.clipboard != ClipboardWay::None)
+            choice = {TextInsertionMechanism::None, ClipboardWay::None,
+                      PasteKeystrokeProtocol::None,
+                      QStringLiteral("the compositor's data-control has no seat to serve")};
         return nullptr;
     }
+
     std::unique_ptr<PasteKeystroke> keystroke;
-    if (choice.keystroke == PasteKeystrokeProtocol::VirtualKeyboard)
+    switch (choice.keystroke) {
+    case PasteKeystrokeProtocol::VirtualKeyboard:
         keystroke = VirtualKeyboardPaste::create(*connection);
-    else if (choice.keystroke == PasteKeystrokeProtocol::FakeInput)
+        break;
+    case PasteKeystrokeProtocol::FakeInput:
         keystroke = FakeInputPaste::create(*connection);
+        break;
+    case PasteKeystrokeProtocol::RemoteDesktopPortal:
+        // The user is asked now, not in the middle of the first dictation.
+        portal->start();
+        keystroke = std::move(portal);
+        break;
+    case PasteKeystrokeProtocol::None:
+        break;
+    }
     if (!keystroke && choice.keystroke != PasteKeystrokeProtocol::None) {
-        choice = {TextInsertionMechanism::WaylandClipboardOnly, PasteKeystrokeProtocol::None,
+        choice = {TextInsertionMechanism::WaylandClipboardOnly, choice.clipboard,
+                  PasteKeystrokeProtocol::None,
                   QStringLiteral("the compositor refused the keystroke protocol: the text is "
                                  "left on the clipboard")};
         qCWarning(lcWayland) << "pasting:" << choice.reason;
@@ -63,15 +88,20 @@ std::unique_ptr<WaylandTextInserter> WaylandTextInserter::forSession(TextInserti
                                                  std::move(keystroke), timing);
 }
 
+void WaylandTextInserter::dispatchEvents() {
+    if (m_connection)
+        m_connection->dispatch(std::chrono::milliseconds(0));
+}
+
 // The clipboard and keystroke go before the connection they live on.
 WaylandTextInserter::~WaylandTextInserter() {
     m_keystroke.reset();
     m_clipboard.reset();
 }
 
-DataControlClipboard::Formats WaylandTextInserter::textFormats(const QString &text) {
+ClipboardAccess::Formats WaylandTextInserter::textFormats(const QString &text) {
     const QByteArray utf8 = text.toUtf8();
-    DataControlClipboard::Formats formats;
+    ClipboardAccess::Formats formats;
     for (const char *format :
          {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
         formats.append({QString::fromLatin1(format), utf8});
@@ -120,7 +150,7 @@ void WaylandTextInserter::beginNext() {
 void WaylandTextInserter::typeKeystroke() {
     if (!m_text)
         return;
-    m_connection->dispatch(std::chrono::milliseconds(0));
+    dispatchEvents();
     if (!m_clipboard->holdsOwnOffer()) {
         // Another application took the clipboard in the moment between: offer again.
         if (m_writeAttempts < maxWriteAttempts) {
@@ -168,7 +198,7 @@ void WaylandTextInserter::afterPaste() {
 void WaylandTextInserter::restore() {
     if (!m_snapshot)
         return;
-    m_connection->dispatch(std::chrono::milliseconds(0));
+    dispatchEvents();
     if (m_clipboard->holdsOwnOffer())
         m_clipboard->put(*m_snapshot);
     else

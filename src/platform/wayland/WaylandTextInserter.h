@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataControlClipboard.h"
+#include "ClipboardAccess.h"
 #include "Ports.h"
 #include "WaylandProbe.h"
 
@@ -35,9 +35,11 @@ public:
         std::chrono::milliseconds readLimit{1000};
     };
 
-    // `keystroke` may be null: the text is then only put on the clipboard.
+    // `keystroke` may be null: the text is then only put on the clipboard. `connection`, the
+    // one the clipboard and keystroke use if any, is dispatched before each look at the
+    // clipboard.
     WaylandTextInserter(std::unique_ptr<WaylandConnection> connection,
-                        std::unique_ptr<DataControlClipboard> clipboard,
+                        std::unique_ptr<ClipboardAccess> clipboard,
                         std::unique_ptr<PasteKeystroke> keystroke, const Timing &timing,
                         QObject *parent = nullptr);
     ~WaylandTextInserter() override;
@@ -54,7 +56,7 @@ public:
     void setTerminalCheck(std::function<bool()> check) { m_focusIsTerminal = std::move(check); }
 
     // The formats the text is offered in, for native and XWayland readers alike.
-    static DataControlClipboard::Formats textFormats(const QString &text);
+    static ClipboardAccess::Formats textFormats(const QString &text);
 
 signals:
     // The text is on the clipboard and its paste keystroke was typed.
@@ -76,9 +78,10 @@ private:
     void typeKeystroke();
     void afterPaste();
     void restore();
+    void dispatchEvents();
 
     std::unique_ptr<WaylandConnection> m_connection;
-    std::unique_ptr<DataControlClipboard> m_clipboard;
+    std::unique_ptr<ClipboardAccess> m_clipboard;
     std::unique_ptr<PasteKeystroke> m_keystroke;
     Timing m_timing;
     std::function<bool()> m_focusIsTerminal;
@@ -87,7 +90,7 @@ private:
     std::optional<QString> m_text;
     int m_writeAttempts = 0;
     static constexpr int maxWriteAttempts = 3;
-    std::optional<DataControlClipboard::Formats> m_snapshot;
+    std::optional<ClipboardAccess::Formats> m_snapshot;
     QTimer m_pasteTimer;
     QTimer m_nextTimer;
     QTimer m_restoreTimer;
