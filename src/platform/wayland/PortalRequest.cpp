@@ -2,72 +2,65 @@
 
 #include "WaylandLogging.h"
 
-#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-
-#include <atomic>
+#include <QRandomGenerator>
 
 namespace orvanta::wayland {
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
 } // namespace
 
 QString PortalRequest::newToken() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("orvanta%1").arg(++counter);
+    return QStringLiteral("orvanta%1").arg(QRandomGenerator::global()->generate());
 }
 
 QString PortalRequest::requestPath(const QDBusConnection &bus, const QString &token) {
-    QString sender = bus.baseService();
-    sender.remove(0, sender.startsWith(u':') ? 1 : 0);
+    QString sender = bus.baseService().mid(1);
     sender.replace(u'.', u'_');
-    return portalPath + QStringLiteral("/request/") + sender + u'/' + token;
+    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
-PortalRequest::PortalRequest(const QDBusConnection &bus, Answer answer)
-    : m_bus(bus)
-    , m_answer(std::move(answer)) {}
+PortalRequest::PortalRequest(const QDBusConnection &bus, QObject *context, Done done)
+    : QObject(context)
+    , m_bus(bus)
+    , m_done(std::move(done)) {}
 
-void PortalRequest::listenAt(const QString &path) {
-    if (path == m_path)
-        return;
-    if (!m_path.isEmpty())
-        m_bus.disconnect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
-                         SLOT(onResponse(uint, QVariantMap)));
+void PortalRequest::send(const QDBusConnection &bus, QDBusMessage call, const QString &token,
+                         QObject *context, Done done) {
+    auto *request = new PortalRequest(bus, context, std::move(done));
+    request->subscribe(requestPath(bus, token));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), request);
+    connect(watcher, &QDBusPendingCallWatcher::finished, request,
+            [request](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                const QDBusPendingReply<QDBusObjectPath> reply = *finished;
+                if (reply.isError()) {
+                    qCInfo(lcWayland) << "Portal call failed:" << reply.error().message();
+                    request->finish(Outcome::Unavailable, {});
+                    return;
+                }
+                // Older portals chose the path themselves.
+                if (reply.value().path() != request->m_path) {
+                    request->unsubscribe();
+                    request->subscribe(reply.value().path());
+                }
+            });
+}
+
+void PortalRequest::subscribe(const QString &path) {
     m_path = path;
-    m_bus.connect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
-                  SLOT(onResponse(uint, QVariantMap)));
+    m_bus.connect(QString::fromLatin1(service), m_path, requestInterface,
+                  QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
 }
 
-void PortalRequest::call(const QDBusConnection &bus, const QString &interface,
-                         const QString &method, const QVariantList &arguments, QVariantMap options,
-                         Answer answer) {
-    auto *request = new PortalRequest(bus, std::move(answer));
-    const QString token = newToken();
-    options.insert(QStringLiteral("handle_token"), token);
-    request->listenAt(requestPath(bus, token));
-
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
-    message.setArguments(QVariantList(arguments) << options);
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), request);
-    connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, method](auto *call) {
-        const QDBusPendingReply<QDBusObjectPath> reply = *call;
-        call->deleteLater();
-        if (reply.isError()) {
-            qCWarning(lcWayland) << "the portal refused" << method << reply.error().message();
-            request->finish(Outcome::Failed, {});
-            return;
-        }
-        // An older portal may choose its own path; the answer then comes there.
-        request->listenAt(reply.value().path());
-    });
+void PortalRequest::unsubscribe() {
+    m_bus.disconnect(QString::fromLatin1(service), m_path, requestInterface,
+                     QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
 }
 
 void PortalRequest::onResponse(uint response, const QVariantMap &results) {
@@ -78,11 +71,12 @@ void PortalRequest::onResponse(uint response, const QVariantMap &results) {
 }
 
 void PortalRequest::finish(Outcome outcome, const QVariantMap &results) {
-    if (m_done)
+    if (!m_done)
         return;
-    m_done = true;
-    m_answer(outcome, results);
+    unsubscribe();
+    const Done done = std::exchange(m_done, nullptr);
     deleteLater();
+    done(outcome, results);
 }
 
 } // namespace orvanta::wayland

@@ -1,48 +1,48 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusObjectPath>
+#include <QDBusMessage>
 #include <QObject>
-#include <QString>
 #include <QVariantMap>
 
 #include <functional>
 
 namespace orvanta::wayland {
 
-// One call of an xdg-desktop-portal method that answers later through a Request object's
-// Response signal. The answer is listened for before the call goes out, on the path the
-// portal will use (its handle token is ours), so no answer can be missed.
+// One call of a desktop portal that answers through an org.freedesktop.portal.Request
+// object: the Response signal is subscribed on the path the portal will use before the call
+// goes out, and again on the path it returns if that differs. Deletes itself once answered.
 class PortalRequest final : public QObject {
     Q_OBJECT
 
 public:
-    enum class Outcome { Success, Cancelled, Failed };
-    using Answer = std::function<void(Outcome outcome, const QVariantMap &results)>;
+    enum class Outcome { Success, Cancelled, Failed, Unavailable };
+    using Done = std::function<void(Outcome, const QVariantMap &results)>;
 
-    // Calls `method` of the portal's `interface` with `arguments` followed by the options
-    // (handle_token added); `answer` is called once, on the main thread. The request deletes
-    // itself afterwards.
-    static void call(const QDBusConnection &bus, const QString &interface, const QString &method,
-                     const QVariantList &arguments, QVariantMap options, Answer answer);
+    static constexpr const char *service = "org.freedesktop.portal.Desktop";
+    static constexpr const char *objectPath = "/org/freedesktop/portal/desktop";
 
-    // The object path of a request with `token`, as the portal makes it for this connection.
-    static QString requestPath(const QDBusConnection &bus, const QString &token);
-    // A token no earlier request of this process used.
+    // A fresh token for handle_token (and session_handle_token) options.
     static QString newToken();
+    // The path a portal gives the object of `token` for this connection.
+    static QString requestPath(const QDBusConnection &bus, const QString &token);
+
+    // `call` carries `token` as its handle_token; `done` runs once, on this thread.
+    static void send(const QDBusConnection &bus, QDBusMessage call, const QString &token,
+                     QObject *context, Done done);
 
 private slots:
     void onResponse(uint response, const QVariantMap &results);
 
 private:
-    PortalRequest(const QDBusConnection &bus, Answer answer);
+    PortalRequest(const QDBusConnection &bus, QObject *context, Done done);
+    void subscribe(const QString &path);
+    void unsubscribe();
     void finish(Outcome outcome, const QVariantMap &results);
-    void listenAt(const QString &path);
 
     QDBusConnection m_bus;
-    Answer m_answer;
     QString m_path;
-    bool m_done = false;
+    Done m_done;
 };
 
 } // namespace orvanta::wayland

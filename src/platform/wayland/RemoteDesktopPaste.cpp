@@ -20,6 +20,17 @@ const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDeskt
 constexpr uint keyboardDevice = 1;
 constexpr int availabilityWaitMs = 500;
 
+// A call of the RemoteDesktop portal whose answer comes as a Request's Response.
+void askPortal(const QDBusConnection &bus, const QString &method, QVariantList arguments,
+               QVariantMap options, QObject *context, PortalRequest::Done done) {
+    const QString token = PortalRequest::newToken();
+    options.insert(QStringLiteral("handle_token"), token);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop, method);
+    call.setArguments(arguments << options);
+    PortalRequest::send(bus, call, token, context, std::move(done));
+}
+
 } // namespace
 
 std::unique_ptr<RemoteDesktopPaste> RemoteDesktopPaste::create(const QDBusConnection &bus) {
@@ -55,49 +66,49 @@ void RemoteDesktopPaste::start() {
         return;
     setState(State::Starting);
     QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
-    PortalRequest::call(m_bus, remoteDesktop, QStringLiteral("CreateSession"), {}, options,
-                        [this](PortalRequest::Outcome outcome, const QVariantMap &results) {
-                            m_session = results.value(QStringLiteral("session_handle")).toString();
-                            if (outcome != PortalRequest::Outcome::Success || m_session.isEmpty()) {
-                                setState(State::Idle);
-                                return;
-                            }
-                            m_bus.connect(portalService, m_session,
-                                          QStringLiteral("org.freedesktop.portal.Session"),
-                                          QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
-                            selectDevices();
-                        });
+    askPortal(m_bus, QStringLiteral("CreateSession"), {}, options, this,
+              [this](PortalRequest::Outcome outcome, const QVariantMap &results) {
+                  m_session = results.value(QStringLiteral("session_handle")).toString();
+                  if (outcome != PortalRequest::Outcome::Success || m_session.isEmpty()) {
+                      setState(State::Idle);
+                      return;
+                  }
+                  m_bus.connect(portalService, m_session,
+                                QStringLiteral("org.freedesktop.portal.Session"),
+                                QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
+                  selectDevices();
+              });
 }
 
 void RemoteDesktopPaste::selectDevices() {
-    PortalRequest::call(m_bus, remoteDesktop, QStringLiteral("SelectDevices"),
-                        {QVariant::fromValue(QDBusObjectPath(m_session))},
-                        {{QStringLiteral("types"), keyboardDevice}},
-                        [this](PortalRequest::Outcome outcome, const QVariantMap &) {
-                            if (outcome != PortalRequest::Outcome::Success) {
-                                setState(State::Idle);
-                                return;
-                            }
-                            startSession();
-                        });
+    askPortal(m_bus, QStringLiteral("SelectDevices"),
+              {QVariant::fromValue(QDBusObjectPath(m_session))},
+              {{QStringLiteral("types"), keyboardDevice}}, this,
+              [this](PortalRequest::Outcome outcome, const QVariantMap &) {
+                  if (outcome != PortalRequest::Outcome::Success) {
+                      setState(State::Idle);
+                      return;
+                  }
+                  startSession();
+              });
 }
 
 void RemoteDesktopPaste::startSession() {
-    PortalRequest::call(
-        m_bus, remoteDesktop, QStringLiteral("Start"),
-        {QVariant::fromValue(QDBusObjectPath(m_session)), QString()}, {},
-        [this](PortalRequest::Outcome outcome, const QVariantMap &results) {
-            const uint devices = results.value(QStringLiteral("devices")).toUInt();
-            if (outcome == PortalRequest::Outcome::Success && (devices & keyboardDevice)) {
-                qCInfo(lcWayland) << "the desktop lets Talvo type the paste keystroke";
-                setState(State::Ready);
-                return;
-            }
-            // The user said no (or granted no keyboard): not asked again in this run.
-            qCWarning(lcWayland) << "the desktop does not let Talvo type; texts stay on the "
-                                    "clipboard";
-            setState(outcome == PortalRequest::Outcome::Failed ? State::Idle : State::Refused);
-        });
+    askPortal(m_bus, QStringLiteral("Start"),
+              {QVariant::fromValue(QDBusObjectPath(m_session)), QString()}, {}, this,
+              [this](PortalRequest::Outcome outcome, const QVariantMap &results) {
+                  const uint devices = results.value(QStringLiteral("devices")).toUInt();
+                  if (outcome == PortalRequest::Outcome::Success && (devices & keyboardDevice)) {
+                      qCInfo(lcWayland) << "the desktop lets Talvo type the paste keystroke";
+                      setState(State::Ready);
+                      return;
+                  }
+                  // The user said no (or granted no keyboard): not asked again in this run.
+                  qCWarning(lcWayland) << "the desktop does not let Talvo type; texts stay on the "
+                                          "clipboard";
+                  setState(outcome == PortalRequest::Outcome::Cancelled ? State::Refused
+                                                                        : State::Idle);
+              });
 }
 
 void RemoteDesktopPaste::onSessionClosed() {
