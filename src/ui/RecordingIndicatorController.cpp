@@ -87,7 +87,8 @@ void RecordingIndicatorController::updateMask() {
             m_window->setMask(QRegion());
         return;
     }
-    const QRectF pill = m_window->property("pillRect").toRectF();
+    // The area that reacts to the pointer: what shows is what can be hovered and clicked.
+    const QRectF pill = m_window->property("hitRect").toRectF();
     const QRect outer = pill.toAlignedRect();
     const int diameter = outer.height();
     QRegion region(outer.adjusted(diameter / 2, 0, -diameter / 2, 0));

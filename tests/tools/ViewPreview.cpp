@@ -192,7 +192,6 @@ int main(int argc, char *argv[]) {
     QQuickWindow *bar = create(engine, QStringLiteral("FloatingBar.qml"),
                                {{QStringLiteral("appState"), QVariant::fromValue(&scene.app)}});
     auto barShot = [&](const QString &name) {
-        bar->resize(bar->property("pillRect").isValid() ? bar->size() : bar->size());
         save(bar, out + QStringLiteral("/bar-") + name + QStringLiteral(".png"));
     };
     scene.scheduler.advance(std::chrono::seconds(5));

@@ -303,11 +303,10 @@ TEST_F(SettingsViewTest, RecorderCapturesWarnsAndSavesOnlyOnSave) {
     EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(keybindings.pasteLast(), Keybindings::defaultPaste()) << "nothing stored yet";
     click(save);
-    EXPECT_EQ(keybindings.pasteLast().display, QString::fromUtf8("⌃K"));
+    EXPECT_EQ(keybindings.pasteLast().display, QString::fromUtf8("⌃K")) << "stored as before";
     EXPECT_FALSE(controller->keybindingsModel().recording());
     QTRY_VERIFY(!controller->window()->findChild<QQuickWindow *>());
-    EXPECT_EQ(findItem(find("binding_pasteLast"), "bindingKey")->property("label"),
-              QString::fromUtf8("⌃K"));
+    EXPECT_EQ(findItem(find("binding_pasteLast"), "bindingKey")->property("label"), "Ctrl+K");
 }
 
 TEST_F(SettingsViewTest, RecorderCancelAndResetToDefaults) {
@@ -317,11 +316,21 @@ TEST_F(SettingsViewTest, RecorderCancelAndResetToDefaults) {
     ASSERT_TRUE(sheet);
     QTest::keyPress(sheet, Qt::Key_Shift);
     QTest::keyRelease(sheet, Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_EQ(findItem(sheet->contentItem(), "capturedKey")->property("label"),
-              QString::fromUtf8("⇧ ×2"));
+    EXPECT_EQ(findItem(sheet->contentItem(), "capturedKey")->property("label"), "Shift ×2");
     click(findItem(sheet->contentItem(), "cancelButton"));
     EXPECT_EQ(keybindings.cancel(), Keybindings::defaultCancel()) << "Cancel stores nothing";
     QTRY_VERIFY(!controller->window()->findChild<QQuickWindow *>());
+
+    // From the keyboard alone: the first Esc is recorded, the second one leaves.
+    click(find("edit_activate"));
+    sheet = controller->window()->findChild<QQuickWindow *>();
+    ASSERT_TRUE(sheet);
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(controller->keybindingsModel().recording());
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_FALSE(controller->keybindingsModel().recording());
+    QTRY_VERIFY(!controller->window()->findChild<QQuickWindow *>());
+    EXPECT_EQ(keybindings.activate(), Keybindings::defaultActivate()) << "nothing stored";
 
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
     keybindings.setPasteLast(Shortcut::combo(KeyCode::space, {ModifierKey::Control}, "Space"));
@@ -331,7 +340,7 @@ TEST_F(SettingsViewTest, RecorderCancelAndResetToDefaults) {
         shown.append(findItem(find(QString("binding_") + action), "bindingKey")
                          ->property("label")
                          .toString());
-    EXPECT_EQ(shown, (QStringList{QString::fromUtf8("fn ×2"), "Esc", QString::fromUtf8("⌃⌘V")}));
+    EXPECT_EQ(shown, (QStringList{"Fn ×2", "Esc", "Ctrl+Super+V"}));
 }
 
 TEST_F(SettingsViewTest, DictionaryAddsTrimmedTermsAndRefocusesOnlyAfterAnAdd) {

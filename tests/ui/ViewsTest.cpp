@@ -81,12 +81,12 @@ TEST_F(ViewsTest, MenuFollowsTheStatusAndTheAccount) {
     QObject *pill = menu->findChild<QObject *>("statusPill");
     ASSERT_TRUE(pill);
     QObject *button = menu->findChild<QObject *>("primaryButton");
-    EXPECT_EQ(button->property("title").toString(), "Start Dictation");
+    EXPECT_EQ(button->property("text").toString(), "Start Dictation");
 
     app.startDictation();
-    EXPECT_EQ(button->property("title").toString(), "Stop Dictation");
+    EXPECT_EQ(button->property("text").toString(), "Stop Dictation");
     app.stopAndTranscribe();
-    EXPECT_EQ(button->property("title").toString(), "Start Dictation");
+    EXPECT_EQ(button->property("text").toString(), "Start Dictation");
     EXPECT_FALSE(button->property("enabled").toBool());
 
     recorder.finishStop(false);
@@ -98,7 +98,7 @@ TEST_F(ViewsTest, MenuFollowsTheStatusAndTheAccount) {
 
     auth.signedIn = false;
     emit auth.changed();
-    EXPECT_EQ(button->property("title").toString(), "Sign In");
+    EXPECT_EQ(button->property("text").toString(), "Sign In");
     QSignalSpy signIn(&actions, &MenuActions::signInRequested);
     QMetaObject::invokeMethod(button, "clicked");
     EXPECT_EQ(signIn.count(), 1);

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -48,15 +47,12 @@ SectionScaffold {
                 objectName: "signInButton"
                 Layout.alignment: Qt.AlignHCenter
                 text: "Sign In"
-                icon.source: "image://symbol/arrow.right.circle.fill?color=white"
-                icon.color: "white"
-                icon.width: 14
-                icon.height: 14
-                leftPadding: 16
-                rightPadding: 16
-                font.pixelSize: 13
-                palette.button: Theme.accent
-                palette.buttonText: "white"
+                symbol: "arrow.right.circle.fill"
+                highlighted: true
+                leftPadding: 20
+                rightPadding: 20
+                topPadding: 8
+                bottomPadding: 8
                 onClicked: root.auth.openSignInPage()
             }
         }
@@ -92,10 +88,8 @@ SectionScaffold {
             Button {
                 objectName: "signOutButton"
                 text: "Sign out"
-                icon.source: "image://symbol/rectangle.portrait.and.arrow.right?color=%231c1c1f"
-                icon.width: 14
-                icon.height: 14
-                font.pixelSize: 12
+                symbol: "rectangle.portrait.and.arrow.right"
+                font.pixelSize: Theme.textBody
                 onClicked: root.auth.signOut()
             }
         }
@@ -132,10 +126,8 @@ SectionScaffold {
                 Button {
                     objectName: "planButton"
                     text: root.pro ? "Manage" : "Upgrade to Pro"
-                    font.pixelSize: 11
-                    implicitHeight: 24
-                    palette.button: root.pro ? "#e0e0e0" : Theme.accent
-                    palette.buttonText: root.pro ? Theme.ovText : "white"
+                    small: true
+                    highlighted: !root.pro
                     onClicked: root.accountActions.openManagePage()
                 }
             }
@@ -169,7 +161,7 @@ SectionScaffold {
                         width: parent.width * root.fraction
                         height: parent.height
                         radius: 4
-                        color: ViewRules.usageFull(root.fraction) ? "#ff3b30" : Theme.accent
+                        color: ViewRules.usageFull(root.fraction) ? Theme.red : Theme.accent
                     }
                 }
             }

@@ -7,27 +7,34 @@ import Orvanta
 Window {
     id: window
     required property var appState
-    readonly property string statusName: appState.statusName
-    property bool hovering: hoverArea.containsMouse
-    // The visible pill, for shaping the window when nothing composites transparency.
-    readonly property rect pillRect: Qt.rect(pill.x, pill.y, pill.width, pill.height)
+    readonly property int status: appState.statusKind
+    readonly property bool idleLook: status !== DictationStatus.Recording
+                                     && status !== DictationStatus.Transcribing
+    property bool hovering: idleLook && hoverArea.containsMouse
+    // Where the pointer counts; also the window's shape when nothing composites transparency.
+    readonly property rect hitRect: ViewRules.floatingBarReactiveArea(status, width, height)
+    readonly property size handleSize: ViewRules.idleHandleSize(hovering)
 
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
     color: "transparent"
     title: "Talvo"
 
+    // Only the idle handle answers a click anywhere on it; the recording pill acts only
+    // through its two buttons, the transcribing pill not at all.
     MouseArea {
         id: hoverArea
-        anchors.fill: parent
+        objectName: "handleArea"
+        x: window.hitRect.x
+        y: window.hitRect.y
+        width: window.hitRect.width
+        height: window.hitRect.height
+        enabled: window.idleLook
         hoverEnabled: true
         acceptedButtons: Qt.LeftButton
-        onClicked: {
-            const action = ViewRules.primaryAction(window.appState.statusName)
-            if (action === "start")
-                window.appState.startDictation()
-            else if (action === "stop")
-                window.appState.stopAndTranscribe()
-        }
+        onClicked: window.appState.toggleDictation()
+        Accessible.role: Accessible.Button
+        Accessible.name: "Start dictation"
+        Accessible.onPressAction: window.appState.toggleDictation()
     }
 
     Item {
@@ -37,8 +44,8 @@ Window {
         height: loader.item ? loader.item.height : 0
         Loader {
             id: loader
-            sourceComponent: window.statusName === "recording" ? recordingPill
-                           : window.statusName === "transcribing" ? transcribingPill : idlePill
+            sourceComponent: window.status === DictationStatus.Recording ? recordingPill
+                           : window.status === DictationStatus.Transcribing ? transcribingPill : idlePill
         }
     }
 
@@ -46,8 +53,8 @@ Window {
         id: idlePill
         Rectangle {
             objectName: "idlePill"
-            width: window.hovering ? 92 : 66
-            height: window.hovering ? 24 : 5
+            width: window.handleSize.width
+            height: window.handleSize.height
             radius: height / 2
             color: Qt.rgba(0, 0, 0, window.hovering ? 0.9 : 0.55)
             Rectangle {
@@ -89,6 +96,7 @@ Window {
                 RoundButton {
                     objectName: "cancelButton"
                     anchors.verticalCenter: parent.verticalCenter
+                    Accessible.name: "Cancel dictation"
                     size: 18
                     onClicked: window.appState.cancelDictation()
                     SymbolIcon { anchors.centerIn: parent; name: "xmark"; colour: Qt.rgba(1, 1, 1, 0.7); size: 9 }
@@ -102,9 +110,10 @@ Window {
                 RoundButton {
                     objectName: "stopButton"
                     anchors.verticalCenter: parent.verticalCenter
+                    Accessible.name: "Stop and transcribe"
                     size: 20
                     onClicked: window.appState.stopAndTranscribe()
-                    Rectangle { anchors.centerIn: parent; width: 11; height: 11; radius: 3; color: "#ff3b30" }
+                    Rectangle { anchors.centerIn: parent; width: 11; height: 11; radius: 3; color: Theme.red }
                 }
             }
         }
@@ -127,14 +136,19 @@ Window {
         }
     }
 
+    // The bar never takes the keyboard focus, so its buttons are for the pointer and for
+    // screen readers' press action.
     component RoundButton: Rectangle {
+        id: round
         property int size: 18
         signal clicked()
         width: size
         height: size
         radius: size / 2
-        color: Qt.rgba(1, 1, 1, 0.14)
-        MouseArea { anchors.fill: parent; onClicked: parent.clicked() }
+        color: Qt.rgba(1, 1, 1, roundArea.pressed ? 0.28 : roundArea.containsMouse ? 0.22 : 0.14)
+        Accessible.role: Accessible.Button
+        Accessible.onPressAction: round.clicked()
+        MouseArea { id: roundArea; anchors.fill: parent; hoverEnabled: true; onClicked: round.clicked() }
     }
 
     component GradientDot: GradientDisc {

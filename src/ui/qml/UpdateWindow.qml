@@ -50,17 +50,15 @@ Window {
         RowLayout {
             Layout.fillWidth: true
             Item { Layout.fillWidth: true }
-            PrimaryButton {
-                Layout.fillWidth: false
-                implicitWidth: 140
+            Button {
                 visible: window.outcome === "newer"
-                title: "Download\u2026"
+                highlighted: true
+                text: "Download\u2026"
                 onClicked: { Qt.openUrlExternally(window.link); window.close() }
             }
-            PrimaryButton {
-                Layout.fillWidth: false
-                implicitWidth: 90
-                title: "OK"
+            Button {
+                highlighted: true
+                text: "OK"
                 onClicked: window.close()
             }
         }
