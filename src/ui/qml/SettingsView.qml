@@ -62,6 +62,10 @@ Window {
                 height: parent.height
                 color: Theme.ovBorder
             }
+            // One stop in the Tab order: it hands the focus to the selected section.
+            FocusScope {
+                anchors.fill: parent
+                activeFocusOnTab: true
             ColumnLayout {
                 anchors.fill: parent
                 anchors.leftMargin: 12
@@ -89,12 +93,14 @@ Window {
                         symbol: modelData.symbol
                         label: modelData.label
                         selected: window.section === modelData.key
+                        focus: selected
                         onClicked: window.section = modelData.key
                         Keys.onUpPressed: window.moveSection(-1)
                         Keys.onDownPressed: window.moveSection(1)
                     }
                 }
                 Item { Layout.fillHeight: true }
+            }
             }
         }
 

@@ -1,8 +1,9 @@
 import QtQuick
 import QtQuick.Layouts
 
-// One section in the sidebar; the whole row selects it. Only the selected row takes the Tab
-// focus; the arrow keys move between the rows (SettingsView handles them).
+// One section in the sidebar; the whole row selects it. The sidebar is one stop in the Tab
+// order that focuses the selected row; the arrow keys move between the rows (SettingsView
+// handles them).
 Rectangle {
     id: root
     property string symbol
@@ -14,7 +15,6 @@ Rectangle {
     implicitHeight: row.implicitHeight + 14
     radius: Theme.radiusSidebarItem
     color: selected ? Theme.accent : area.containsMouse ? Theme.subtleHover : "transparent"
-    activeFocusOnTab: selected
 
     Accessible.role: Accessible.PageTab
     Accessible.name: label

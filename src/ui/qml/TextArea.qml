@@ -12,4 +12,7 @@ T.TextArea {
     selectByMouse: true
     wrapMode: TextEdit.Wrap
     Accessible.role: Accessible.EditableText
+    // Tab moves on to the next control, as everywhere else in the window.
+    Keys.onTabPressed: nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
+    Keys.onBacktabPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason)
 }
