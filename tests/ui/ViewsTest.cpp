@@ -11,6 +11,7 @@
 #include "TestDoubles.h"
 #include "Vocabulary.h"
 
+#include <QAccessible>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -119,6 +120,41 @@ TEST_F(ViewsTest, MenuButtonStartsAndStops) {
     QMetaObject::invokeMethod(button, "clicked");
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing)) << "inert while transcribing";
     EXPECT_FALSE(menu->findChild<QObject *>("updatesRow")->property("enabled").toBool());
+}
+
+// The menu from the keyboard: Tab through its controls, each named; Enter activates; the
+// footer's keys work while it has the focus; Esc closes it.
+TEST_F(ViewsTest, MenuWorksFromTheKeyboard) {
+    QAccessible::setActive(true);
+    auto menu = loadMenu();
+    ASSERT_TRUE(menu);
+    menu->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
+    menu->requestActivate();
+    QStringList names;
+    for (int step = 0; step < 6; ++step) {
+        QTest::keyClick(menu.get(), Qt::Key_Tab);
+        QQuickItem *focused = menu->activeFocusItem();
+        ASSERT_TRUE(focused);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(focused);
+        ASSERT_TRUE(accessible);
+        names.append(accessible->text(QAccessible::Name));
+    }
+    // "Check for Updates…" is disabled here, so Tab passes it.
+    EXPECT_EQ(names, (QStringList{"Start Dictation", "Settings…", "Quit Talvo", "Start Dictation",
+                                  "Settings…", "Quit Talvo"}));
+    QSignalSpy settings(&actions, &MenuActions::settingsRequested);
+    QSignalSpy quit(&actions, &MenuActions::quitRequested);
+    QTest::keyClick(menu.get(), Qt::Key_Return);
+    EXPECT_EQ(quit.count(), 1) << "Enter activates the focused row";
+    QTest::keyClick(menu.get(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(settings.count(), 1);
+    QTest::keyClick(menu.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quit.count(), 2);
+    EXPECT_EQ(menu->findChild<QObject *>("settingsRow")->property("shortcut"), "Ctrl+,");
+    EXPECT_EQ(menu->findChild<QObject *>("quitRow")->property("shortcut"), "Ctrl+Q");
+    QTest::keyClick(menu.get(), Qt::Key_Escape);
+    EXPECT_FALSE(menu->isVisible());
 }
 
 TEST_F(ViewsTest, FloatingBarShowsThePillOfTheStatus) {

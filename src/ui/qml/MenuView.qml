@@ -151,7 +151,7 @@ Rectangle {
             text: "Sign in to use dictation."
             font.pixelSize: Theme.textBody
             color: Theme.ovSecondary
-            wrapMode: Text.Wrap
+            elide: Text.ElideRight
         }
     }
     Component {
