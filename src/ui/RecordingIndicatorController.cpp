@@ -43,6 +43,7 @@ bool RecordingIndicatorController::createWindow() {
         delete object;
         return false;
     }
+    m_window->setProperty("composited", !m_shapedToPill);
     if (m_prepareWindow)
         m_prepareWindow(*m_window);
     connect(m_window, &QQuickWindow::afterAnimating, this,
@@ -76,6 +77,8 @@ void RecordingIndicatorController::resizeAndPosition() {
 
 void RecordingIndicatorController::setShapedToPill(bool shaped) {
     m_shapedToPill = shaped;
+    if (m_window)
+        m_window->setProperty("composited", !shaped);
     updateMask();
 }
 

@@ -226,6 +226,9 @@ int main(int argc, char *argv[]) {
     bar->setProperty("hovering", true);
     barShot(QStringLiteral("idle-hover"));
     bar->setProperty("hovering", false);
+    bar->setProperty("composited", false);
+    barShot(QStringLiteral("idle-no-compositor"));
+    bar->setProperty("composited", true);
     scene.account.signedIn = true;
     scene.app.startDictation();
     scene.recorder.levelHandler(0.7f);

@@ -11,9 +11,13 @@ Window {
     readonly property bool idleLook: status !== DictationStatus.Recording
                                      && status !== DictationStatus.Transcribing
     property bool hovering: idleLook && hoverArea.containsMouse
+    // Without a compositor the window is cut to its reactive area and cannot be partly
+    // transparent: the idle handle then always shows at its grown size.
+    property bool composited: true
+    readonly property bool grown: hovering || !composited
     // Where the pointer counts; also the window's shape when nothing composites transparency.
     readonly property rect hitRect: ViewRules.floatingBarReactiveArea(status, width, height)
-    readonly property size handleSize: ViewRules.idleHandleSize(hovering)
+    readonly property size handleSize: ViewRules.idleHandleSize(grown)
 
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
     color: "transparent"
@@ -56,11 +60,11 @@ Window {
             width: window.handleSize.width
             height: window.handleSize.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, window.hovering ? 0.9 : 0.55)
+            color: Qt.rgba(0, 0, 0, window.grown ? 0.9 : 0.55)
             Rectangle {
                 // A soft shadow while the handle is grown.
                 z: -1
-                visible: window.hovering
+                visible: window.hovering && window.composited
                 anchors.fill: parent
                 anchors.margins: -2
                 anchors.topMargin: 0
@@ -75,7 +79,8 @@ Window {
                 name: "mic.fill"
                 colour: "white"
                 size: 11
-                visible: window.hovering
+                visible: window.grown
+                opacity: window.hovering ? 1.0 : 0.6
             }
         }
     }
