@@ -31,7 +31,7 @@ SectionScaffold {
                 Text {
                     Layout.alignment: Qt.AlignHCenter
                     text: "Sign in to Talvo"
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.textHeading
                     font.weight: Font.DemiBold
                     color: Theme.ovText
                 }
@@ -39,7 +39,7 @@ SectionScaffold {
                     Layout.alignment: Qt.AlignHCenter
                     horizontalAlignment: Text.AlignHCenter
                     text: "Sign in with your Google account to use dictation."
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textBody
                     color: Theme.ovSecondary
                 }
             }
@@ -70,7 +70,7 @@ SectionScaffold {
             spacing: 14
             Rectangle {
                 width: 48; height: 48; radius: 24
-                color: Qt.rgba(0, 0, 0, 0.06)
+                color: Theme.avatarFill
                 SymbolIcon { anchors.centerIn: parent; name: "person.fill"; colour: Theme.ovSecondary; size: 20 }
             }
             ColumnLayout {
@@ -78,11 +78,11 @@ SectionScaffold {
                 Text {
                     objectName: "accountEmail"
                     text: root.auth.email !== "" ? root.auth.email : "Signed in"
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.textEmptyTitle
                     font.weight: Font.DemiBold
                     color: Theme.ovText
                 }
-                Text { text: "Signed in"; font.pixelSize: 12; color: Theme.ovSecondary }
+                Text { text: "Signed in"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
             }
             Item { Layout.fillWidth: true }
             Button {
@@ -117,7 +117,7 @@ SectionScaffold {
                         objectName: "planBadge"
                         anchors.centerIn: parent
                         text: root.pro ? "Pro" : "Free"
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textBody
                         font.bold: true
                         color: root.pro ? "white" : Theme.ovText
                     }
@@ -136,12 +136,12 @@ SectionScaffold {
                 spacing: 6
                 RowLayout {
                     Layout.fillWidth: true
-                    Text { text: "Used this month"; font.pixelSize: 12; color: Theme.ovSecondary }
+                    Text { text: "Used this month"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
                     Item { Layout.fillWidth: true }
                     Text {
                         objectName: "usageText"
                         text: ViewRules.usageText(root.pro, root.auth.wordsUsed, root.auth.wordLimit)
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textBody
                         font.weight: Font.Medium
                         color: Theme.ovText
                     }

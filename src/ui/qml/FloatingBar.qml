@@ -60,7 +60,7 @@ Window {
             width: window.handleSize.width
             height: window.handleSize.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, window.grown ? 0.9 : 0.55)
+            color: window.grown ? Theme.barFill : Theme.barHandle
             Rectangle {
                 // A soft shadow while the handle is grown.
                 z: -1
@@ -70,7 +70,7 @@ Window {
                 anchors.topMargin: 0
                 anchors.bottomMargin: -3
                 radius: height / 2
-                color: Qt.rgba(0, 0, 0, 0.25)
+                color: Theme.barShadow
             }
             Behavior on width { SpringAnimation { spring: 6; damping: 0.8; epsilon: 0.25 } }
             Behavior on height { SpringAnimation { spring: 6; damping: 0.8; epsilon: 0.25 } }
@@ -92,7 +92,7 @@ Window {
             width: window.width
             height: window.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, 0.9)
+            color: Theme.barFill
             Row {
                 anchors.fill: parent
                 anchors.leftMargin: 10
@@ -104,7 +104,7 @@ Window {
                     Accessible.name: "Cancel dictation"
                     size: 18
                     onClicked: window.appState.cancelDictation()
-                    SymbolIcon { anchors.centerIn: parent; name: "xmark"; colour: Qt.rgba(1, 1, 1, 0.7); size: 9 }
+                    SymbolIcon { anchors.centerIn: parent; name: "xmark"; colour: Theme.barCancelInk; size: 9 }
                 }
                 GradientDot { anchors.verticalCenter: parent.verticalCenter }
                 Waveform {
@@ -131,7 +131,7 @@ Window {
             width: window.width
             height: window.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, 0.9)
+            color: Theme.barFill
             Row {
                 anchors.centerIn: parent
                 spacing: 8
@@ -150,7 +150,7 @@ Window {
         width: size
         height: size
         radius: size / 2
-        color: Qt.rgba(1, 1, 1, roundArea.pressed ? 0.28 : roundArea.containsMouse ? 0.22 : 0.14)
+        color: roundArea.pressed ? Theme.barButtonPressed : roundArea.containsMouse ? Theme.barButtonHover : Theme.barButton
         Accessible.role: Accessible.Button
         Accessible.onPressAction: round.clicked()
         MouseArea { id: roundArea; anchors.fill: parent; hoverEnabled: true; onClicked: round.clicked() }
@@ -180,7 +180,7 @@ Window {
                     width: 2.5
                     height: ViewRules.waveformBarHeight(index, ViewRules.waveformBars, wave.level)
                     radius: 1.25
-                    color: Qt.rgba(1, 1, 1, 0.9)
+                    color: Theme.barInk
                     anchors.verticalCenter: parent.verticalCenter
                     Behavior on height { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
                 }
@@ -199,7 +199,7 @@ Window {
                 width: 2.5
                 height: 2.5
                 radius: 1.25
-                color: Qt.rgba(1, 1, 1, index === dots.phase ? 0.95 : 0.3)
+                color: index === dots.phase ? Theme.barDotOn : Theme.barDotOff
             }
         }
         Timer {

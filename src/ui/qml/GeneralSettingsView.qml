@@ -66,7 +66,7 @@ SectionScaffold {
             anchors.margins: 14
             visible: !root.appState.activateBindingCanFire
             text: root.fnUnavailableText
-            color: Qt.rgba(1, 1, 1, 0.9)
+            color: Theme.withAlpha(Theme.accentText, 0.9)
             font.pixelSize: Theme.textControl
             font.weight: Font.Medium
             wrapMode: Text.WordWrap

@@ -50,6 +50,6 @@ Window {
         anchors.fill: parent
         color: "transparent"
         border.width: 1
-        border.color: Qt.rgba(0, 0, 0, 0.15)
+        border.color: Theme.panelEdge
     }
 }

@@ -37,7 +37,7 @@ Rectangle {
             Layout.bottomMargin: 10
             spacing: 8
             OrbIcon { size: 20 }
-            Text { text: "Talvo"; font.pixelSize: 14; font.weight: Font.DemiBold; color: Theme.ovText }
+            Text { text: "Talvo"; font.pixelSize: Theme.textProductName; font.weight: Font.DemiBold; color: Theme.ovText }
             Item { Layout.fillWidth: true }
             Row {
                 objectName: "statusPill"

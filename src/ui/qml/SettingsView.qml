@@ -80,7 +80,7 @@ Window {
                     OrbIcon { size: 26 }
                     ColumnLayout {
                         spacing: 0
-                        Text { text: "Talvo"; font.pixelSize: 14; font.bold: true; color: Theme.ovText }
+                        Text { text: "Talvo"; font.pixelSize: Theme.textProductName; font.bold: true; color: Theme.ovText }
                         Text { text: "v0.1.1"; font.pixelSize: Theme.textTiny; color: Theme.ovSecondary }
                     }
                 }

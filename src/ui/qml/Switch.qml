@@ -27,7 +27,7 @@ T.Switch {
             radius: width / 2
             y: 2
             x: control.checked ? parent.width - width - 2 : 2
-            color: control.enabled ? "white" : "#f7f7f7"
+            color: control.enabled ? "white" : Theme.knobDisabled
             border.width: control.enabled ? 0 : 1
             border.color: Theme.controlBorder
             Behavior on x { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }

@@ -21,6 +21,20 @@ QtObject {
     readonly property color orbEnd: Qt.rgba(0.56, 0.18, 0.89, 1)
     readonly property color bubble: Qt.rgba(0.09, 0.09, 0.11, 1)
 
+    // The floating bar: a black pill with white ink.
+    readonly property color barFill: Qt.rgba(0, 0, 0, 0.9)
+    readonly property color barHandle: Qt.rgba(0, 0, 0, 0.55)
+    readonly property color barShadow: Qt.rgba(0, 0, 0, 0.25)
+    readonly property color barButton: Qt.rgba(1, 1, 1, 0.14)
+    readonly property color barButtonHover: Qt.rgba(1, 1, 1, 0.22)
+    readonly property color barButtonPressed: Qt.rgba(1, 1, 1, 0.28)
+    readonly property color barInk: Qt.rgba(1, 1, 1, 0.9)
+    readonly property color barCancelInk: Qt.rgba(1, 1, 1, 0.7)
+    readonly property color barDotOn: Qt.rgba(1, 1, 1, 0.95)
+    readonly property color barDotOff: Qt.rgba(1, 1, 1, 0.3)
+    readonly property color panelEdge: Qt.rgba(0, 0, 0, 0.15)
+    readonly property color avatarFill: Qt.rgba(0, 0, 0, 0.06)
+
     // Status tones.
     readonly property color green: "#34c759"
     readonly property color greenText: "#1f8f3a"
@@ -35,6 +49,7 @@ QtObject {
     readonly property color controlPressed: "#e2e2e2"
     readonly property color controlBorder: Qt.rgba(0, 0, 0, 0.16)
     readonly property color controlDisabledFill: "#ececeb"
+    readonly property color knobDisabled: "#f7f7f7"
     readonly property color controlDisabledText: Qt.rgba(0.11, 0.11, 0.12, 0.32)
     readonly property color accentDisabled: Qt.rgba(0.04, 0.52, 1.0, 0.32)
     readonly property color subtleHover: Qt.rgba(0, 0, 0, 0.06)
@@ -51,6 +66,7 @@ QtObject {
     readonly property int textBody: 12
     readonly property int textControl: 13
     readonly property int textBubble: 14
+    readonly property int textProductName: 14
     readonly property int textEmptyTitle: 15
     readonly property int textHeading: 16
     readonly property int textSheetTitle: 17

@@ -30,7 +30,7 @@ Window {
                 objectName: "headline"
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
-                font.pixelSize: 14
+                font.pixelSize: Theme.textBubble
                 font.weight: Font.DemiBold
                 color: Theme.ovText
                 text: window.outcome === "newer" ? "Talvo " + window.version + " is available."
@@ -41,7 +41,7 @@ Window {
         Text {
             Layout.fillWidth: true
             wrapMode: Text.Wrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.textBody
             color: Theme.ovSecondary
             text: window.outcome === "newer" ? "You have version " + window.currentVersion + "."
                 : window.outcome === "failed" ? "The update feed could not be reached or read. Try again later."
