@@ -44,9 +44,9 @@ Rectangle {
                 spacing: 5
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "Status: " + root.pill.label
-                Rectangle {
-                    width: 7; height: 7; radius: 3.5
-                    color: Theme.statusColour(root.pill.colour)
+                Dot {
+                    size: 7
+                    colour: Theme.statusColour(root.pill.colour)
                     anchors.verticalCenter: parent.verticalCenter
                 }
                 Text {
