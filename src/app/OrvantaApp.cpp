@@ -35,6 +35,11 @@ Config OrvantaApp::serviceConfig() {
     return Config(service, account);
 }
 
+void OrvantaApp::describeDesktopApplication() {
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvanta"));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
 OrvantaApp::OrvantaApp()
     : m_store(PreferenceStore::openDefault())
     , m_settings(*m_store, m_loginItem)
@@ -105,10 +110,7 @@ QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess) {
             openSettings();
         break;
     case Command::Toggle:
-        if (m_appState->isRecordingActive())
-            m_appState->stopAndTranscribe();
-        else
-            m_appState->startDictation();
+        m_appState->toggleDictation();
         break;
     case Command::Start:
         m_appState->startDictation();

@@ -79,9 +79,7 @@ int main(int argc, char *argv[]) {
 
     QApplication application(argc, argv);
     describeApplication();
-    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
-    QApplication::setDesktopFileName(QStringLiteral("orvanta"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    OrvantaApp::describeDesktopApplication();
     if (!instance.listen(&error)) {
         QTextStream(stderr) << "orvanta: cannot take requests: " << error << '\n';
         return 1;

@@ -4,6 +4,7 @@
 #include "HotkeyManager.h"
 #include "Keybindings.h"
 #include "Logging.h"
+#include "MenuRules.h"
 #include "Settings.h"
 #include "Vocabulary.h"
 
@@ -120,6 +121,19 @@ void AppState::continueStart(bool microphoneGranted) {
         m_services.systemAudio.muteIfNeeded();
     refreshFloatingBar();
     m_services.sounds.play(startedSound);
+}
+
+void AppState::toggleDictation() {
+    switch (MenuRules::primaryAction(m_status)) {
+    case MenuRules::PrimaryAction::Start:
+        startDictation();
+        break;
+    case MenuRules::PrimaryAction::Stop:
+        stopAndTranscribe();
+        break;
+    case MenuRules::PrimaryAction::Nothing:
+        break;
+    }
 }
 
 void AppState::stopAndTranscribe() {

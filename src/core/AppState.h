@@ -41,8 +41,8 @@ struct AppStateServices {
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(orvanta::DictationStatus status READ status NOTIFY statusChanged)
-    // The status for views: "idle", "recording", "transcribing" or "error", and its message.
-    Q_PROPERTY(QString statusName READ statusName NOTIFY statusChanged)
+    // The status for views, and its message while it is an error.
+    Q_PROPERTY(orvanta::DictationStatus::Kind statusKind READ statusKind NOTIFY statusChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY statusChanged)
     Q_PROPERTY(QString lastTranscript READ lastTranscript NOTIFY lastTranscriptChanged)
     Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
@@ -73,7 +73,7 @@ public:
     explicit AppState(const AppStateServices &services, QObject *parent = nullptr);
 
     DictationStatus status() const { return m_status; }
-    QString statusName() const { return m_status.name(); }
+    DictationStatus::Kind statusKind() const { return m_status.kind(); }
     QString errorMessage() const { return m_status.message(); }
     QString lastTranscript() const { return m_lastTranscript; }
     float audioLevel() const { return m_audioLevel; }
@@ -87,6 +87,9 @@ public:
     Q_INVOKABLE void stopAndTranscribe();
     Q_INVOKABLE void cancelDictation();
     Q_INVOKABLE void pasteLast();
+    // The one start-or-stop decision of the menu's button, the bar, the tray menu and
+    // --toggle: stop while recording, nothing while transcribing, start otherwise.
+    Q_INVOKABLE void toggleDictation();
 
     // Start-up: permissions, the shortcut monitor, the permission poll, the floating bar and
     // the subscriptions to the settings and bindings that affect them.

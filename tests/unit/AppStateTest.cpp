@@ -450,4 +450,20 @@ TEST_F(AppStateTest, ActivateBindingThatCannotFireIsPublished) {
     EXPECT_EQ(spy.count(), 1);
 }
 
+// The menu's button, the bar, the tray menu and --toggle all go through this one decision.
+TEST_F(AppStateTest, ToggleStopsWhileRecordingIgnoresTranscribingAndStartsOtherwise) {
+    using Kind = DictationStatus::Kind;
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Recording));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Transcribing));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Transcribing)) << "no second dictation while transcribing";
+    recorder.finishStop(false);
+    ASSERT_TRUE(app.status().is(Kind::Error));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Recording)) << "an error does not block the next start";
+    EXPECT_EQ(app.statusKind(), Kind::Recording);
+}
+
 } // namespace
