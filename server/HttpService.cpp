@@ -41,13 +41,6 @@ void sendPage(httplib::Response &response, int status, const std::string &html) 
     response.set_content(html, "text/html; charset=utf-8");
 }
 
-std::string formField(const httplib::Request &request, const char *name) {
-    QByteArray body = QByteArray::fromStdString(request.body);
-    body.replace('+', ' ');
-    const QUrlQuery query(QString::fromUtf8(body));
-    return query.queryItemValue(QString::fromUtf8(name), QUrl::FullyDecoded).toStdString();
-}
-
 // Browsers of other machines reach a loopback service only through a proxy; the one-click
 // sign-in refuses those requests, and requests whose Host a web page could have rebound.
 bool comesFromThisComputer(const httplib::Request &request) {
@@ -61,6 +54,13 @@ bool comesFromThisComputer(const httplib::Request &request) {
     return host == "localhost" || ServiceConfig::isLoopbackAddress(host);
 }
 
+// The listening server, which can also serve a connection that is not a socket.
+class StreamServer : public httplib::Server {
+public:
+    using httplib::Server::keep_alive_max_count_;
+    using httplib::Server::process_request;
+};
+
 std::string callbackLocation(const std::string &access, const std::string &refresh) {
     return "orvanta://auth/callback?access_token=" + access + "&refresh_token=" + refresh;
 }
@@ -73,7 +73,7 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
     , m_accounts(accounts)
     , m_tokens(tokens)
     , m_backend(backend)
-    , m_server(std::make_unique<httplib::Server>()) {
+    , m_server(std::make_unique<StreamServer>()) {
     m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
     m_server->set_payload_max_length(maximumBodyBytes);
     m_server->set_read_timeout(30, 0);
@@ -99,6 +99,23 @@ bool HttpService::run() {
 
 void HttpService::stop() {
     m_server->stop();
+}
+
+void HttpService::serve(httplib::Stream &stream) {
+    auto &server = static_cast<StreamServer &>(*m_server);
+    bool closed = false;
+    for (std::size_t served = 0; !closed && stream.is_readable(); ++served) {
+        const bool last = served + 1 >= server.keep_alive_max_count_;
+        if (!server.process_request(stream, last, closed, nullptr) || last)
+            break;
+    }
+}
+
+std::string HttpService::formField(const std::string &body, const char *name) {
+    QByteArray text = QByteArray::fromStdString(body);
+    text.replace('+', ' ');
+    const QUrlQuery query(QString::fromUtf8(text));
+    return query.queryItemValue(QString::fromUtf8(name), QUrl::FullyDecoded).toStdString();
 }
 
 void HttpService::routes() {
@@ -164,8 +181,8 @@ std::optional<Account> HttpService::formAccount(const httplib::Request &request,
         }
         return m_accounts.findByEmail(m_config.localUser);
     }
-    const std::string email = TextRules::normalizedEmail(formField(request, "email"));
-    const std::string password = formField(request, "password");
+    const std::string email = TextRules::normalizedEmail(formField(request.body, "email"));
+    const std::string password = formField(request.body, "password");
     std::optional<Account> account;
     if (!email.empty() && password.size() <= 4096)
         account = m_accounts.findByEmail(email);

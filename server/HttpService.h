@@ -9,6 +9,7 @@
 
 namespace httplib {
 class Server;
+class Stream;
 struct Request;
 struct Response;
 } // namespace httplib
@@ -30,6 +31,12 @@ public:
     // Serves until stop(); returns false when serving failed.
     bool run();
     void stop();
+    // Serves the requests `stream` carries as one keep-alive connection would, without a
+    // socket; returns once the stream ends or asks to close.
+    void serve(httplib::Stream &stream);
+
+    // The value of one field of an application/x-www-form-urlencoded body; empty when absent.
+    static std::string formField(const std::string &body, const char *name);
 
 private:
     void routes();
