@@ -12,7 +12,12 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <ctime>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -54,6 +59,95 @@ bool comesFromThisComputer(const httplib::Request &request) {
     return host == "localhost" || ServiceConfig::isLoopbackAddress(host);
 }
 
+// One thread for each connection, up to `maximum`. A connection holds its thread for as long as
+// the client keeps sending within the read time-out, so a fixed small pool lets a few hundred
+// slow clients keep everyone else waiting. Threads beyond `spare` end after a minute without
+// work; connections beyond `maximum` wait for a free thread.
+class ConnectionThreads : public httplib::TaskQueue {
+public:
+    ConnectionThreads(std::size_t spare, std::size_t maximum)
+        : m_spare(spare)
+        , m_maximum(maximum) {}
+    ~ConnectionThreads() override { shutdown(); }
+
+    void enqueue(std::function<void()> job) override {
+        std::vector<std::thread> ended;
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+            ended = takeEnded();
+            if (m_jobs.size() > m_idle && m_threads.size() < m_maximum) {
+                std::thread thread([this] { work(); });
+                const auto id = thread.get_id();
+                m_threads.emplace(id, std::move(thread));
+            }
+        }
+        m_wake.notify_one();
+        for (std::thread &thread : ended)
+            thread.join();
+    }
+
+    void shutdown() override {
+        std::map<std::thread::id, std::thread> threads;
+        std::vector<std::thread> ended;
+        {
+            std::lock_guard lock(m_mutex);
+            m_shutdown = true;
+            threads.swap(m_threads);
+            ended = takeEnded();
+        }
+        m_wake.notify_all();
+        for (auto &[id, thread] : threads)
+            thread.join();
+        for (std::thread &thread : ended)
+            thread.join();
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            ++m_idle;
+            const bool woken = m_wake.wait_for(lock, std::chrono::minutes(1),
+                                               [this] { return !m_jobs.empty() || m_shutdown; });
+            --m_idle;
+            if (m_jobs.empty()) {
+                if (m_shutdown)
+                    return;
+                if (!woken && m_threads.size() > m_spare) {
+                    // The next enqueue() or shutdown() joins this thread.
+                    const auto self = m_threads.find(std::this_thread::get_id());
+                    m_ended.push_back(std::move(self->second));
+                    m_threads.erase(self);
+                    return;
+                }
+                continue;
+            }
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    std::vector<std::thread> takeEnded() {
+        std::vector<std::thread> ended;
+        ended.swap(m_ended);
+        return ended;
+    }
+
+    const std::size_t m_spare;
+    const std::size_t m_maximum;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    std::map<std::thread::id, std::thread> m_threads;
+    std::vector<std::thread> m_ended;
+    std::size_t m_idle = 0;
+    bool m_shutdown = false;
+};
+
 // The listening server, which can also serve a connection that is not a socket.
 class StreamServer : public httplib::Server {
 public:
@@ -74,7 +168,9 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
     , m_tokens(tokens)
     , m_backend(backend)
     , m_server(std::make_unique<StreamServer>()) {
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    m_server->new_task_queue = [] {
+        return new ConnectionThreads(spareConnectionThreads, maximumConnectionThreads);
+    };
     m_server->set_payload_max_length(maximumBodyBytes);
     m_server->set_read_timeout(30, 0);
     m_server->set_write_timeout(30, 0);
@@ -124,6 +220,11 @@ void HttpService::routes() {
         return [this, handler](const Request &request, Response &response) {
             try {
                 (this->*handler)(request, response);
+            } catch (const StoreFull &error) {
+                qCCritical(lcService)
+                    << "Request" << request.path.c_str() << "failed:" << error.what();
+                response.set_header("Retry-After", "60");
+                sendError(response, 503, "The service's disk is full. Try again later.");
             } catch (const std::exception &error) {
                 qCCritical(lcService)
                     << "Request" << request.path.c_str() << "failed:" << error.what();

@@ -41,8 +41,8 @@ public:
             m_sockets.push_back(fd);
         }
         m_trickle = std::thread([this] {
-            const std::string request = "POST /signin HTTP/1.1\r\nHost: localhost\r\nX-Slow: " +
-                                        std::string(4096, 'z');
+            const std::string request =
+                "POST /signin HTTP/1.1\r\nHost: localhost\r\nX-Slow: " + std::string(4096, 'z');
             for (std::size_t at = 0; !m_stop && at < request.size(); ++at) {
                 for (int fd : m_sockets)
                     ::send(fd, &request[at], 1, MSG_NOSIGNAL);
@@ -116,8 +116,8 @@ TEST(ServiceOnAFullDisk, AnswersUnavailableAndKeepsEveryAccount) {
         // has to grow into the missing room.
         std::vector<int> statuses;
         for (int i = 0; i < 8; ++i)
-            statuses.push_back(signInStatus(service, i % 2 ? "bob@example.org" : "ada@example.org",
-                                            60s));
+            statuses.push_back(
+                signInStatus(service, i % 2 ? "bob@example.org" : "ada@example.org", 60s));
         EXPECT_NE(std::find(statuses.begin(), statuses.end(), 503), statuses.end());
         for (int status : statuses)
             EXPECT_TRUE(status == 303 || status == 503) << status;

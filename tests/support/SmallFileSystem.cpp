@@ -21,7 +21,8 @@ SmallFileSystem::SmallFileSystem(qint64 bytes) {
         0)
         m_mounted = true;
     else
-        m_reason = QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(strerror(errno));
+        m_reason =
+            QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(strerror(errno));
 }
 
 SmallFileSystem::~SmallFileSystem() {
