@@ -2,7 +2,12 @@
 
 #include "Logging.h"
 
+#include <QFile>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
 
 namespace orvanta {
 
@@ -29,6 +34,35 @@ std::optional<qint64> parseInteger(const QVariant &value) {
     bool ok = false;
     const qint64 number = value.toString().trimmed().toLongLong(&ok);
     return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+// A value as the INI file gives it back: scalars come back as text, a one-element list as its
+// element, an empty list as nothing.
+QString asStored(const QVariant &value) {
+    if (value.typeId() == QMetaType::QByteArray)
+        return u'b' + QString::fromLatin1(value.toByteArray().toHex());
+    if (value.typeId() == QMetaType::QStringList) {
+        const QStringList list = value.toStringList();
+        if (list.size() != 1)
+            return list.isEmpty() ? QString() : u'l' + list.join(QChar(0));
+        return u's' + list.first();
+    }
+    return value.isValid() ? u's' + value.toString() : QString();
+}
+
+// Whether `file` holds exactly what `settings` holds. A write that a full disk cut short lost
+// the end of the file, and a write that failed left the previous values.
+bool holdsEverything(const QString &file, const QSettings &settings) {
+    const QSettings written(file, QSettings::IniFormat);
+    QStringList expected = settings.allKeys();
+    QStringList found = written.allKeys();
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    if (found != expected)
+        return false;
+    return std::all_of(expected.cbegin(), expected.cend(), [&](const QString &key) {
+        return asStored(written.value(key)) == asStored(settings.value(key));
+    });
 }
 
 } // namespace
@@ -110,11 +144,31 @@ std::optional<QByteArray> PreferenceStore::data(const QString &key) const {
     return value.toByteArray();
 }
 
+// QSettings reports success for a write that a full disk cut short and puts the shortened file
+// in place of the previous one. The previous file is therefore kept under a second name (a hard
+// link, which needs no room) until the new one is known to be whole, and put back otherwise.
+// Changes that could not be stored are written again with the next change.
 void PreferenceStore::write(const QString &key, const QVariant &value) {
-    m_settings->setValue(key, value);
+    m_unsaved.insert(key, value);
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
+        m_settings->setValue(it.key(), it.value());
+    const QByteArray file = QFile::encodeName(fileName());
+    const QByteArray previous = file + ".previous";
+    ::unlink(previous.constData());
+    const bool kept = ::link(file.constData(), previous.constData()) == 0;
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        qCWarning(lcPreferences) << "Could not write the preferences file" << fileName();
+    // The status keeps the first error ever met, so the file itself is checked.
+    if (holdsEverything(fileName(), *m_settings)) {
+        m_unsaved.clear();
+    } else {
+        qCWarning(lcPreferences) << "Could not write the preferences file" << fileName()
+                                 << "- the previous one stays; the change is kept for the next";
+        if (kept)
+            std::rename(previous.constData(), file.constData());
+    }
+    // Still there when the file was not replaced at all: both names are the same file then.
+    if (kept)
+        ::unlink(previous.constData());
 }
 
 QVariant PreferenceStore::rawValue(const QString &key) const {
