@@ -9,6 +9,10 @@
 
 #include <httplib.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -95,6 +99,12 @@ void replaceAll(std::string &text, const std::string &from, const std::string &t
 }
 
 } // namespace
+
+// As orvanta-service's main() does: FFmpeg's own complaints about broken files stay quiet.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    av_log_set_level(AV_LOG_QUIET);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     static Service service;
