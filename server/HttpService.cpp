@@ -17,6 +17,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -61,13 +62,18 @@ bool comesFromThisComputer(const httplib::Request &request) {
 
 // One thread for each connection, up to `maximum`. A connection holds its thread for as long as
 // the client keeps sending within the read time-out, so a fixed small pool lets a few hundred
-// slow clients keep everyone else waiting. Threads beyond `spare` end after a minute without
-// work; connections beyond `maximum` wait for a free thread.
+// slow clients keep everyone else waiting. The accepting thread only queues a connection; a
+// thread that takes one starts another while too few wait, so one is always ready. Threads
+// beyond `spare` end after a minute without work; connections beyond `maximum` wait.
 class ConnectionThreads : public httplib::TaskQueue {
 public:
     ConnectionThreads(std::size_t spare, std::size_t maximum)
         : m_spare(spare)
-        , m_maximum(maximum) {}
+        , m_maximum(maximum) {
+        std::lock_guard lock(m_mutex);
+        while (m_threads.size() < m_spare)
+            startThread();
+    }
     ~ConnectionThreads() override { shutdown(); }
 
     void enqueue(std::function<void()> job) override {
@@ -76,11 +82,6 @@ public:
             std::lock_guard lock(m_mutex);
             m_jobs.push_back(std::move(job));
             ended = takeEnded();
-            if (m_jobs.size() > m_idle && m_threads.size() < m_maximum) {
-                std::thread thread([this] { work(); });
-                const auto id = thread.get_id();
-                m_threads.emplace(id, std::move(thread));
-            }
         }
         m_wake.notify_one();
         for (std::thread &thread : ended)
@@ -125,10 +126,19 @@ private:
             }
             std::function<void()> job = std::move(m_jobs.front());
             m_jobs.pop_front();
+            if (m_jobs.size() >= m_idle && m_threads.size() < m_maximum)
+                startThread();
             lock.unlock();
             job();
             lock.lock();
         }
+    }
+
+    // With the mutex held.
+    void startThread() {
+        std::thread thread([this] { work(); });
+        const auto id = thread.get_id();
+        m_threads.emplace(id, std::move(thread));
     }
 
     std::vector<std::thread> takeEnded() {
@@ -153,6 +163,7 @@ class StreamServer : public httplib::Server {
 public:
     using httplib::Server::keep_alive_max_count_;
     using httplib::Server::process_request;
+    using httplib::Server::svr_sock_;
 };
 
 std::string callbackLocation(const std::string &access, const std::string &refresh) {
@@ -184,9 +195,14 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
 HttpService::~HttpService() = default;
 
 int HttpService::bind() {
-    if (m_config.port == 0)
-        return m_server->bind_to_any_port(m_config.listen);
-    return m_server->bind_to_port(m_config.listen, m_config.port) ? m_config.port : -1;
+    const int port = m_config.port == 0 ? m_server->bind_to_any_port(m_config.listen)
+                     : m_server->bind_to_port(m_config.listen, m_config.port) ? m_config.port
+                                                                              : -1;
+    // cpp-httplib listens with a backlog of 5: in a burst of new connections the sixth and later
+    // ones would wait a second for their connection request to be sent again.
+    if (port > 0)
+        ::listen(static_cast<StreamServer &>(*m_server).svr_sock_, SOMAXCONN);
+    return port;
 }
 
 bool HttpService::run() {
