@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -36,33 +35,24 @@ std::optional<qint64> parseInteger(const QVariant &value) {
     return ok ? std::optional<qint64>(number) : std::nullopt;
 }
 
-// A value as the INI file gives it back: scalars come back as text, a one-element list as its
-// element, an empty list as nothing.
-QString asStored(const QVariant &value) {
-    if (value.typeId() == QMetaType::QByteArray)
-        return u'b' + QString::fromLatin1(value.toByteArray().toHex());
-    if (value.typeId() == QMetaType::QStringList) {
-        const QStringList list = value.toStringList();
-        if (list.size() != 1)
-            return list.isEmpty() ? QString() : u'l' + list.join(QChar(0));
-        return u's' + list.first();
-    }
-    return value.isValid() ? u's' + value.toString() : QString();
-}
-
-// Whether `file` holds exactly what `settings` holds. A write that a full disk cut short lost
-// the end of the file, and a write that failed left the previous values.
-bool holdsEverything(const QString &file, const QSettings &settings) {
-    const QSettings written(file, QSettings::IniFormat);
-    QStringList expected = settings.allKeys();
-    QStringList found = written.allKeys();
-    std::sort(expected.begin(), expected.end());
-    std::sort(found.begin(), found.end());
-    if (found != expected)
+// Whether `file` can be all that QSettings meant to write. A write that a full disk cut short
+// loses the end of the file: a line cut in two, or whole lines. Each value takes one line.
+// (A second QSettings would not tell: it shares the first one's cache of the file.)
+bool looksWhole(const QString &file, const QSettings &settings) {
+    QFile written(file);
+    if (!written.open(QIODevice::ReadOnly))
         return false;
-    return std::all_of(expected.cbegin(), expected.cend(), [&](const QString &key) {
-        return asStored(written.value(key)) == asStored(settings.value(key));
-    });
+    const QByteArray bytes = written.readAll();
+    const qsizetype keys = settings.allKeys().size();
+    if (bytes.isEmpty())
+        return keys == 0;
+    if (!bytes.endsWith('\n'))
+        return false;
+    qsizetype valueLines = 0;
+    for (const QByteArray &line : bytes.split('\n'))
+        if (!line.startsWith('[') && line.contains('='))
+            ++valueLines;
+    return valueLines >= keys;
 }
 
 } // namespace
@@ -157,8 +147,9 @@ void PreferenceStore::write(const QString &key, const QVariant &value) {
     ::unlink(previous.constData());
     const bool kept = ::link(file.constData(), previous.constData()) == 0;
     m_settings->sync();
-    // The status keeps the first error ever met, so the file itself is checked.
-    if (holdsEverything(fileName(), *m_settings)) {
+    // The status keeps the first error ever met; a failed write leaves QSettings' own pending
+    // changes in place for its next write.
+    if (looksWhole(fileName(), *m_settings)) {
         m_unsaved.clear();
     } else {
         qCWarning(lcPreferences) << "Could not write the preferences file" << fileName()
