@@ -160,24 +160,27 @@ QCoro::Task<> Auth::updateUsage() {
         qCInfo(lcAuth).noquote() << "Usage not updated:" << answer.summary();
         co_return;
     }
-    applyUsage(*usage);
+    applyUsage(usageFigures(*usage));
+}
+
+UsageFigures Auth::usageFigures(const QJsonObject &answer) {
+    return {stringMember(answer, QStringLiteral("plan")),
+            wholeNumber(answer.value(QStringLiteral("used"))),
+            wholeNumber(answer.value(QStringLiteral("limit")))};
 }
 
 // Each member is taken on its own; a missing or mistyped one leaves its figure alone.
-void Auth::applyUsage(const QJsonObject &usage) {
-    if (const std::optional<QString> plan = stringMember(usage, QStringLiteral("plan"));
-        plan && *plan != m_plan) {
-        m_plan = *plan;
+void Auth::applyUsage(const UsageFigures &usage) {
+    if (usage.plan && *usage.plan != m_plan) {
+        m_plan = *usage.plan;
         emit planChanged();
     }
-    if (const std::optional<qint64> used = wholeNumber(usage.value(QStringLiteral("used")));
-        used && *used != m_wordsUsed) {
-        m_wordsUsed = *used;
+    if (usage.used && *usage.used != m_wordsUsed) {
+        m_wordsUsed = *usage.used;
         emit wordsUsedChanged();
     }
-    if (const std::optional<qint64> limit = wholeNumber(usage.value(QStringLiteral("limit")));
-        limit && *limit != m_wordLimit) {
-        m_wordLimit = *limit;
+    if (usage.limit && *usage.limit != m_wordLimit) {
+        m_wordLimit = *usage.limit;
         emit wordLimitChanged();
     }
 }

@@ -24,6 +24,13 @@ struct CallbackTokens {
     std::optional<QString> refresh;
 };
 
+// The figures of a "/me" answer; a member that is missing or of another type stays unset.
+struct UsageFigures {
+    std::optional<QString> plan;
+    std::optional<qint64> used;
+    std::optional<qint64> limit;
+};
+
 // The account session: whether the user is signed in, the account's e-mail address, plan and
 // word usage. The tokens live in the Keychain and are read when needed. Main thread only.
 class Auth : public QObject, public AccountSessionPort {
@@ -74,6 +81,7 @@ public:
     static std::optional<CallbackTokens> tokensFromCallback(const QString &url);
     // The "email" claim of a JWT's payload; the signature is not checked.
     static std::optional<QString> emailFromJWT(const QString &token);
+    static UsageFigures usageFigures(const QJsonObject &answer);
 
 signals:
     void isSignedInChanged();
@@ -85,7 +93,7 @@ signals:
 private:
     void setSignedIn(bool signedIn);
     void setEmail(const std::optional<QString> &email);
-    void applyUsage(const QJsonObject &usage);
+    void applyUsage(const UsageFigures &usage);
 
     Config m_config;
     AuthHost &m_host;

@@ -37,6 +37,8 @@ TEST(TranscribeErrorTest, ComposedDescriptionsKeepTheMessageAsItIs) {
               "Server error (500): %1 of %2");
     EXPECT_EQ(TranscribeError::network("Connection refused").errorDescription(),
               "Network error: Connection refused");
+    EXPECT_EQ(TranscribeError::limitReached("Used up.").errorDescription(), "Used up.");
+    EXPECT_FALSE(TranscribeError::limitReached("").errorDescription().isEmpty());
 }
 
 TEST(TranscribeErrorTest, HttpKeepsThreeHundredPerceivedCharacters) {
