@@ -68,10 +68,6 @@ OrvantaApp::OrvantaApp()
 
     createSettingsWindow();
 
-    // The paste's own Control press must not count as the first press of a double press.
-    connect(&m_textInserter, &x11::TextInserter::aboutToPaste, &m_hotkeys,
-            [this] { m_hotkeys.ignoreKeysFor(std::chrono::milliseconds(150)); });
-
     connect(&m_actions, &MenuActions::settingsRequested, this, &OrvantaApp::openSettings);
     connect(&m_actions, &MenuActions::signInRequested, &m_auth, &Auth::openSignInPage);
     connect(&m_actions, &MenuActions::updateCheckRequested, &m_updater, &Updater::checkForUpdates);

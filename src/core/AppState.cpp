@@ -58,7 +58,11 @@ void AppState::wireHotkeys() {
 void AppState::applyKeybindings() {
     if (!m_services.hotkeys || !m_services.keybindings)
         return;
-    m_services.hotkeys->setActivate(m_services.keybindings->activate());
+    HotkeyManager &hotkeys = *m_services.hotkeys;
+    const Keybindings &bindings = *m_services.keybindings;
+    hotkeys.setActivate(effectiveActivate(bindings.activate(),
+                                          bindings.isChosen(KeybindAction::Activate),
+                                          hotkeys.visibleModifiers()));
     m_services.hotkeys->setCancel(m_services.keybindings->cancel());
     m_services.hotkeys->setPasteLast(m_services.keybindings->pasteLast());
 }

@@ -179,7 +179,6 @@ void TextInserter::pasteWhenModifiersReleased() {
         return;
     }
     if (ensureDisplay()) {
-        emit aboutToPaste();
         sendPasteKeystroke(focusIsTerminal());
     }
     m_sinceKeystroke.start();

@@ -53,8 +53,6 @@ public:
     static ClipboardSnapshot takeSnapshot();
 
 signals:
-    // The paste keystroke is about to be typed; key watchers should not take it for the user's.
-    void aboutToPaste();
     // The text is on the clipboard and its paste keystroke was sent (or would have been,
     // had the display offered XTEST).
     void pasted(const QString &text);
