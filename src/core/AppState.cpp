@@ -151,7 +151,7 @@ void AppState::recordingStopped(DictationId dictation, const std::optional<QStri
     }
     if (!file) {
         m_awaitingResult.remove(dictation);
-        if (!isLatest(dictation)) {
+        if (!isLatest(dictation) && isDictating()) {
             qCWarning(lcAppState) << "An earlier dictation captured no audio";
             return;
         }
@@ -174,7 +174,7 @@ void AppState::transcribed(DictationId dictation, const QString &file,
         return;
     }
     if (!result.succeeded()) {
-        if (!isLatest(dictation)) {
+        if (!isLatest(dictation) && isDictating()) {
             qCWarning(lcAppState) << "An earlier dictation failed:" << result.errorMessage;
             return;
         }
@@ -187,7 +187,7 @@ void AppState::transcribed(DictationId dictation, const QString &file,
         return;
     }
     // A newer recording runs: deliver the text without touching its status.
-    m_services.textInserter.insert(deliverTranscript(*result.text), true);
+    paste(deliverTranscript(*result.text));
     m_services.account.refreshUsage();
 }
 
@@ -207,9 +207,29 @@ void AppState::finish(const QString &text) {
     const QString finalText = deliverTranscript(text);
     setStatus(DictationStatus::idle());
     refreshFloatingBar();
-    m_services.sounds.play(finishedSound);
-    m_services.textInserter.insert(finalText, true);
+    paste(finalText, [this] { m_services.sounds.play(finishedSound); });
     m_services.account.refreshUsage();
+}
+
+void AppState::paste(const QString &text, std::function<void()> onSuccess) {
+    const InsertionOptions options{true, m_services.settings.privacyMode()};
+    m_services.textInserter.insert(
+        text, options,
+        [self = QPointer(this), onSuccess = std::move(onSuccess)](const InsertionOutcome &outcome) {
+            if (!self)
+                return;
+            if (outcome.succeeded()) {
+                if (onSuccess)
+                    onSuccess();
+                return;
+            }
+            qCWarning(lcAppState).noquote() << "The paste failed:" << outcome.detail;
+            // The text stays in Paste Last (and the history): nothing is lost.
+            if (self->isDictating())
+                return; // a newer dictation's status is not overwritten
+            self->setError(pasteFailedMessage);
+            self->m_services.sounds.play(failureSound);
+        });
 }
 
 void AppState::cancelDictation() {
@@ -227,7 +247,7 @@ void AppState::cancelDictation() {
 
 void AppState::pasteLast() {
     if (!m_lastTranscript.isEmpty())
-        m_services.textInserter.insert(m_lastTranscript, true);
+        paste(m_lastTranscript);
 }
 
 void AppState::setError(const QString &message) {

@@ -155,8 +155,8 @@ TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
     QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
     transcriber.reply(TranscriptionResult::success(QStringLiteral("Teh cat\tsat on teh  mat")));
     EXPECT_THAT(take(),
-                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show", "sound:Glass",
-                            "insert:the cat\tsat on the  mat", "usage.refresh"));
+                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show",
+                            "insert:the cat\tsat on the  mat", "sound:Glass", "usage.refresh"));
     EXPECT_EQ(transcript.count(), 1);
     EXPECT_EQ(app.lastTranscript(), u"the cat\tsat on the  mat");
     EXPECT_EQ(settings.wordsDictated(), 6);
@@ -307,7 +307,7 @@ TEST_F(AppStateTest, ResultDuringANewerRecordingIsDeliveredQuietly) {
     EXPECT_THAT(inserter.inserted, ElementsAre("first dictation", "second"));
 }
 
-TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
+TEST_F(AppStateTest, FailureOfAnOlderDictationShowsOnlyWhenNothingNewerRuns) {
     startRecording();
     const QString olderFile = stopRecording();
     startRecording();
@@ -324,6 +324,58 @@ TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
     take();
     recorder.finishStop(false);
     EXPECT_THAT(take(), IsEmpty());
+
+    // Once the newer one is cancelled, the older one's failure is the news.
+    app.cancelDictation();
+    startRecording();
+    const QString older = stopRecording();
+    startRecording();
+    app.cancelDictation();
+    take();
+    transcriber.reply(TranscriptionResult::failure(QStringLiteral("Network down")));
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + older, "status:error: Network down",
+                                    "bar.show", "sound:Basso"));
+}
+
+// A paste that could not happen is an error with the failure sound, never the finished
+// sound; the text stays in Paste Last and in the history. Privacy mode asks clipboard
+// managers not to record it.
+TEST_F(AppStateTest, AFailedPasteIsAnErrorAndTheTextIsKept) {
+    const auto failure =
+        InsertionOutcome::failed(InsertionOutcome::Failure::KeystrokeUnavailable, "no XTEST");
+    inserter.outcome = failure;
+    startRecording();
+    stopRecording();
+    take();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("kept words")));
+    const QStringList steps = take();
+    EXPECT_THAT(steps, ::testing::Contains("status:error: " + AppState::pasteFailedMessage));
+    EXPECT_THAT(steps, ::testing::Contains("sound:Basso"));
+    EXPECT_THAT(steps, ::testing::Not(::testing::Contains("sound:Glass")));
+    EXPECT_EQ(app.lastTranscript(), u"kept words");
+    EXPECT_EQ(history.items().size(), 1);
+
+    scheduler.advance(AppState::errorClearDelay);
+    take();
+    app.pasteLast();
+    EXPECT_THAT(take(),
+                ElementsAre("insert:kept words", "status:error: " + AppState::pasteFailedMessage,
+                            "bar.show", "sound:Basso"));
+
+    // During a newer recording the failure leaves its status alone.
+    startRecording();
+    take();
+    app.pasteLast();
+    EXPECT_THAT(take(), ElementsAre("insert:kept words"));
+    app.cancelDictation();
+
+    inserter.outcome = InsertionOutcome::success();
+    settings.setPrivacyMode(true);
+    startRecording();
+    stopRecording();
+    take();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("private")));
+    EXPECT_THAT(take(), ::testing::Contains("insert:private (sensitive)"));
 }
 
 TEST_F(AppStateTest, ResultOfAnOlderDictationDoesNotEndANewerTranscription) {
