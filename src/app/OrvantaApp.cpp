@@ -48,6 +48,7 @@ OrvantaApp::OrvantaApp()
     , m_hotkeys(m_keySource)
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
+    AudioRecorder::removeLeftovers(); // this is the one running instance
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);

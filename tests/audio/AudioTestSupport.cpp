@@ -1,5 +1,7 @@
 #include "AudioTestSupport.h"
 
+#include "CaptureSession.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -225,7 +227,17 @@ bool MicrophoneFeed::playSpeech() {
 }
 
 QStringList temporaryFiles(const QString &prefix) {
-    return QDir(QDir::tempPath()).entryList({prefix + QStringLiteral("*")}, QDir::Files);
+    return QDir(CaptureSession::recordingDirectory())
+        .entryList({prefix + QStringLiteral("*")}, QDir::Files);
+}
+
+bool MicrophoneFeed::play(const QString &file) {
+    QProcess player;
+    player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), file});
+    const bool played = waitUntil([&player] { return player.state() == QProcess::NotRunning; },
+                                  std::chrono::seconds(20));
+    return played && player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
 }
 
 } // namespace orvanta::test
