@@ -48,7 +48,9 @@ OrvantaApp::OrvantaApp()
     , m_hotkeys(m_keySource)
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
-    AudioRecorder::removeLeftovers(); // this is the one running instance
+    // This is the one running instance: what an earlier run left behind is cleared up.
+    AudioRecorder::removeLeftovers();
+    m_systemAudio.restoreAfterEarlierRun();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
@@ -76,6 +78,9 @@ OrvantaApp::OrvantaApp()
             [this] { m_permissions.openPrivacyPane(PrivacyPane::InputAccess); });
     connect(&m_actions, &MenuActions::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    // Every way out ends in the event loop's quit: the menu, --quit, a termination signal
+    // (see main) and the end of the session.
+    connect(qApp, &QCoreApplication::aboutToQuit, m_appState.get(), &AppState::prepareToQuit);
     connect(&m_updater, &Updater::checkFinished, this, &OrvantaApp::showUpdateAnswer);
     connect(&m_updater, &Updater::newerVersionAvailable, this,
             [this](const AppcastRelease &release) {

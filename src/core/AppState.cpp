@@ -245,6 +245,15 @@ void AppState::cancelDictation() {
     m_services.sounds.play(cancelledSound);
 }
 
+void AppState::prepareToQuit() {
+    if (m_status.is(DictationStatus::Kind::Recording))
+        m_services.recorder.cancel();
+    m_awaitingResult.clear();
+    m_services.systemAudio.unmuteIfNeeded();
+    if (isDictating())
+        setStatus(DictationStatus::idle());
+}
+
 void AppState::pasteLast() {
     if (!m_lastTranscript.isEmpty())
         paste(m_lastTranscript);

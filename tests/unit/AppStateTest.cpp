@@ -378,6 +378,22 @@ TEST_F(AppStateTest, AFailedPasteIsAnErrorAndTheTextIsKept) {
     EXPECT_THAT(take(), ::testing::Contains("insert:private (sensitive)"));
 }
 
+// Quitting while recording drops the recording with its file and unmutes; a result that
+// arrives during the quit is not pasted.
+TEST_F(AppStateTest, QuittingDropsTheRecordingAndUnmutes) {
+    startRecording();
+    take();
+    app.prepareToQuit();
+    EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle"));
+
+    startRecording();
+    stopRecording();
+    take();
+    app.prepareToQuit();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("late")));
+    EXPECT_THAT(inserter.inserted, IsEmpty());
+}
+
 TEST_F(AppStateTest, ResultOfAnOlderDictationDoesNotEndANewerTranscription) {
     startRecording();
     stopRecording();
