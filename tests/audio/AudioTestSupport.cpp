@@ -231,6 +231,19 @@ QStringList temporaryFiles(const QString &prefix) {
         .entryList({prefix + QStringLiteral("*")}, QDir::Files);
 }
 
+MicrophoneUnplugged::MicrophoneUnplugged() {
+    for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
+        if (line.contains("module-remap-source"))
+            pactl({"unload-module", line.split('\t').first()});
+    }
+}
+
+MicrophoneUnplugged::~MicrophoneUnplugged() {
+    pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
+           "source_properties=device.description=VirtualMic"});
+    pactl({"set-default-source", "vmic"});
+}
+
 bool MicrophoneFeed::play(const QString &file) {
     QProcess player;
     player.setProcessChannelMode(QProcess::ForwardedErrorChannel);

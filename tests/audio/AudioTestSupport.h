@@ -60,6 +60,13 @@ private:
     std::unique_ptr<QProcess> m_silence;
 };
 
+// Takes the microphone away from the server for one test and brings it back afterwards.
+class MicrophoneUnplugged {
+public:
+    MicrophoneUnplugged();
+    ~MicrophoneUnplugged();
+};
+
 // Files in the recordings' folder whose names start with `prefix`.
 QStringList temporaryFiles(const QString &prefix);
 

@@ -81,22 +81,6 @@ QString sourceOfOurRecording() {
     return {};
 }
 
-// Takes the microphone away from the server for one test and brings it back afterwards.
-class MicrophoneUnplugged {
-public:
-    MicrophoneUnplugged() {
-        for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
-            if (line.contains("module-remap-source"))
-                pactl({"unload-module", line.split('\t').first()});
-        }
-    }
-    ~MicrophoneUnplugged() {
-        pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
-               "source_properties=device.description=VirtualMic"});
-        pactl({"set-default-source", "vmic"});
-    }
-};
-
 const QRegularExpression
     recordingName("^orvanta-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.m4a$");
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace orvanta;
@@ -158,6 +159,27 @@ TEST(Sounds, PlaysOurSoundsOnTheDefaultOutputAndIgnoresOtherNames) {
     EXPECT_TRUE(waitUntil([] {
         return pactl({"list", "short", "samples"}).contains(Sounds::sampleName("Basso"));
     }));
+}
+
+// One long-lived connection hears of the microphone coming and going; asking opens none.
+TEST(Permissions, FollowsTheMicrophoneOnOneConnection) {
+    const auto lastClientIndex = [] {
+        int last = -1;
+        for (const QString &line : pactl({"list", "short", "clients"}).split('\n'))
+            last = std::max(last, line.section('\t', 0, 0).toInt());
+        return last;
+    };
+    Permissions permissions;
+    ASSERT_TRUE(permissions.isMicrophoneAuthorized());
+    const int before = lastClientIndex();
+    for (int question = 0; question < 5; ++question)
+        EXPECT_TRUE(permissions.isMicrophoneAuthorized());
+    EXPECT_EQ(lastClientIndex(), before + 1) << "only the listing's own connection is new";
+    {
+        MicrophoneUnplugged unplugged;
+        EXPECT_TRUE(waitUntil([&] { return !permissions.isMicrophoneAuthorized(); }));
+    }
+    EXPECT_TRUE(waitUntil([&] { return permissions.isMicrophoneAuthorized(); }));
 }
 
 TEST(Permissions, MicrophoneIsAuthorisedAtOnceWhenTheServerOffersOne) {
