@@ -86,16 +86,20 @@ TEST(SystemAudio, MutesAnAudibleOutputForTheRecordingAndRestoresItOnce) {
     setOutputMute(false);
     SystemAudio audio;
     audio.muteIfNeeded();
+    audio.flush();
     EXPECT_EQ(outputMute(), "Mute: yes");
     EXPECT_TRUE(audio.didMute());
 
     audio.unmuteIfNeeded();
+
+    audio.flush();
     EXPECT_EQ(outputMute(), "Mute: no");
     EXPECT_FALSE(audio.didMute());
 
     // Muted by the user in between: a second restore must not touch it.
     setOutputMute(true);
     audio.unmuteIfNeeded();
+    audio.flush();
     EXPECT_EQ(outputMute(), "Mute: yes");
     setOutputMute(false);
 }
@@ -104,8 +108,10 @@ TEST(SystemAudio, LeavesAnOutputTheUserMutedAlone) {
     setOutputMute(true);
     SystemAudio audio;
     audio.muteIfNeeded();
+    audio.flush();
     EXPECT_FALSE(audio.didMute());
     audio.unmuteIfNeeded();
+    audio.flush();
     EXPECT_EQ(outputMute(), "Mute: yes");
     setOutputMute(false);
 }
@@ -116,9 +122,11 @@ TEST(SystemAudio, UnmutesTheOutputItMutedByNameAlsoAfterACrash) {
     SystemAudio audio;
     EXPECT_TRUE(audio.stateFile().startsWith(QDir::homePath() + "/.local/state/Orvanta/"));
     audio.muteIfNeeded();
+    audio.flush();
     EXPECT_EQ(pactl({"get-sink-mute", "speakers"}), "Mute: yes");
     pactl({"set-default-sink", "virtmic"});
     audio.unmuteIfNeeded();
+    audio.flush();
     const QString virtmic = pactl({"get-sink-mute", "virtmic"});
     pactl({"set-default-sink", "speakers"});
     EXPECT_EQ(pactl({"get-sink-mute", "speakers"}), "Mute: no");
@@ -128,15 +136,18 @@ TEST(SystemAudio, UnmutesTheOutputItMutedByNameAlsoAfterACrash) {
     {
         SystemAudio crashing;
         crashing.muteIfNeeded();
+        crashing.flush();
         EXPECT_TRUE(QFile::exists(crashing.stateFile()));
     } // gone without unmuting, as in a crash
     pactl({"set-default-sink", "virtmic"});
     SystemAudio next;
     next.restoreAfterEarlierRun();
+    next.flush();
     pactl({"set-default-sink", "speakers"});
     EXPECT_EQ(pactl({"get-sink-mute", "speakers"}), "Mute: no");
     EXPECT_FALSE(QFile::exists(next.stateFile()));
     next.restoreAfterEarlierRun();
+    next.flush();
     EXPECT_EQ(pactl({"get-sink-mute", "speakers"}), "Mute: no");
 }
 
@@ -211,8 +222,10 @@ TEST(NoSoundServer, EveryServiceFailsQuietlyAndAtOnce) {
 
     SystemAudio audio;
     audio.muteIfNeeded();
+    audio.flush();
     EXPECT_FALSE(audio.didMute()) << "nothing was muted";
     audio.unmuteIfNeeded();
+    audio.flush();
     const QStringList failures = log.messages().filter("SystemAudio hata: ");
     EXPECT_EQ(failures.size(), 1);
 

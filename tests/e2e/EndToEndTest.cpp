@@ -339,6 +339,7 @@ TEST_F(EndToEnd, ATerminationSignalWhileRecordingUnmutesAndLeavesNoRecording) {
     EXPECT_EQ(recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files).size(), 1);
     EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
 
+    ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
     ASSERT_EQ(::kill(pid_t(app().pid()), SIGTERM), 0);
     EXPECT_TRUE(waitUntil([this] { return !app().isRunning(); }, 20s));
     EXPECT_EQ(outputMute(), QStringLiteral("Mute: no"));

@@ -12,7 +12,7 @@ namespace orvanta {
 
 namespace {
 
-// Runs on the main thread at the start and end of a recording.
+// A healthy local server answers within milliseconds.
 constexpr std::chrono::milliseconds serverTimeout{1000};
 
 void logFailure(const QString &error) {
@@ -39,9 +39,62 @@ SystemAudio::SystemAudio()
     : SystemAudio(defaultStateFile()) {}
 
 SystemAudio::SystemAudio(QString stateFile)
-    : m_stateFile(std::move(stateFile)) {}
+    : m_stateFile(std::move(stateFile))
+    , m_worker([this] { run(); }) {}
+
+SystemAudio::~SystemAudio() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_worker.join();
+}
 
 void SystemAudio::muteIfNeeded() {
+    post([this] { mute(); });
+}
+
+void SystemAudio::unmuteIfNeeded() {
+    post([this] { unmute(); });
+}
+
+void SystemAudio::restoreAfterEarlierRun() {
+    post([this] { restore(); });
+}
+
+void SystemAudio::post(std::function<void()> task) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    m_changed.notify_all();
+}
+
+void SystemAudio::flush() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_tasks.empty() && !m_busy; });
+}
+
+// Stops only once everything asked is done.
+void SystemAudio::run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_tasks.empty() || m_stopping; });
+        if (m_tasks.empty())
+            return;
+        const std::function<void()> task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+        m_busy = true;
+        lock.unlock();
+        task();
+        lock.lock();
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}
+
+void SystemAudio::mute() {
     PulseClient client(serverTimeout);
     if (!client.connect()) {
         logFailure(client.errorText());
@@ -63,13 +116,15 @@ void SystemAudio::muteIfNeeded() {
         if (!state.commit())
             logFailure(state.errorString());
     }
-    if (setMuted(client, info->defaultSinkName, true))
+    if (setMuted(client, info->defaultSinkName, true)) {
         m_mutedSink = info->defaultSinkName;
-    else
+        m_didMute = true;
+    } else {
         QFile::remove(m_stateFile);
+    }
 }
 
-void SystemAudio::unmuteIfNeeded() {
+void SystemAudio::unmute() {
     if (m_mutedSink.isEmpty())
         return;
     PulseClient client(serverTimeout);
@@ -80,7 +135,7 @@ void SystemAudio::unmuteIfNeeded() {
     forgetMutedSink();
 }
 
-void SystemAudio::restoreAfterEarlierRun() {
+void SystemAudio::restore() {
     QFile state(m_stateFile);
     if (!state.open(QIODevice::ReadOnly))
         return;
@@ -98,6 +153,7 @@ void SystemAudio::restoreAfterEarlierRun() {
 
 void SystemAudio::forgetMutedSink() {
     m_mutedSink.clear();
+    m_didMute = false;
     QFile::remove(m_stateFile);
 }
 
