@@ -89,16 +89,16 @@ public:
     Q_INVOKABLE void stopAndTranscribe();
     Q_INVOKABLE void cancelDictation();
     Q_INVOKABLE void pasteLast();
-    // The application quits (menu, --quit, a termination signal, the end of the session): a
-    // recording that runs is dropped with its file, and the output it muted is unmuted.
-    // Nothing is played or shown.
-    void prepareToQuit();
 
     // Start-up: permissions, the shortcut monitor, the permission poll, the floating bar and
     // the subscriptions to the settings and bindings that affect them.
     void bootstrap();
     // Copies the three bindings into the shortcut monitor.
     void applyKeybindings();
+    // The application quits (menu, --quit, a termination signal, the end of the session): a
+    // recording that runs is dropped with its file, and the output it muted is unmuted.
+    // Nothing is played or shown.
+    void prepareToQuit();
     // One tick of the permission poll: re-read, and start the monitor once it may.
     void pollPermissions();
     bool isPermissionPollRunning() const { return m_permissionTimer.isActive(); }
