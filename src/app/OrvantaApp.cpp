@@ -53,6 +53,9 @@ OrvantaApp::OrvantaApp()
     , m_hotkeys(m_keySource)
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
+    // This is the one running instance: what an earlier run left behind is cleared up.
+    AudioRecorder::removeLeftovers();
+    m_systemAudio.restoreAfterEarlierRun();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
@@ -73,10 +76,6 @@ OrvantaApp::OrvantaApp()
 
     createSettingsWindow();
 
-    // The paste's own Control press must not count as the first press of a double press.
-    connect(&m_textInserter, &x11::TextInserter::aboutToPaste, &m_hotkeys,
-            [this] { m_hotkeys.ignoreKeysFor(std::chrono::milliseconds(150)); });
-
     connect(&m_actions, &MenuActions::settingsRequested, this, &OrvantaApp::openSettings);
     connect(&m_actions, &MenuActions::signInRequested, &m_auth, &Auth::openSignInPage);
     connect(&m_actions, &MenuActions::updateCheckRequested, &m_updater, &Updater::checkForUpdates);
@@ -84,6 +83,9 @@ OrvantaApp::OrvantaApp()
             [this] { m_permissions.openPrivacyPane(PrivacyPane::InputAccess); });
     connect(&m_actions, &MenuActions::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    // Every way out ends in the event loop's quit: the menu, --quit, a termination signal
+    // (see main) and the end of the session.
+    connect(qApp, &QCoreApplication::aboutToQuit, m_appState.get(), &AppState::prepareToQuit);
     connect(&m_updater, &Updater::checkFinished, this, &OrvantaApp::showUpdateAnswer);
     connect(&m_updater, &Updater::newerVersionAvailable, this,
             [this](const AppcastRelease &release) {

@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QUrlQuery>
 
+#include <qcoro/qcorosignal.h>
+
 #include <algorithm>
 
 namespace orvanta {
@@ -102,6 +104,21 @@ void Auth::handleCallback(const QString &url) {
 }
 
 QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
+    if (m_renewing) {
+        const std::optional<QString> shared = co_await qCoro(this, &Auth::renewalFinished);
+        co_return shared;
+    }
+    m_renewing = true;
+    QPointer<Auth> self(this);
+    const std::optional<QString> access = co_await renew();
+    if (!self)
+        co_return std::nullopt;
+    m_renewing = false;
+    emit renewalFinished(access);
+    co_return access;
+}
+
+QCoro::Task<std::optional<QString>> Auth::renew() {
     const std::optional<QString> refresh = Keychain::get(refreshTokenAccount);
     if (!refresh || !m_config.isConfigured()) {
         signOut();
@@ -131,8 +148,10 @@ QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
         co_return std::nullopt;
     }
     Keychain::set(access, accessTokenAccount);
+    // An empty refresh token would delete the stored one: the service sent none.
     if (const std::optional<QString> newRefresh =
-            stringMember(*object, QStringLiteral("refresh_token")))
+            stringMember(*object, QStringLiteral("refresh_token"));
+        newRefresh && !newRefresh->isEmpty())
         Keychain::set(newRefresh, refreshTokenAccount);
     setEmail(emailFromJWT(*access));
     co_return access;

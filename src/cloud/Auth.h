@@ -65,7 +65,8 @@ public:
     // anything else.
     Q_INVOKABLE void handleCallback(const QString &url);
     // Exchanges the refresh token for a new access token. Any failure signs out and gives
-    // nothing.
+    // nothing. Callers that ask while a renewal runs share its answer: the single-use
+    // refresh token is sent once.
     QCoro::Task<std::optional<QString>> refreshIfPossible();
     // Starts updateUsage() without waiting for it.
     void refreshUsage() override;
@@ -84,6 +85,8 @@ public:
     static UsageFigures usageFigures(const QJsonObject &answer);
 
 signals:
+    // A renewal ended with this access token, or with nothing.
+    void renewalFinished(const std::optional<QString> &access);
     void isSignedInChanged();
     void emailChanged();
     void planChanged();
@@ -94,12 +97,14 @@ private:
     void setSignedIn(bool signedIn);
     void setEmail(const std::optional<QString> &email);
     void applyUsage(const UsageFigures &usage);
+    QCoro::Task<std::optional<QString>> renew();
 
     Config m_config;
     AuthHost &m_host;
     QNetworkAccessManager &m_network;
     SignInWindow m_signInWindow;
     bool m_isSignedIn = false;
+    bool m_renewing = false;
     std::optional<QString> m_email;
     QString m_plan = QStringLiteral("free");
     qint64 m_wordsUsed = 0;

@@ -63,6 +63,8 @@ public:
         QStringLiteral("Microphone access is required.");
     static inline const QString startFailedMessage = QStringLiteral("Couldn't start recording.");
     static inline const QString captureFailedMessage = QStringLiteral("Couldn't capture audio.");
+    static inline const QString pasteFailedMessage =
+        QStringLiteral("Couldn't paste the text \u2014 use Paste Last to try again.");
 
     static inline const QString startedSound = QStringLiteral("Tink");
     static inline const QString stoppedSound = QStringLiteral("Pop");
@@ -96,6 +98,10 @@ public:
     void bootstrap();
     // Copies the three bindings into the shortcut monitor.
     void applyKeybindings();
+    // The application quits (menu, --quit, a termination signal, the end of the session): a
+    // recording that runs is dropped with its file, and the output it muted is unmuted.
+    // Nothing is played or shown.
+    void prepareToQuit();
     // One tick of the permission poll: re-read, and start the monitor once it may.
     void pollPermissions();
     bool isPermissionPollRunning() const { return m_permissionTimer.isActive(); }
@@ -122,12 +128,19 @@ private:
     void transcribed(DictationId dictation, const QString &file, const TranscriptionResult &result);
     QString deliverTranscript(const QString &text);
     void finish(const QString &text);
+    // Pastes `text`; `onSuccess` runs once it was pasted, a failure shows as an error.
+    void paste(const QString &text, std::function<void()> onSuccess = {});
     void setError(const QString &message);
     void setStatus(const DictationStatus &status);
     void setMicrophoneGranted(bool granted);
     void setAccessibilityGranted(bool granted);
     void setAudioLevel(float level);
     bool isLatest(DictationId dictation) const { return dictation == m_latestDictation; }
+    // A recording or a transcription runs: its status is the one shown.
+    bool isDictating() const {
+        return m_status.is(DictationStatus::Kind::Recording) ||
+               m_status.is(DictationStatus::Kind::Transcribing);
+    }
 
     AppStateServices m_services;
     DictationStatus m_status;

@@ -349,6 +349,8 @@ TEST_F(SettingsViewTest, GrantButtonsAskOrShowHow) {
 
 TEST_F(SettingsViewTest, ActivateThatCannotFireIsExplained) {
     ASSERT_TRUE(open());
+    keybindings.setActivate(Keybindings::defaultActivate()); // chosen, not the built-in default
+    app.applyKeybindings();
     ASSERT_FALSE(app.activateBindingCanFire()) << "fn is not reported here";
     const QString notice =
         QString::fromUtf8("Fn isn't available on this desktop — choose an Activate shortcut in "
