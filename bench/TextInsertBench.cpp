@@ -33,7 +33,7 @@ void BM_InsertUntilTextArrives(benchmark::State &state) {
         QSignalSpy finished(&inserter, &TextInserter::finished);
         QElapsedTimer clock;
         clock.start();
-        inserter.insert(text, true);
+        inserter.insert(text, {}, {});
         if (!target.waitForLine(QStringLiteral("text ") + text)) {
             state.SkipWithError("the text never arrived");
             return;

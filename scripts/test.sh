@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer, checks the formatting and runs the whole test suite.
-# Extra arguments go to ctest (for example: -L unit).
+# Extra arguments go to ctest (for example: -L unit). Without any, the fuzz targets then run on
+# their corpus as well, ORVANTA_FUZZ_SECONDS each (15 s: three minutes for all; 0 skips them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/test"
@@ -15,6 +16,9 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_sup
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build"
 ctest --output-on-failure --timeout 300 "$@"
+if [ $# -eq 0 ] && [ "${ORVANTA_FUZZ_SECONDS:-15}" -gt 0 ]; then
+    "$root/scripts/fuzz.sh" "${ORVANTA_FUZZ_SECONDS:-15}"
+fi
 # The Debian packages, installed system-wide and removed again: on a CI machine as root, or
 # when asked for with ORVANTA_TEST_PACKAGES=1.
 if [ "${ORVANTA_TEST_PACKAGES:-}" = 1 ] || { [ -n "${CI:-}" ] && [ "$(id -u)" -eq 0 ]; }; then

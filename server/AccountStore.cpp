@@ -53,6 +53,8 @@ public:
             return true;
         if (result == SQLITE_DONE)
             return false;
+        if ((result & 0xff) == SQLITE_FULL)
+            throw StoreFull(std::string("query failed: ") + sqlite3_errmsg(m_db));
         throw StoreError(std::string("query failed: ") + sqlite3_errmsg(m_db));
     }
     long long integer(int column) const { return sqlite3_column_int64(m_statement, column); }

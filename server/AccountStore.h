@@ -28,6 +28,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A change that did not fit on the disk; nothing of it was stored.
+class StoreFull : public StoreError {
+public:
+    using StoreError::StoreError;
+};
+
 // Accounts, refresh tokens (only their hashes) and word usage per month, in one SQLite file.
 // The schema is versioned (PRAGMA user_version) and migrated forward when the file is opened.
 // Safe to use from several threads; a second process (add-user while serving) waits its turn.

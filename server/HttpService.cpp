@@ -12,7 +12,13 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <ctime>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <sys/socket.h>
+#include <thread>
 
 namespace {
 
@@ -41,13 +47,6 @@ void sendPage(httplib::Response &response, int status, const std::string &html) 
     response.set_content(html, "text/html; charset=utf-8");
 }
 
-std::string formField(const httplib::Request &request, const char *name) {
-    QByteArray body = QByteArray::fromStdString(request.body);
-    body.replace('+', ' ');
-    const QUrlQuery query(QString::fromUtf8(body));
-    return query.queryItemValue(QString::fromUtf8(name), QUrl::FullyDecoded).toStdString();
-}
-
 // Browsers of other machines reach a loopback service only through a proxy; the one-click
 // sign-in refuses those requests, and requests whose Host a web page could have rebound.
 bool comesFromThisComputer(const httplib::Request &request) {
@@ -61,6 +60,112 @@ bool comesFromThisComputer(const httplib::Request &request) {
     return host == "localhost" || ServiceConfig::isLoopbackAddress(host);
 }
 
+// One thread for each connection, up to `maximum`. A connection holds its thread for as long as
+// the client keeps sending within the read time-out, so a fixed small pool lets a few hundred
+// slow clients keep everyone else waiting. The accepting thread only queues a connection; a
+// thread that takes one starts another while too few wait, so one is always ready. Threads
+// beyond `spare` end after a minute without work; connections beyond `maximum` wait.
+class ConnectionThreads : public httplib::TaskQueue {
+public:
+    ConnectionThreads(std::size_t spare, std::size_t maximum)
+        : m_spare(spare)
+        , m_maximum(maximum) {
+        std::lock_guard lock(m_mutex);
+        while (m_threads.size() < m_spare)
+            startThread();
+    }
+    ~ConnectionThreads() override { shutdown(); }
+
+    void enqueue(std::function<void()> job) override {
+        std::vector<std::thread> ended;
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+            ended = takeEnded();
+        }
+        m_wake.notify_one();
+        for (std::thread &thread : ended)
+            thread.join();
+    }
+
+    void shutdown() override {
+        std::map<std::thread::id, std::thread> threads;
+        std::vector<std::thread> ended;
+        {
+            std::lock_guard lock(m_mutex);
+            m_shutdown = true;
+            threads.swap(m_threads);
+            ended = takeEnded();
+        }
+        m_wake.notify_all();
+        for (auto &[id, thread] : threads)
+            thread.join();
+        for (std::thread &thread : ended)
+            thread.join();
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            ++m_idle;
+            const bool woken = m_wake.wait_for(lock, std::chrono::minutes(1),
+                                               [this] { return !m_jobs.empty() || m_shutdown; });
+            --m_idle;
+            if (m_jobs.empty()) {
+                if (m_shutdown)
+                    return;
+                if (!woken && m_threads.size() > m_spare) {
+                    // The next enqueue() or shutdown() joins this thread.
+                    const auto self = m_threads.find(std::this_thread::get_id());
+                    m_ended.push_back(std::move(self->second));
+                    m_threads.erase(self);
+                    return;
+                }
+                continue;
+            }
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            if (m_jobs.size() >= m_idle && m_threads.size() < m_maximum)
+                startThread();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    // With the mutex held.
+    void startThread() {
+        std::thread thread([this] { work(); });
+        const auto id = thread.get_id();
+        m_threads.emplace(id, std::move(thread));
+    }
+
+    std::vector<std::thread> takeEnded() {
+        std::vector<std::thread> ended;
+        ended.swap(m_ended);
+        return ended;
+    }
+
+    const std::size_t m_spare;
+    const std::size_t m_maximum;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    std::map<std::thread::id, std::thread> m_threads;
+    std::vector<std::thread> m_ended;
+    std::size_t m_idle = 0;
+    bool m_shutdown = false;
+};
+
+// The listening server, which can also serve a connection that is not a socket.
+class StreamServer : public httplib::Server {
+public:
+    using httplib::Server::keep_alive_max_count_;
+    using httplib::Server::process_request;
+    using httplib::Server::svr_sock_;
+};
+
 std::string callbackLocation(const std::string &access, const std::string &refresh) {
     return "orvanta://auth/callback?access_token=" + access + "&refresh_token=" + refresh;
 }
@@ -73,8 +178,10 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
     , m_accounts(accounts)
     , m_tokens(tokens)
     , m_backend(backend)
-    , m_server(std::make_unique<httplib::Server>()) {
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    , m_server(std::make_unique<StreamServer>()) {
+    m_server->new_task_queue = [] {
+        return new ConnectionThreads(spareConnectionThreads, maximumConnectionThreads);
+    };
     m_server->set_payload_max_length(maximumBodyBytes);
     m_server->set_read_timeout(30, 0);
     m_server->set_write_timeout(30, 0);
@@ -88,9 +195,14 @@ HttpService::HttpService(const ServiceConfig &config, AccountStore &accounts, To
 HttpService::~HttpService() = default;
 
 int HttpService::bind() {
-    if (m_config.port == 0)
-        return m_server->bind_to_any_port(m_config.listen);
-    return m_server->bind_to_port(m_config.listen, m_config.port) ? m_config.port : -1;
+    const int port = m_config.port == 0 ? m_server->bind_to_any_port(m_config.listen)
+                     : m_server->bind_to_port(m_config.listen, m_config.port) ? m_config.port
+                                                                              : -1;
+    // cpp-httplib listens with a backlog of 5: in a burst of new connections the sixth and later
+    // ones would wait a second for their connection request to be sent again.
+    if (port > 0)
+        ::listen(static_cast<StreamServer &>(*m_server).svr_sock_, SOMAXCONN);
+    return port;
 }
 
 bool HttpService::run() {
@@ -101,12 +213,34 @@ void HttpService::stop() {
     m_server->stop();
 }
 
+void HttpService::serve(httplib::Stream &stream) {
+    auto &server = static_cast<StreamServer &>(*m_server);
+    bool closed = false;
+    for (std::size_t served = 0; !closed && stream.is_readable(); ++served) {
+        const bool last = served + 1 >= server.keep_alive_max_count_;
+        if (!server.process_request(stream, last, closed, nullptr) || last)
+            break;
+    }
+}
+
+std::string HttpService::formField(const std::string &body, const char *name) {
+    QByteArray text = QByteArray::fromStdString(body);
+    text.replace('+', ' ');
+    const QUrlQuery query(QString::fromUtf8(text));
+    return query.queryItemValue(QString::fromUtf8(name), QUrl::FullyDecoded).toStdString();
+}
+
 void HttpService::routes() {
     using httplib::Request, httplib::Response;
     auto guarded = [this](void (HttpService::*handler)(const Request &, Response &)) {
         return [this, handler](const Request &request, Response &response) {
             try {
                 (this->*handler)(request, response);
+            } catch (const StoreFull &error) {
+                qCCritical(lcService)
+                    << "Request" << request.path.c_str() << "failed:" << error.what();
+                response.set_header("Retry-After", "60");
+                sendError(response, 503, "The service's disk is full. Try again later.");
             } catch (const std::exception &error) {
                 qCCritical(lcService)
                     << "Request" << request.path.c_str() << "failed:" << error.what();
@@ -164,8 +298,8 @@ std::optional<Account> HttpService::formAccount(const httplib::Request &request,
         }
         return m_accounts.findByEmail(m_config.localUser);
     }
-    const std::string email = TextRules::normalizedEmail(formField(request, "email"));
-    const std::string password = formField(request, "password");
+    const std::string email = TextRules::normalizedEmail(formField(request.body, "email"));
+    const std::string password = formField(request.body, "password");
     std::optional<Account> account;
     if (!email.empty() && password.size() <= 4096)
         account = m_accounts.findByEmail(email);

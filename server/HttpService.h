@@ -9,17 +9,21 @@
 
 namespace httplib {
 class Server;
+class Stream;
 struct Request;
 struct Response;
 } // namespace httplib
 
-// The HTTP API and the browser pages. Requests are served by a pool of threads.
+// The HTTP API and the browser pages. Each connection is served by a thread of its own.
 class HttpService {
 public:
     // Larger audio is refused with 413.
     static constexpr std::size_t maximumAudioBytes = 25 * 1024 * 1024;
     // Room for the Base64 of the largest audio plus the other members.
     static constexpr std::size_t maximumBodyBytes = 36 * 1024 * 1024;
+    // Each open connection has a thread of its own, up to this many; further connections wait.
+    static constexpr std::size_t maximumConnectionThreads = 512;
+    static constexpr std::size_t spareConnectionThreads = 16;
 
     HttpService(const ServiceConfig &config, AccountStore &accounts, TokenService &tokens,
                 TranscriptionBackend &backend);
@@ -30,6 +34,12 @@ public:
     // Serves until stop(); returns false when serving failed.
     bool run();
     void stop();
+    // Serves the requests `stream` carries as one keep-alive connection would, without a
+    // socket; returns once the stream ends or asks to close.
+    void serve(httplib::Stream &stream);
+
+    // The value of one field of an application/x-www-form-urlencoded body; empty when absent.
+    static std::string formField(const std::string &body, const char *name);
 
 private:
     void routes();

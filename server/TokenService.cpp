@@ -33,6 +33,9 @@ std::optional<std::string> decode(std::string_view text) {
         end != text.data() + text.size())
         return std::nullopt;
     bytes.resize(length);
+    // The decoder ignores the unused bits of the last character; a token has one spelling only.
+    if (encode(bytes) != text)
+        return std::nullopt;
     return bytes;
 }
 

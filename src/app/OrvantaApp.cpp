@@ -35,6 +35,11 @@ Config OrvantaApp::serviceConfig() {
     return Config(service, account);
 }
 
+void OrvantaApp::describeDesktopApplication() {
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvanta"));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
 OrvantaApp::OrvantaApp()
     : m_store(PreferenceStore::openDefault())
     , m_settings(*m_store, m_loginItem)
@@ -49,6 +54,9 @@ OrvantaApp::OrvantaApp()
     , m_hotkeys(m_keySource)
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
+    // This is the one running instance: what an earlier run left behind is cleared up.
+    AudioRecorder::removeLeftovers();
+    m_systemAudio.restoreAfterEarlierRun();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
@@ -75,10 +83,6 @@ OrvantaApp::OrvantaApp()
 
     createSettingsWindow();
 
-    // The paste's own Control press must not count as the first press of a double press.
-    connect(&m_textInserter, &x11::TextInserter::aboutToPaste, &m_hotkeys,
-            [this] { m_hotkeys.ignoreKeysFor(std::chrono::milliseconds(150)); });
-
     connect(&m_actions, &MenuActions::settingsRequested, this, &OrvantaApp::openSettings);
     connect(&m_actions, &MenuActions::signInRequested, &m_auth, &Auth::openSignInPage);
     connect(&m_actions, &MenuActions::updateCheckRequested, &m_updater, &Updater::checkForUpdates);
@@ -86,6 +90,9 @@ OrvantaApp::OrvantaApp()
             [this] { m_permissions.openPrivacyPane(PrivacyPane::InputAccess); });
     connect(&m_actions, &MenuActions::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    // Every way out ends in the event loop's quit: the menu, --quit, a termination signal
+    // (see main) and the end of the session.
+    connect(qApp, &QCoreApplication::aboutToQuit, m_appState.get(), &AppState::prepareToQuit);
     connect(&m_updater, &Updater::checkFinished, this, &OrvantaApp::showUpdateAnswer);
     connect(&m_updater, &Updater::newerVersionAvailable, this,
             [this](const AppcastRelease &release) {
@@ -112,10 +119,7 @@ QString OrvantaApp::handle(const Request &request, bool fromAnotherProcess) {
             openSettings();
         break;
     case Command::Toggle:
-        if (m_appState->isRecordingActive())
-            m_appState->stopAndTranscribe();
-        else
-            m_appState->startDictation();
+        m_appState->toggleDictation();
         break;
     case Command::Start:
         m_appState->startDictation();

@@ -46,6 +46,10 @@ public:
     // when set (for a self-hosted or test service), else the one given at build time.
     static Config serviceConfig();
 
+    // What the desktop knows the running application by. No display name is set: the xcb
+    // platform would append it to every window title.
+    static void describeDesktopApplication();
+
     OrvantaApp();
     ~OrvantaApp() override;
 

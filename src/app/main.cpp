@@ -6,9 +6,14 @@
 #include "WaylandProbe.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <cstdio>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 using namespace orvanta;
 using namespace std::chrono_literals;
@@ -52,6 +57,32 @@ int forward(int argc, char *argv[], const SingleInstance &instance, const Reques
     return forwardToRunningInstance(instance, request, connect);
 }
 
+int terminationPipe[2] = {-1, -1};
+
+// SIGTERM (logout, systemd, kill), SIGINT and SIGHUP quit through the event loop, so the
+// application cleans up as it does on Quit.
+void quitOnTerminationSignals() {
+    if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char drained[16];
+        while (::read(terminationPipe[0], drained, sizeof drained) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(terminationPipe[1], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -85,13 +116,12 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", platform);
     QApplication application(argc, argv);
     describeApplication();
-    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
-    QApplication::setDesktopFileName(QStringLiteral("orvanta"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    OrvantaApp::describeDesktopApplication();
     if (!instance.listen(&error)) {
         QTextStream(stderr) << "orvanta: cannot take requests: " << error << '\n';
         return 1;
     }
+    quitOnTerminationSignals();
     OrvantaApp app;
     instance.setHandler([&app](const Request &received) { return app.handle(received, true); });
     app.launch();

@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QUrlQuery>
 
+#include <qcoro/qcorosignal.h>
+
 #include <algorithm>
 
 namespace orvanta {
@@ -102,6 +104,21 @@ void Auth::handleCallback(const QString &url) {
 }
 
 QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
+    if (m_renewing) {
+        const std::optional<QString> shared = co_await qCoro(this, &Auth::renewalFinished);
+        co_return shared;
+    }
+    m_renewing = true;
+    QPointer<Auth> self(this);
+    const std::optional<QString> access = co_await renew();
+    if (!self)
+        co_return std::nullopt;
+    m_renewing = false;
+    emit renewalFinished(access);
+    co_return access;
+}
+
+QCoro::Task<std::optional<QString>> Auth::renew() {
     const std::optional<QString> refresh = Keychain::get(refreshTokenAccount);
     if (!refresh || !m_config.isConfigured()) {
         signOut();
@@ -131,8 +148,10 @@ QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
         co_return std::nullopt;
     }
     Keychain::set(access, accessTokenAccount);
+    // An empty refresh token would delete the stored one: the service sent none.
     if (const std::optional<QString> newRefresh =
-            stringMember(*object, QStringLiteral("refresh_token")))
+            stringMember(*object, QStringLiteral("refresh_token"));
+        newRefresh && !newRefresh->isEmpty())
         Keychain::set(newRefresh, refreshTokenAccount);
     setEmail(emailFromJWT(*access));
     co_return access;
@@ -160,24 +179,27 @@ QCoro::Task<> Auth::updateUsage() {
         qCInfo(lcAuth).noquote() << "Usage not updated:" << answer.summary();
         co_return;
     }
-    applyUsage(*usage);
+    applyUsage(usageFigures(*usage));
+}
+
+UsageFigures Auth::usageFigures(const QJsonObject &answer) {
+    return {stringMember(answer, QStringLiteral("plan")),
+            wholeNumber(answer.value(QStringLiteral("used"))),
+            wholeNumber(answer.value(QStringLiteral("limit")))};
 }
 
 // Each member is taken on its own; a missing or mistyped one leaves its figure alone.
-void Auth::applyUsage(const QJsonObject &usage) {
-    if (const std::optional<QString> plan = stringMember(usage, QStringLiteral("plan"));
-        plan && *plan != m_plan) {
-        m_plan = *plan;
+void Auth::applyUsage(const UsageFigures &usage) {
+    if (usage.plan && *usage.plan != m_plan) {
+        m_plan = *usage.plan;
         emit planChanged();
     }
-    if (const std::optional<qint64> used = wholeNumber(usage.value(QStringLiteral("used")));
-        used && *used != m_wordsUsed) {
-        m_wordsUsed = *used;
+    if (usage.used && *usage.used != m_wordsUsed) {
+        m_wordsUsed = *usage.used;
         emit wordsUsedChanged();
     }
-    if (const std::optional<qint64> limit = wholeNumber(usage.value(QStringLiteral("limit")));
-        limit && *limit != m_wordLimit) {
-        m_wordLimit = *limit;
+    if (usage.limit && *usage.limit != m_wordLimit) {
+        m_wordLimit = *usage.limit;
         emit wordLimitChanged();
     }
 }

@@ -24,6 +24,13 @@ struct CallbackTokens {
     std::optional<QString> refresh;
 };
 
+// The figures of a "/me" answer; a member that is missing or of another type stays unset.
+struct UsageFigures {
+    std::optional<QString> plan;
+    std::optional<qint64> used;
+    std::optional<qint64> limit;
+};
+
 // The account session: whether the user is signed in, the account's e-mail address, plan and
 // word usage. The tokens live in the Keychain and are read when needed. Main thread only.
 class Auth : public QObject, public AccountSessionPort {
@@ -58,7 +65,8 @@ public:
     // anything else.
     Q_INVOKABLE void handleCallback(const QString &url);
     // Exchanges the refresh token for a new access token. Any failure signs out and gives
-    // nothing.
+    // nothing. Callers that ask while a renewal runs share its answer: the single-use
+    // refresh token is sent once.
     QCoro::Task<std::optional<QString>> refreshIfPossible();
     // Starts updateUsage() without waiting for it.
     void refreshUsage() override;
@@ -74,8 +82,11 @@ public:
     static std::optional<CallbackTokens> tokensFromCallback(const QString &url);
     // The "email" claim of a JWT's payload; the signature is not checked.
     static std::optional<QString> emailFromJWT(const QString &token);
+    static UsageFigures usageFigures(const QJsonObject &answer);
 
 signals:
+    // A renewal ended with this access token, or with nothing.
+    void renewalFinished(const std::optional<QString> &access);
     void isSignedInChanged();
     void emailChanged();
     void planChanged();
@@ -85,13 +96,15 @@ signals:
 private:
     void setSignedIn(bool signedIn);
     void setEmail(const std::optional<QString> &email);
-    void applyUsage(const QJsonObject &usage);
+    void applyUsage(const UsageFigures &usage);
+    QCoro::Task<std::optional<QString>> renew();
 
     Config m_config;
     AuthHost &m_host;
     QNetworkAccessManager &m_network;
     SignInWindow m_signInWindow;
     bool m_isSignedIn = false;
+    bool m_renewing = false;
     std::optional<QString> m_email;
     QString m_plan = QStringLiteral("free");
     qint64 m_wordsUsed = 0;

@@ -36,7 +36,10 @@ TranscribeError TranscribeError::emptyResponse() {
 QString TranscribeError::errorDescription() const {
     switch (m_kind) {
     case Kind::LimitReached:
-        return m_text;
+        // The service's own words; a refusal it did not explain still needs some.
+        return m_text.isEmpty() ? QStringLiteral("The service refused the recording: a limit of "
+                                                 "your plan is reached.")
+                                : m_text;
     case Kind::Http:
         return QStringLiteral("Server error (%1): ").arg(m_status) + m_text;
     case Kind::Network:

@@ -4,6 +4,7 @@
 #include "HotkeyManager.h"
 #include "Keybindings.h"
 #include "Logging.h"
+#include "MenuRules.h"
 #include "Settings.h"
 #include "Vocabulary.h"
 
@@ -58,7 +59,11 @@ void AppState::wireHotkeys() {
 void AppState::applyKeybindings() {
     if (!m_services.hotkeys || !m_services.keybindings)
         return;
-    m_services.hotkeys->setActivate(m_services.keybindings->activate());
+    HotkeyManager &hotkeys = *m_services.hotkeys;
+    const Keybindings &bindings = *m_services.keybindings;
+    hotkeys.setActivate(effectiveActivate(bindings.activate(),
+                                          bindings.isChosen(KeybindAction::Activate),
+                                          hotkeys.visibleModifiers()));
     m_services.hotkeys->setCancel(m_services.keybindings->cancel());
     m_services.hotkeys->setPasteLast(m_services.keybindings->pasteLast());
 }
@@ -122,6 +127,19 @@ void AppState::continueStart(bool microphoneGranted) {
     m_services.sounds.play(startedSound);
 }
 
+void AppState::toggleDictation() {
+    switch (MenuRules::primaryAction(m_status)) {
+    case MenuRules::PrimaryAction::Start:
+        startDictation();
+        break;
+    case MenuRules::PrimaryAction::Stop:
+        stopAndTranscribe();
+        break;
+    case MenuRules::PrimaryAction::Nothing:
+        break;
+    }
+}
+
 void AppState::stopAndTranscribe() {
     if (!m_status.is(DictationStatus::Kind::Recording))
         return;
@@ -147,7 +165,7 @@ void AppState::recordingStopped(DictationId dictation, const std::optional<QStri
     }
     if (!file) {
         m_awaitingResult.remove(dictation);
-        if (!isLatest(dictation)) {
+        if (!isLatest(dictation) && isDictating()) {
             qCWarning(lcAppState) << "An earlier dictation captured no audio";
             return;
         }
@@ -170,7 +188,7 @@ void AppState::transcribed(DictationId dictation, const QString &file,
         return;
     }
     if (!result.succeeded()) {
-        if (!isLatest(dictation)) {
+        if (!isLatest(dictation) && isDictating()) {
             qCWarning(lcAppState) << "An earlier dictation failed:" << result.errorMessage;
             return;
         }
@@ -183,7 +201,7 @@ void AppState::transcribed(DictationId dictation, const QString &file,
         return;
     }
     // A newer recording runs: deliver the text without touching its status.
-    m_services.textInserter.insert(deliverTranscript(*result.text), true);
+    paste(deliverTranscript(*result.text));
     m_services.account.refreshUsage();
 }
 
@@ -203,9 +221,29 @@ void AppState::finish(const QString &text) {
     const QString finalText = deliverTranscript(text);
     setStatus(DictationStatus::idle());
     refreshFloatingBar();
-    m_services.sounds.play(finishedSound);
-    m_services.textInserter.insert(finalText, true);
+    paste(finalText, [this] { m_services.sounds.play(finishedSound); });
     m_services.account.refreshUsage();
+}
+
+void AppState::paste(const QString &text, std::function<void()> onSuccess) {
+    const InsertionOptions options{true, m_services.settings.privacyMode()};
+    m_services.textInserter.insert(
+        text, options,
+        [self = QPointer(this), onSuccess = std::move(onSuccess)](const InsertionOutcome &outcome) {
+            if (!self)
+                return;
+            if (outcome.succeeded()) {
+                if (onSuccess)
+                    onSuccess();
+                return;
+            }
+            qCWarning(lcAppState).noquote() << "The paste failed:" << outcome.detail;
+            // The text stays in Paste Last (and the history): nothing is lost.
+            if (self->isDictating())
+                return; // a newer dictation's status is not overwritten
+            self->setError(pasteFailedMessage);
+            self->m_services.sounds.play(failureSound);
+        });
 }
 
 void AppState::cancelDictation() {
@@ -221,9 +259,18 @@ void AppState::cancelDictation() {
     m_services.sounds.play(cancelledSound);
 }
 
+void AppState::prepareToQuit() {
+    if (m_status.is(DictationStatus::Kind::Recording))
+        m_services.recorder.cancel();
+    m_awaitingResult.clear();
+    m_services.systemAudio.unmuteIfNeeded();
+    if (isDictating())
+        setStatus(DictationStatus::idle());
+}
+
 void AppState::pasteLast() {
     if (!m_lastTranscript.isEmpty())
-        m_services.textInserter.insert(m_lastTranscript, true);
+        paste(m_lastTranscript);
 }
 
 void AppState::setError(const QString &message) {

@@ -41,8 +41,8 @@ struct AppStateServices {
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(orvanta::DictationStatus status READ status NOTIFY statusChanged)
-    // The status for views: "idle", "recording", "transcribing" or "error", and its message.
-    Q_PROPERTY(QString statusName READ statusName NOTIFY statusChanged)
+    // The status for views, and its message while it is an error.
+    Q_PROPERTY(orvanta::DictationStatus::Kind statusKind READ statusKind NOTIFY statusChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY statusChanged)
     Q_PROPERTY(QString lastTranscript READ lastTranscript NOTIFY lastTranscriptChanged)
     Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
@@ -63,6 +63,8 @@ public:
         QStringLiteral("Microphone access is required.");
     static inline const QString startFailedMessage = QStringLiteral("Couldn't start recording.");
     static inline const QString captureFailedMessage = QStringLiteral("Couldn't capture audio.");
+    static inline const QString pasteFailedMessage =
+        QStringLiteral("Couldn't paste the text \u2014 use Paste Last to try again.");
 
     static inline const QString startedSound = QStringLiteral("Tink");
     static inline const QString stoppedSound = QStringLiteral("Pop");
@@ -73,7 +75,7 @@ public:
     explicit AppState(const AppStateServices &services, QObject *parent = nullptr);
 
     DictationStatus status() const { return m_status; }
-    QString statusName() const { return m_status.name(); }
+    DictationStatus::Kind statusKind() const { return m_status.kind(); }
     QString errorMessage() const { return m_status.message(); }
     QString lastTranscript() const { return m_lastTranscript; }
     float audioLevel() const { return m_audioLevel; }
@@ -87,12 +89,19 @@ public:
     Q_INVOKABLE void stopAndTranscribe();
     Q_INVOKABLE void cancelDictation();
     Q_INVOKABLE void pasteLast();
+    // The one start-or-stop decision of the menu's button, the bar, the tray menu and
+    // --toggle: stop while recording, nothing while transcribing, start otherwise.
+    Q_INVOKABLE void toggleDictation();
 
     // Start-up: permissions, the shortcut monitor, the permission poll, the floating bar and
     // the subscriptions to the settings and bindings that affect them.
     void bootstrap();
     // Copies the three bindings into the shortcut monitor.
     void applyKeybindings();
+    // The application quits (menu, --quit, a termination signal, the end of the session): a
+    // recording that runs is dropped with its file, and the output it muted is unmuted.
+    // Nothing is played or shown.
+    void prepareToQuit();
     // One tick of the permission poll: re-read, and start the monitor once it may.
     void pollPermissions();
     bool isPermissionPollRunning() const { return m_permissionTimer.isActive(); }
@@ -119,12 +128,19 @@ private:
     void transcribed(DictationId dictation, const QString &file, const TranscriptionResult &result);
     QString deliverTranscript(const QString &text);
     void finish(const QString &text);
+    // Pastes `text`; `onSuccess` runs once it was pasted, a failure shows as an error.
+    void paste(const QString &text, std::function<void()> onSuccess = {});
     void setError(const QString &message);
     void setStatus(const DictationStatus &status);
     void setMicrophoneGranted(bool granted);
     void setAccessibilityGranted(bool granted);
     void setAudioLevel(float level);
     bool isLatest(DictationId dictation) const { return dictation == m_latestDictation; }
+    // A recording or a transcription runs: its status is the one shown.
+    bool isDictating() const {
+        return m_status.is(DictationStatus::Kind::Recording) ||
+               m_status.is(DictationStatus::Kind::Transcribing);
+    }
 
     AppStateServices m_services;
     DictationStatus m_status;

@@ -39,4 +39,18 @@ int nextLoadingPhase(int phase, int count) {
     return ((phase + 1) % count + count) % count;
 }
 
+QSize idleHandle(bool hovering) {
+    return hovering ? QSize(92, 24) : QSize(66, 5);
+}
+
+QRect reactiveArea(const DictationStatus &status, const QSize &windowSize) {
+    if (status.is(DictationStatus::Kind::Recording) ||
+        status.is(DictationStatus::Kind::Transcribing))
+        return QRect(QPoint(0, 0), windowSize);
+    const QSize footprint = idleHandle(true).boundedTo(windowSize);
+    return QRect(QPoint((windowSize.width() - footprint.width()) / 2,
+                        (windowSize.height() - footprint.height()) / 2),
+                 footprint);
+}
+
 } // namespace orvanta::FloatingBarGeometry

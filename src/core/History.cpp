@@ -93,7 +93,15 @@ void History::save() {
         qCWarning(lcHistory) << "Cannot write" << m_fileName << ":" << file.errorString();
         return;
     }
-    file.write(encodeHistory(m_items));
+    const QByteArray bytes = encodeHistory(m_items);
+    // QSaveFile's commit() reports success, and replaces the file, when a full disk took only
+    // part of the buffered bytes; the write is checked before it.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        qCWarning(lcHistory) << "Cannot write" << m_fileName << ":" << file.errorString()
+                             << "- the previous file stays";
+        file.cancelWriting();
+        return;
+    }
     if (!file.commit())
         qCWarning(lcHistory) << "Cannot write" << m_fileName << ":" << file.errorString();
 }

@@ -10,6 +10,7 @@ namespace {
 
 // Fn never takes part in comparing combinations: keys such as the arrows set it on their own.
 constexpr quint64 comparedModifiers = 0x100000 | 0x80000 | 0x40000 | 0x20000;
+constexpr quint64 allModifiers = comparedModifiers | 0x800000;
 
 quint64 maskOf(const QList<ModifierKey> &mods) {
     quint64 result = 0;
@@ -24,6 +25,12 @@ bool shortcutCanFire(const Shortcut &shortcut, quint64 visibleModifiers) {
     if (shortcut.kind == Shortcut::Kind::Combo)
         return shortcut.keyCode.has_value();
     return shortcut.modifier.has_value() && (visibleModifiers & mask(*shortcut.modifier)) != 0;
+}
+
+Shortcut effectiveActivate(const Shortcut &bound, bool chosenByUser, quint64 visibleModifiers) {
+    if (chosenByUser || shortcutCanFire(bound, visibleModifiers))
+        return bound;
+    return Keybindings::fallbackActivate();
 }
 
 HotkeyManager::Binding HotkeyManager::Binding::from(const Shortcut &shortcut) {
@@ -102,21 +109,19 @@ bool HotkeyManager::canFire(const Shortcut &shortcut) const {
     return shortcutCanFire(shortcut, m_source.visibleModifiers());
 }
 
-void HotkeyManager::ignoreKeysFor(std::chrono::milliseconds span) {
-    m_ignoreFrom = m_clock();
-    m_ignoreUntil = m_ignoreFrom + span;
-}
-
 bool HotkeyManager::handle(const KeyEvent &event) {
+    // Queued events must not shrink or stretch the interval between two presses.
     const auto seen =
         event.time == std::chrono::steady_clock::time_point{} ? m_clock() : event.time;
-    if (seen >= m_ignoreFrom && seen <= m_ignoreUntil)
-        return false;
     switch (event.type) {
     case KeyEvent::Type::KeyDown:
+        interruptTap();
         return handleKeyDown(event);
+    case KeyEvent::Type::OtherKeyDown:
+        interruptTap();
+        return false;
     case KeyEvent::Type::FlagsChanged:
-        handleFlagsChanged(event);
+        handleFlagsChanged(event, seen);
         return false;
     }
     return false;
@@ -139,29 +144,50 @@ bool HotkeyManager::handleKeyDown(const KeyEvent &event) {
     return false;
 }
 
-void HotkeyManager::handleFlagsChanged(const KeyEvent &event) {
+void HotkeyManager::handleFlagsChanged(const KeyEvent &event,
+                                       std::chrono::steady_clock::time_point seen) {
     if (m_activate.tapMask == 0)
         return;
-    if ((event.flags & m_activate.tapMask) == 0) {
+    const bool down = (event.flags & m_activate.tapMask) != 0;
+    if (m_modDown) {
+        if (down) {
+            interruptTap(); // another modifier changed while this one is held
+            return;
+        }
         m_modDown = false;
+        if (!m_tapClean) {
+            m_lastModDownTime.reset();
+            return;
+        }
+        if (m_lastModDownTime && m_modDownTime - *m_lastModDownTime <= doubleTapWindow) {
+            m_lastModDownTime.reset();
+            post(&HotkeyManager::onStart);
+            return;
+        }
+        m_lastModDownTime = m_modDownTime;
         return;
     }
-    if (m_modDown)
-        return; // another modifier changed while this one is held
+    if (!down) {
+        interruptTap(); // another modifier went down or up on its own
+        return;
+    }
     m_modDown = true;
     if (recording()) {
+        // A single press stops at once; it begins no pair.
+        m_tapClean = false;
         m_lastModDownTime.reset();
         post(&HotkeyManager::onStop);
         return;
     }
-    // Queued events must not shrink or stretch the interval between two presses.
-    const auto now = event.time == std::chrono::steady_clock::time_point{} ? m_clock() : event.time;
-    if (m_lastModDownTime && now - *m_lastModDownTime <= doubleTapWindow) {
-        m_lastModDownTime.reset();
-        post(&HotkeyManager::onStart);
-        return;
-    }
-    m_lastModDownTime = now;
+    m_tapClean = (event.flags & allModifiers & ~m_activate.tapMask) == 0;
+    m_modDownTime = seen;
+}
+
+// Something else was typed: the modifier held now is no clean tap, and an earlier tap no
+// longer begins a pair.
+void HotkeyManager::interruptTap() {
+    m_tapClean = false;
+    m_lastModDownTime.reset();
 }
 
 bool HotkeyManager::recording() const {

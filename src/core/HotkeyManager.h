@@ -16,6 +16,11 @@ namespace orvanta {
 // needs its modifier to be visible.
 bool shortcutCanFire(const Shortcut &shortcut, quint64 visibleModifiers);
 
+// The Activate binding to listen for: the one bound, except that the built-in default (a
+// binding the user never chose) falls back to Keybindings::fallbackActivate() where the key
+// source can never report its modifier.
+Shortcut effectiveActivate(const Shortcut &bound, bool chosenByUser, quint64 visibleModifiers);
+
 // Turns the session's key events into the four dictation actions. Lives on the main
 // thread; the key source delivers its events there.
 class HotkeyManager : public QObject {
@@ -57,15 +62,13 @@ public:
     // What the key source is asked to consume now.
     QList<Shortcut> consumedShortcuts() const;
 
+    // The modifiers the key source can report.
+    quint64 visibleModifiers() const { return m_source.visibleModifiers(); }
     bool canFire(const Shortcut &shortcut) const;
     bool activateCanFire() const { return canFire(m_activate.shortcut); }
 
     // Decides about one event; true when it must not reach the focused application.
     bool handle(const KeyEvent &event);
-
-    // Keys seen from now on for `span` are this application's own (the paste keystroke):
-    // they neither fire nor start a double press.
-    void ignoreKeysFor(std::chrono::milliseconds span);
 
 signals:
     // The current Activate binding became usable or unusable with this key source.
@@ -87,7 +90,8 @@ private:
     };
 
     bool handleKeyDown(const KeyEvent &event);
-    void handleFlagsChanged(const KeyEvent &event);
+    void handleFlagsChanged(const KeyEvent &event, std::chrono::steady_clock::time_point seen);
+    void interruptTap();
     bool recording() const;
     void post(Callback HotkeyManager::*callback);
     void bindingsChanged(bool activateChanged);
@@ -98,11 +102,14 @@ private:
     Binding m_activate;
     Binding m_cancel;
     Binding m_pasteLast;
+    // A press of the double-press modifier counts only as a clean tap: released with no
+    // other key (modifiers included) pressed in between.
     bool m_modDown = false;
+    bool m_tapClean = false;
+    std::chrono::steady_clock::time_point m_modDownTime{};
+    // The press time of the last clean tap that may be the first of a pair.
     std::optional<std::chrono::steady_clock::time_point> m_lastModDownTime;
     QList<Shortcut> m_consumed;
-    std::chrono::steady_clock::time_point m_ignoreFrom{};
-    std::chrono::steady_clock::time_point m_ignoreUntil{};
     bool m_consumedPushed = false;
     bool m_activateCouldFire = false;
 };

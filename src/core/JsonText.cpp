@@ -6,11 +6,9 @@
 
 namespace orvanta::json {
 
-QByteArray quote(const QString &text) {
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() + 2);
-    out.append('"');
+namespace {
+
+void appendEscaped(QByteArray &out, const QByteArray &utf8) {
     for (const char c : utf8) {
         switch (c) {
         case '"':
@@ -46,6 +44,29 @@ QByteArray quote(const QString &text) {
                 out.append(c);
         }
     }
+}
+
+} // namespace
+
+QByteArray quote(const QString &text) {
+    QByteArray out;
+    out.reserve(text.size() + 2);
+    out.append('"');
+    // A surrogate without its partner has no UTF-8 form; it is written as the escape it was
+    // read from, so that the text reads back unchanged.
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (!text[i].isSurrogate())
+            continue;
+        appendEscaped(out, QStringView(text).sliced(run, i - run).toUtf8());
+        out.append("\\u").append(QByteArray::number(text[i].unicode(), 16));
+        run = i + 1;
+    }
+    appendEscaped(out, QStringView(text).sliced(run).toUtf8());
     out.append('"');
     return out;
 }

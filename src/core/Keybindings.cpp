@@ -18,6 +18,10 @@ Shortcut Keybindings::defaultPaste() {
                            QStringLiteral("V"));
 }
 
+Shortcut Keybindings::fallbackActivate() {
+    return Shortcut::doubleTap(ModifierKey::Control);
+}
+
 QString Keybindings::storageKey(KeybindAction action) {
     switch (action) {
     case KeybindAction::Activate:
@@ -72,6 +76,10 @@ Shortcut Keybindings::binding(KeybindAction action) const {
         break;
     }
     return m_pasteLast;
+}
+
+bool Keybindings::isChosen(KeybindAction action) const {
+    return m_store.contains(storageKey(action));
 }
 
 void Keybindings::setBinding(KeybindAction action, const Shortcut &shortcut) {

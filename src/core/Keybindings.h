@@ -16,6 +16,8 @@ public:
     static Shortcut defaultActivate();
     static Shortcut defaultCancel();
     static Shortcut defaultPaste();
+    // The Activate default where fn cannot be seen: a double press of Control.
+    static Shortcut fallbackActivate();
     static QString storageKey(KeybindAction action);
 
     explicit Keybindings(PreferenceStore &store, QObject *parent = nullptr);
@@ -24,6 +26,8 @@ public:
     Shortcut cancel() const { return m_cancel; }
     Shortcut pasteLast() const { return m_pasteLast; }
     Shortcut binding(KeybindAction action) const;
+    // Whether the user chose the binding (it is stored), rather than running on the default.
+    bool isChosen(KeybindAction action) const;
 
     void setActivate(const Shortcut &shortcut) { setBinding(KeybindAction::Activate, shortcut); }
     void setCancel(const Shortcut &shortcut) { setBinding(KeybindAction::Cancel, shortcut); }

@@ -60,12 +60,43 @@ public:
     virtual void refreshUsage() = 0;
 };
 
+struct InsertionOptions {
+    // The clipboard the user had is put back after the paste.
+    bool restoreClipboard = true;
+    // Clipboard managers are asked not to record the text (privacy mode).
+    bool sensitive = false;
+};
+
+// What became of one insert.
+struct InsertionOutcome {
+    enum class Failure : quint8 {
+        None,
+        // The text could not be put where the target reads it (clipboard ownership lost).
+        ClipboardUnavailable,
+        // The paste keystroke could not be synthesized (no XTEST, no virtual keyboard, no
+        // Control or V key in the keyboard map).
+        KeystrokeUnavailable,
+    };
+
+    Failure failure = Failure::None;
+    QString detail; // for the log, not shown
+
+    static InsertionOutcome success() { return {}; }
+    static InsertionOutcome failed(Failure failure, QString detail) {
+        return {failure, std::move(detail)};
+    }
+    bool succeeded() const { return failure == Failure::None; }
+};
+
 // Pastes text at the cursor of the focused application.
 class TextInsertionPort {
 public:
+    using Done = std::function<void(const InsertionOutcome &)>;
+
     virtual ~TextInsertionPort() = default;
-    // Returns at once; the paste happens shortly afterwards.
-    virtual void insert(const QString &text, bool restoreClipboard) = 0;
+    // Returns at once; the paste happens shortly afterwards. `done` (may be empty) is called
+    // once, later, on the main thread, when the keystroke was sent or could not be.
+    virtual void insert(const QString &text, const InsertionOptions &options, Done done) = 0;
 };
 
 // Mutes the default output during a recording and restores it afterwards, but only when

@@ -2,7 +2,11 @@
 
 #include "Logging.h"
 
+#include <QFile>
 #include <QStandardPaths>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace orvanta {
 
@@ -29,6 +33,26 @@ std::optional<qint64> parseInteger(const QVariant &value) {
     bool ok = false;
     const qint64 number = value.toString().trimmed().toLongLong(&ok);
     return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+// Whether `file` can be all that QSettings meant to write. A write that a full disk cut short
+// loses the end of the file: a line cut in two, or whole lines. Each value takes one line.
+// (A second QSettings would not tell: it shares the first one's cache of the file.)
+bool looksWhole(const QString &file, const QSettings &settings) {
+    QFile written(file);
+    if (!written.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = written.readAll();
+    const qsizetype keys = settings.allKeys().size();
+    if (bytes.isEmpty())
+        return keys == 0;
+    if (!bytes.endsWith('\n'))
+        return false;
+    qsizetype valueLines = 0;
+    for (const QByteArray &line : bytes.split('\n'))
+        if (!line.startsWith('[') && line.contains('='))
+            ++valueLines;
+    return valueLines >= keys;
 }
 
 } // namespace
@@ -110,11 +134,32 @@ std::optional<QByteArray> PreferenceStore::data(const QString &key) const {
     return value.toByteArray();
 }
 
+// QSettings reports success for a write that a full disk cut short and puts the shortened file
+// in place of the previous one. The previous file is therefore kept under a second name (a hard
+// link, which needs no room) until the new one is known to be whole, and put back otherwise.
+// Changes that could not be stored are written again with the next change.
 void PreferenceStore::write(const QString &key, const QVariant &value) {
-    m_settings->setValue(key, value);
+    m_unsaved.insert(key, value);
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
+        m_settings->setValue(it.key(), it.value());
+    const QByteArray file = QFile::encodeName(fileName());
+    const QByteArray previous = file + ".previous";
+    ::unlink(previous.constData());
+    const bool kept = ::link(file.constData(), previous.constData()) == 0;
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        qCWarning(lcPreferences) << "Could not write the preferences file" << fileName();
+    // The status keeps the first error ever met; a failed write leaves QSettings' own pending
+    // changes in place for its next write.
+    if (looksWhole(fileName(), *m_settings)) {
+        m_unsaved.clear();
+    } else {
+        qCWarning(lcPreferences) << "Could not write the preferences file" << fileName()
+                                 << "- the previous one stays; the change is kept for the next";
+        if (kept)
+            std::rename(previous.constData(), file.constData());
+    }
+    // Still there when the file was not replaced at all: both names are the same file then.
+    if (kept)
+        ::unlink(previous.constData());
 }
 
 QVariant PreferenceStore::rawValue(const QString &key) const {

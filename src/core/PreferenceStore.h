@@ -50,6 +50,8 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_defaults;
+    // Changes the file could not take yet.
+    QVariantMap m_unsaved;
 };
 
 } // namespace orvanta

@@ -94,9 +94,10 @@ void Settings::setMicUID(const QString &uid) {
 }
 
 void Settings::setOpenAtLogin(bool open) {
-    m_openAtLogin = open;
-    emit openAtLoginChanged();
     m_loginItem.set(open);
+    // What is on disk, also when the change could not be written.
+    m_openAtLogin = m_loginItem.isEnabled();
+    emit openAtLoginChanged();
 }
 
 void Settings::setWordsDictated(qint64 words) {

@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <optional>
+
 namespace orvanta {
 
 namespace {
@@ -17,16 +19,26 @@ void logFailure(const QString &error) {
     qCWarning(lcLoginItem).noquote() << QStringLiteral("LoginItem hata: ") + error;
 }
 
-bool isHiddenEntry(const QByteArray &contents) {
+// The value of `key` in the entry's main group, if it is there.
+std::optional<QByteArray> mainGroupValue(const QByteArray &contents, const QByteArray &key) {
     bool inMainGroup = false;
     for (const QByteArray &rawLine : contents.split('\n')) {
         const QByteArray line = rawLine.trimmed();
-        if (line.startsWith('['))
+        if (line.startsWith('[')) {
             inMainGroup = line == "[Desktop Entry]";
-        else if (inMainGroup && line.startsWith("Hidden") && line.mid(6).trimmed().startsWith('='))
-            return line.mid(line.indexOf('=') + 1).trimmed() == "true";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
     }
-    return false;
+    return std::nullopt;
+}
+
+// Desktops switch an entry off with Hidden=true, GNOME with X-GNOME-Autostart-enabled=false.
+bool isSwitchedOff(const QByteArray &contents) {
+    return mainGroupValue(contents, "Hidden") == "true" ||
+           mainGroupValue(contents, "X-GNOME-Autostart-enabled") == "false";
 }
 
 } // namespace
@@ -44,7 +56,7 @@ bool LoginItem::isEnabled() const {
     QFile file(entryFile());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    return !isHiddenEntry(file.readAll());
+    return !isSwitchedOff(file.readAll());
 }
 
 void LoginItem::set(bool enabled) {

@@ -7,7 +7,7 @@
 namespace orvanta {
 
 // Open at login through an XDG autostart entry. It counts as enabled when the entry exists
-// and is not marked Hidden=true (which is how desktops switch an entry off).
+// and is not switched off (Hidden=true, or X-GNOME-Autostart-enabled=false).
 class LoginItem final : public LoginItemPort {
 public:
     // $XDG_CONFIG_HOME/autostart, starting this executable.

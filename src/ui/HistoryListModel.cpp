@@ -62,7 +62,7 @@ QString HistoryListModel::textOf(const QString &id) const {
 void HistoryListModel::paste(const QString &id) {
     const QString text = textOf(id);
     if (!text.isEmpty())
-        m_textInserter.insert(text, true);
+        m_textInserter.insert(text, {}, {});
 }
 
 void HistoryListModel::copy(const QString &id) {

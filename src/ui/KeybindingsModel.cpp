@@ -1,6 +1,7 @@
 #include "KeybindingsModel.h"
 
 #include "Keybindings.h"
+#include "ShortcutLabel.h"
 
 #include <QKeyEvent>
 #include <QWindow>
@@ -43,6 +44,7 @@ QVariantList KeybindingsModel::rows() const {
             {QStringLiteral("description"), description(action)},
             {QStringLiteral("icon"), iconName(action)},
             {QStringLiteral("display"), m_keybindings.binding(action).display},
+            {QStringLiteral("label"), desktopLabel(m_keybindings.binding(action))},
         });
     }
     return list;
@@ -55,7 +57,7 @@ QString KeybindingsModel::actionTitle() const {
 QString KeybindingsModel::capturedDisplay() const {
     if (!m_recorder || !m_recorder->captured())
         return {};
-    return m_recorder->captured()->display;
+    return desktopLabel(*m_recorder->captured());
 }
 
 void KeybindingsModel::resetToDefaults() {
@@ -97,7 +99,20 @@ void KeybindingsModel::endRecording() {
 }
 
 void KeybindingsModel::handle(const RecorderKey &key) {
-    if (m_recorder && m_recorder->handle(key.event, key.characters))
+    if (!m_recorder)
+        return;
+    // Esc is a key like any other here, so a single press records it; pressing it again
+    // once it is recorded leaves the sheet, which the keyboard could not do otherwise.
+    const Shortcut plainEscape =
+        Shortcut::combo(KeyCode::escape, {}, keyLabel(KeyCode::escape, {}));
+    const bool escapeRecorded =
+        m_recorder->captured() && m_recorder->captured()->clashesWith(plainEscape);
+    if (escapeRecorded && key.event.type == KeyEvent::Type::KeyDown &&
+        key.event.keyCode == KeyCode::escape && modifiersPresent(key.event.flags).isEmpty()) {
+        endRecording();
+        return;
+    }
+    if (m_recorder->handle(key.event, key.characters))
         emit recorderChanged();
 }
 

@@ -38,7 +38,8 @@ public:
 
     void setScanCodeTranslator(ScanCodeTranslator translator);
 
-    // [{action, title, description, icon, display}] in the order activate, cancel, paste last.
+    // [{action, title, description, icon, display, label}] in the order activate, cancel, paste
+    // last; `display` is the stored text, `label` the desktop's way of writing the binding.
     QVariantList rows() const;
     bool recording() const { return m_recorder != nullptr; }
     QString actionTitle() const;

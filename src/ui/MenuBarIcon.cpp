@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace orvanta::MenuBarIcon {
 
 namespace {
@@ -53,12 +55,46 @@ QImage active(const QColor &colour, qreal devicePixelRatio) {
     return image;
 }
 
-QIcon icon(bool recording, const QColor &colour) {
-    QIcon result;
-    for (const qreal ratio : {1.0, 2.0}) {
-        const QImage image = recording ? active(colour, ratio) : idle(colour, ratio);
-        result.addPixmap(QPixmap::fromImage(image));
+QColor glyphColourOn(const QColor &panel) {
+    // Relative luminance as WCAG defines it; the glyph takes the tone farther from the panel.
+    auto linear = [](qreal c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const qreal luminance = 0.2126 * linear(panel.redF()) + 0.7152 * linear(panel.greenF()) +
+                            0.0722 * linear(panel.blueF());
+    return luminance < 0.18 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x1c, 0x1c, 0x1f);
+}
+
+QImage trayImage(bool recording, const QColor &panel, qreal devicePixelRatio) {
+    const QColor glyph = glyphColourOn(panel);
+    QColor outline = glyphColourOn(glyph);
+    outline.setAlphaF(0.6);
+    const QImage shape =
+        recording ? active(glyph, devicePixelRatio) : idle(glyph, devicePixelRatio);
+    const QImage halo =
+        recording ? active(outline, devicePixelRatio) : idle(outline, devicePixelRatio);
+    QImage image = canvas(devicePixelRatio);
+    QPainter painter(&image);
+    // The outline: the shape in the opposite tone, shifted a little in eight directions.
+    const qreal step = 1.0;
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            if (dx != 0 || dy != 0)
+                painter.drawImage(QPointF(dx * step, dy * step), halo);
+        }
     }
+    // Where the glyph itself is, only the glyph shows.
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+    painter.drawImage(QPointF(0, 0), shape);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(QPointF(0, 0), shape);
+    return image;
+}
+
+QIcon icon(bool recording, const QColor &panel) {
+    QIcon result;
+    for (const qreal ratio : {1.0, 2.0})
+        result.addPixmap(QPixmap::fromImage(trayImage(recording, panel, ratio)));
     return result;
 }
 

@@ -43,6 +43,7 @@ bool RecordingIndicatorController::createWindow() {
         delete object;
         return false;
     }
+    m_window->setProperty("composited", !m_shapedToPill);
     if (m_prepareWindow)
         m_prepareWindow(*m_window);
     connect(m_window, &QQuickWindow::afterAnimating, this,
@@ -76,6 +77,8 @@ void RecordingIndicatorController::resizeAndPosition() {
 
 void RecordingIndicatorController::setShapedToPill(bool shaped) {
     m_shapedToPill = shaped;
+    if (m_window)
+        m_window->setProperty("composited", !shaped);
     updateMask();
 }
 
@@ -87,7 +90,8 @@ void RecordingIndicatorController::updateMask() {
             m_window->setMask(QRegion());
         return;
     }
-    const QRectF pill = m_window->property("pillRect").toRectF();
+    // The area that reacts to the pointer: what shows is what can be hovered and clicked.
+    const QRectF pill = m_window->property("hitRect").toRectF();
     const QRect outer = pill.toAlignedRect();
     const int diameter = outer.height();
     QRegion region(outer.adjusted(diameter / 2, 0, -diameter / 2, 0));

@@ -67,6 +67,9 @@ bool SettingsWindowController::show() {
     if (!m_window && !createWindow())
         return false;
     m_services.appState.refreshPermissions();
+    // Each opening starts on the first section, as a newly made window would.
+    if (!m_window->isVisible())
+        m_window->setProperty("section", QStringLiteral("general"));
     m_window->show();
     m_window->raise();
     m_window->requestActivate();

@@ -56,6 +56,7 @@ const QHash<QString, Entry> &table() {
         {QStringLiteral("arrow.right.circle.fill"), icon("circle-arrow-right")},
         {QStringLiteral("exclamationmark.circle"), icon("circle-alert")},
         {QStringLiteral("info.circle"), icon("info")},
+        {QStringLiteral("chevron.up.down"), icon("chevrons-up-down")},
     };
     return symbols;
 }

@@ -30,6 +30,14 @@ TrayController::TrayController(QQmlEngine &engine, AppState &appState, MenuActio
         updateIcon();
         updateMenu();
     });
+    // A theme change repaints the icon for the new panel colour.
+    qApp->installEventFilter(this);
+}
+
+bool TrayController::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        updateIcon();
+    return QObject::eventFilter(watched, event);
 }
 
 TrayController::~TrayController() {
@@ -46,18 +54,8 @@ bool TrayController::show() {
     m_tray->setToolTip(QStringLiteral("Talvo"));
     m_menu = std::make_unique<QMenu>();
     m_startStop = m_menu->addAction(QString(), this, [this] {
-        if (!m_appState)
-            return;
-        switch (MenuRules::primaryAction(m_appState->status())) {
-        case MenuRules::PrimaryAction::Start:
-            m_appState->startDictation();
-            break;
-        case MenuRules::PrimaryAction::Stop:
-            m_appState->stopAndTranscribe();
-            break;
-        case MenuRules::PrimaryAction::Nothing:
-            break;
-        }
+        if (m_appState)
+            m_appState->toggleDictation();
     });
     m_menu->addAction(QStringLiteral("Settings…"), &m_actions, &MenuActions::openSettings);
     m_updates = m_menu->addAction(QStringLiteral("Check for Updates…"), &m_actions,
@@ -98,9 +96,10 @@ void TrayController::setActivateBindingCanFire(bool canFire) {
 void TrayController::updateIcon() {
     if (!m_tray || !m_appState)
         return;
-    const QColor foreground = QGuiApplication::palette().color(QPalette::WindowText);
+    // The desktop's palette stands for the panel's colour, which no tray protocol reports.
+    const QColor panel = QGuiApplication::palette().color(QPalette::Window);
     m_tray->setIcon(
-        MenuBarIcon::icon(m_appState->status().is(DictationStatus::Kind::Recording), foreground));
+        MenuBarIcon::icon(m_appState->status().is(DictationStatus::Kind::Recording), panel));
 }
 
 void TrayController::updateMenu() {

@@ -34,6 +34,9 @@ public:
     void togglePanel();
     QQuickWindow *panel() const { return m_panel; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void updateMenu();
 

@@ -5,19 +5,34 @@
 #include "MenuRules.h"
 #include "SettingsRules.h"
 
+#include <QCoreApplication>
+#include <QQmlEngine>
+
 namespace orvanta {
 
 namespace {
 
-DictationStatus statusNamed(const QString &name) {
-    if (name == u"recording")
+DictationStatus statusOfKind(DictationStatus::Kind kind) {
+    switch (kind) {
+    case DictationStatus::Kind::Recording:
         return DictationStatus::recording();
-    if (name == u"transcribing")
+    case DictationStatus::Kind::Transcribing:
         return DictationStatus::transcribing();
-    if (name == u"error")
+    case DictationStatus::Kind::Error:
         return DictationStatus::error({});
+    case DictationStatus::Kind::Idle:
+        break;
+    }
     return DictationStatus::idle();
 }
+
+// The views compare statuses as DictationStatus.Recording and so on.
+void registerStatusKinds() {
+    qmlRegisterUncreatableMetaObject(DictationStatus::staticMetaObject, "Orvanta", 1, 0,
+                                     "DictationStatus",
+                                     QStringLiteral("DictationStatus only names the kinds"));
+}
+Q_COREAPP_STARTUP_FUNCTION(registerStatusKinds)
 
 } // namespace
 
@@ -41,25 +56,13 @@ int ViewRules::nextLoadingPhase(int phase) const {
     return FloatingBarGeometry::nextLoadingPhase(phase);
 }
 
-QString ViewRules::primaryAction(const QString &statusName) const {
-    switch (MenuRules::primaryAction(statusNamed(statusName))) {
-    case MenuRules::PrimaryAction::Start:
-        return QStringLiteral("start");
-    case MenuRules::PrimaryAction::Stop:
-        return QStringLiteral("stop");
-    case MenuRules::PrimaryAction::Nothing:
-        break;
-    }
-    return QStringLiteral("nothing");
-}
-
-QVariantMap ViewRules::statusPill(const QString &statusName) const {
-    const MenuRules::StatusPill pill = MenuRules::statusPill(statusNamed(statusName));
+QVariantMap ViewRules::statusPill(DictationStatus::Kind status) const {
+    const MenuRules::StatusPill pill = MenuRules::statusPill(statusOfKind(status));
     return {{QStringLiteral("label"), pill.label}, {QStringLiteral("colour"), pill.colour}};
 }
 
-QVariantMap ViewRules::primaryButton(const QString &statusName) const {
-    const MenuRules::PrimaryButton button = MenuRules::primaryButton(statusNamed(statusName));
+QVariantMap ViewRules::primaryButton(DictationStatus::Kind status) const {
+    const MenuRules::PrimaryButton button = MenuRules::primaryButton(statusOfKind(status));
     return {{QStringLiteral("title"), button.title},
             {QStringLiteral("symbol"), button.symbol},
             {QStringLiteral("enabled"), button.enabled}};
@@ -80,8 +83,17 @@ QString ViewRules::contentCard(bool signedIn, bool inputAccessGranted,
     return QStringLiteral("activateUnavailable");
 }
 
-QSize ViewRules::floatingBarSize(const QString &statusName) const {
-    return FloatingBarGeometry::size(statusNamed(statusName));
+QSize ViewRules::floatingBarSize(DictationStatus::Kind status) const {
+    return FloatingBarGeometry::size(statusOfKind(status));
+}
+
+QSize ViewRules::idleHandleSize(bool hovering) const {
+    return FloatingBarGeometry::idleHandle(hovering);
+}
+
+QRect ViewRules::floatingBarReactiveArea(DictationStatus::Kind status, int width,
+                                         int height) const {
+    return FloatingBarGeometry::reactiveArea(statusOfKind(status), QSize(width, height));
 }
 
 bool ViewRules::canAddTerm(const QString &input) const {

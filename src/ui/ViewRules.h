@@ -1,14 +1,17 @@
 #pragma once
 
+#include "DictationStatus.h"
+
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
 namespace orvanta {
 
-// The rules with numbers and decisions in them, for the QML views. Statuses are passed by
-// name ("idle", "recording", "transcribing", "error").
+// The rules with numbers and decisions in them, for the QML views. Statuses are passed as
+// DictationStatus.Kind values (DictationStatus.Idle, .Recording, …).
 class ViewRules : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -26,17 +29,19 @@ public:
 
     Q_INVOKABLE double waveformBarHeight(int index, int bars, double level) const;
     Q_INVOKABLE int nextLoadingPhase(int phase) const;
-    // "start", "stop" or "nothing".
-    Q_INVOKABLE QString primaryAction(const QString &statusName) const;
     // {label, colour}
-    Q_INVOKABLE QVariantMap statusPill(const QString &statusName) const;
+    Q_INVOKABLE QVariantMap statusPill(orvanta::DictationStatus::Kind status) const;
     // {title, symbol, enabled}
-    Q_INVOKABLE QVariantMap primaryButton(const QString &statusName) const;
+    Q_INVOKABLE QVariantMap primaryButton(orvanta::DictationStatus::Kind status) const;
     // "signIn", "inputAccessWarning", "hint" or "activateUnavailable".
     Q_INVOKABLE QString contentCard(bool signedIn, bool inputAccessGranted,
                                     bool activateBindingCanFire) const;
     // The size of the floating bar's window for a status.
-    Q_INVOKABLE QSize floatingBarSize(const QString &statusName) const;
+    Q_INVOKABLE QSize floatingBarSize(orvanta::DictationStatus::Kind status) const;
+    Q_INVOKABLE QSize idleHandleSize(bool hovering) const;
+    // Where the bar's window reacts to the pointer.
+    Q_INVOKABLE QRect floatingBarReactiveArea(orvanta::DictationStatus::Kind status, int width,
+                                              int height) const;
 
     // The dictionary's input row and counter.
     Q_INVOKABLE bool canAddTerm(const QString &input) const;

@@ -1,5 +1,7 @@
 #include "AudioTestSupport.h"
 
+#include "CaptureSession.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -225,7 +227,30 @@ bool MicrophoneFeed::playSpeech() {
 }
 
 QStringList temporaryFiles(const QString &prefix) {
-    return QDir(QDir::tempPath()).entryList({prefix + QStringLiteral("*")}, QDir::Files);
+    return QDir(CaptureSession::recordingDirectory())
+        .entryList({prefix + QStringLiteral("*")}, QDir::Files);
+}
+
+MicrophoneUnplugged::MicrophoneUnplugged() {
+    for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
+        if (line.contains("module-remap-source"))
+            pactl({"unload-module", line.split('\t').first()});
+    }
+}
+
+MicrophoneUnplugged::~MicrophoneUnplugged() {
+    pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
+           "source_properties=device.description=VirtualMic"});
+    pactl({"set-default-source", "vmic"});
+}
+
+bool MicrophoneFeed::play(const QString &file) {
+    QProcess player;
+    player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), file});
+    const bool played = waitUntil([&player] { return player.state() == QProcess::NotRunning; },
+                                  std::chrono::seconds(20));
+    return played && player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
 }
 
 } // namespace orvanta::test

@@ -53,12 +53,21 @@ public:
     void stopSilence();
     // Plays the speech and returns once it has been played.
     bool playSpeech();
+    // Plays a sound file and returns once it has been played.
+    bool play(const QString &file);
 
 private:
     std::unique_ptr<QProcess> m_silence;
 };
 
-// Files in QDir::tempPath() whose names start with `prefix`.
+// Takes the microphone away from the server for one test and brings it back afterwards.
+class MicrophoneUnplugged {
+public:
+    MicrophoneUnplugged();
+    ~MicrophoneUnplugged();
+};
+
+// Files in the recordings' folder whose names start with `prefix`.
 QStringList temporaryFiles(const QString &prefix);
 
 } // namespace orvanta::test

@@ -1,6 +1,7 @@
 #include "AudioDevices.h"
 #include "AudioRecorder.h"
 #include "AudioTestSupport.h"
+#include "CaptureSession.h"
 #include "MicTester.h"
 #include "QtPrinters.h"
 
@@ -80,22 +81,6 @@ QString sourceOfOurRecording() {
     return {};
 }
 
-// Takes the microphone away from the server for one test and brings it back afterwards.
-class MicrophoneUnplugged {
-public:
-    MicrophoneUnplugged() {
-        for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
-            if (line.contains("module-remap-source"))
-                pactl({"unload-module", line.split('\t').first()});
-        }
-    }
-    ~MicrophoneUnplugged() {
-        pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
-               "source_properties=device.description=VirtualMic"});
-        pactl({"set-default-source", "vmic"});
-    }
-};
-
 const QRegularExpression
     recordingName("^orvanta-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.m4a$");
 
@@ -114,7 +99,14 @@ TEST(AudioRecorder, RecordsSpeechIntoAnAacFileWhileReportingLevels) {
     EXPECT_TRUE(recorder.isRecording());
     ASSERT_TRUE(recorder.lastFile().has_value());
     const QFileInfo info(*recorder.lastFile());
-    EXPECT_EQ(info.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    EXPECT_EQ(info.absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR") + "/orvanta");
+    EXPECT_EQ(info.permissions() &
+                  ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+              QFile::Permissions())
+        << "only the user may read a recording";
+    EXPECT_EQ(QFileInfo(info.absolutePath()).permissions() &
+                  (QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup),
+              QFile::Permissions());
     EXPECT_TRUE(recordingName.match(info.fileName()).hasMatch()) << info.fileName().toStdString();
 
     ASSERT_TRUE(feed.playSpeech());
@@ -148,6 +140,53 @@ TEST(AudioRecorder, RecordsSpeechIntoAnAacFileWhileReportingLevels) {
     recorder.cleanup(*delivery.file);
     EXPECT_FALSE(QFileInfo::exists(*delivery.file));
     EXPECT_FALSE(recorder.lastFile().has_value());
+}
+
+// Stopping keeps what was captured up to the stop: a tone that ends 50 ms before the stop
+// is in the file to its end.
+TEST(AudioRecorder, SoundEndingJustBeforeTheStopIsAllInTheFile) {
+    const QString tone = QDir(QDir::tempPath()).filePath("test-tone.wav");
+    const double toneSeconds = 0.6;
+    ASSERT_EQ(runTool("sox", {"-n", "-r", "16000", "-c", "1", "-b", "16", tone, "synth",
+                              QString::number(toneSeconds), "sine", "440", "vol", "0.5"})
+                  .exitCode,
+              0);
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    ASSERT_TRUE(recorder.start("__default__"));
+    spinFor(200ms);
+    ASSERT_TRUE(feed.play(tone));
+    spinFor(50ms);
+    const std::optional<QString> file = stopAndWait(recorder);
+    ASSERT_TRUE(file.has_value());
+    const DecodedAudio recorded = decodeAudio(*file);
+    // The tone's length: the 10 ms windows louder than -30 dBFS.
+    const std::size_t window = std::size_t(recorded.sampleRate / 100);
+    int loudWindows = 0;
+    for (std::size_t start = 0; start + window <= recorded.samples.size(); start += window) {
+        const std::vector<float> part(recorded.samples.begin() + long(start),
+                                      recorded.samples.begin() + long(start + window));
+        loudWindows += rmsDecibels(part) > -30.0 ? 1 : 0;
+    }
+    EXPECT_GE(loudWindows, int(toneSeconds * 100) - 3) << "the tone's end is missing";
+    recorder.cleanup(*file);
+}
+
+TEST(AudioRecorder, LeftoversOfAnEarlierRunAreRemovedAndNothingElse) {
+    const QDir folder(CaptureSession::recordingDirectory());
+    const QStringList names{"orvanta-0A1B.m4a", "ov-mictest-0A1B.m4a", "notes.txt",
+                            "orvanta-keep.wav"};
+    for (const QString &name : names) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    AudioRecorder::removeLeftovers();
+    for (const QString &name : names)
+        EXPECT_EQ(QFile::exists(folder.filePath(name)), !name.endsWith(".m4a"))
+            << name.toStdString();
+    QFile::remove(folder.filePath("notes.txt"));
+    QFile::remove(folder.filePath("orvanta-keep.wav"));
 }
 
 TEST(AudioRecorder, DigitalSilenceReadsAsLevelZero) {
@@ -238,7 +277,8 @@ TEST(AudioRecorder, BackToBackRecordingsKeepTheirOwnFiles) {
 }
 
 TEST(AudioRecorder, CleanupDeletesOnlyFilesItDelivered) {
-    const QString foreign = QDir(QDir::tempPath()).filePath("orvanta-not-a-recording.m4a");
+    const QString foreign =
+        QDir(CaptureSession::recordingDirectory()).filePath("orvanta-not-a-recording.m4a");
     QFile file(foreign);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();

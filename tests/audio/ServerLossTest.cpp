@@ -6,6 +6,7 @@
 #include "Sounds.h"
 
 #include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -30,9 +31,21 @@ public:
     ~StalledServer() { ::kill(serverPid(), SIGCONT); }
 };
 
+// Starts a new server in place of a killed one; returns its PID.
+pid_t restartServer() {
+    QProcess restart;
+    restart.start("/bin/sh", {"-c", qEnvironmentVariable("ORVANTA_TEST_PULSE_RESTART")});
+    if (!restart.waitForFinished(30000) || restart.exitCode() != 0) {
+        ADD_FAILURE() << "restarting the sound server failed: "
+                      << restart.readAllStandardError().toStdString();
+        return 0;
+    }
+    return pid_t(restart.readAllStandardOutput().trimmed().toInt());
+}
+
 } // namespace
 
-// These tests run in order: the last one kills the server.
+// These tests run in order: the later ones kill the server.
 TEST(ServerLoss, AStalledServerNeitherHangsStartNorStop) {
     ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
     MicrophoneFeed feed;
@@ -97,4 +110,38 @@ TEST(ServerLoss, AKilledServerEndsTheRecordingAsAFailure) {
     EXPECT_FALSE(recorder.start("__default__"));
     Sounds sounds;
     sounds.play("Basso");
+}
+
+TEST(ServerLoss, ARecordingCutByARestartFailsAndTheNextOneUsesTheNewServer) {
+    pid_t server = restartServer();
+    ASSERT_GT(server, 0);
+    MicrophoneFeed feed;
+    feed.startSilence();
+    AudioRecorder recorder;
+    std::size_t levels = 0;
+    recorder.setLevelHandler([&levels](float) { ++levels; });
+    ASSERT_TRUE(recorder.start("__default__"));
+    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
+
+    feed.stopSilence();
+    ASSERT_EQ(::kill(server, SIGKILL), 0);
+    server = restartServer();
+    ASSERT_GT(server, 0);
+    std::optional<std::optional<QString>> cut;
+    recorder.stop([&](std::optional<QString> delivered) { cut = delivered; });
+    ASSERT_TRUE(waitUntil([&] { return cut.has_value(); }));
+    EXPECT_FALSE(cut->has_value()) << "a recording cut off by the restart is no recording";
+
+    MicrophoneFeed again;
+    again.startSilence();
+    levels = 0;
+    ASSERT_TRUE(recorder.start("__default__")) << "the new server is used";
+    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
+    std::optional<std::optional<QString>> next;
+    recorder.stop([&](std::optional<QString> delivered) { next = delivered; });
+    ASSERT_TRUE(waitUntil([&] { return next.has_value(); }));
+    ASSERT_TRUE(next->has_value());
+    EXPECT_EQ(decodeAudio(**next).codec, "aac");
+    recorder.cleanup(**next);
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
 }

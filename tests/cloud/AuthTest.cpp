@@ -117,16 +117,36 @@ TEST_F(AuthTest, ARenewalKeepsTheOldRefreshTokenUnlessANewOneComes) {
     EXPECT_EQ(storedRefresh(), "r1");
     EXPECT_EQ(auth->email(), "ada.new@example.org");
 
-    server.reply(refreshPath, {200, R"({"access_token":"third","refresh_token":"r2"})"});
+    server.reply(refreshPath, {200, R"({"access_token":"third","refresh_token":""})"});
     EXPECT_EQ(refresh(), "third");
+    EXPECT_EQ(storedRefresh(), "r1") << "an empty refresh token is none";
+
+    server.reply(refreshPath, {200, R"({"access_token":"fourth","refresh_token":"r2"})"});
+    EXPECT_EQ(refresh(), "fourth");
     EXPECT_EQ(storedRefresh(), "r2");
     EXPECT_EQ(auth->email(), std::nullopt);
     EXPECT_TRUE(auth->isSignedIn());
     const auto sent = server.requests(refreshPath);
-    ASSERT_EQ(sent.size(), 2);
+    ASSERT_EQ(sent.size(), 3);
     EXPECT_TRUE(sent[0].isPost);
     EXPECT_EQ(sent[0].header("Content-Type"), "application/json");
-    EXPECT_EQ(sent[1].body, R"({"refresh_token":"r1"})");
+    EXPECT_EQ(sent[2].body, R"({"refresh_token":"r1"})");
+}
+
+// Two requests rejected at the same moment: the second waits for the first renewal and
+// takes its token; the single-use refresh token goes out once.
+TEST_F(AuthTest, RenewalsAskedTogetherShareOneRequest) {
+    signInThroughTheBrowser(makeJwt("ada@example.org"), QStringLiteral("r1"));
+    server.reply(refreshPath, {200, R"({"access_token":"shared","refresh_token":"r2"})"});
+    auto first = auth->refreshIfPossible();
+    auto second = auth->refreshIfPossible();
+    EXPECT_EQ(QCoro::waitFor(std::move(first)), "shared");
+    EXPECT_EQ(QCoro::waitFor(std::move(second)), "shared");
+    EXPECT_EQ(server.requests(refreshPath).size(), 1u);
+
+    server.reply(refreshPath, {200, R"({"access_token":"later"})"});
+    EXPECT_EQ(refresh(), "later") << "a renewal after the shared one asks again";
+    EXPECT_EQ(server.requests(refreshPath).size(), 2u);
 }
 
 TEST_F(AuthTest, EveryFailedRenewalSignsOut) {

@@ -28,8 +28,9 @@ TEST(ConfigTest, EndpointsFollowTheBaseWithoutADoubleSlash) {
     EXPECT_EQ(config.endpoint("/transcribe").toString(), "https://api.example.com/v1/transcribe");
     EXPECT_EQ(config.accountPage().toString(), "https://account.example.com/manage");
     EXPECT_TRUE(Config({}, "http://evil.example.com").accountPage().isEmpty());
-    // This tree is configured with the default, unconfigured addresses.
-    EXPECT_FALSE(Config::fromBuild().isConfigured());
+    EXPECT_TRUE(config.isConfigured());
+    EXPECT_FALSE(Config("https://REPLACE_ME.invalid", "https://REPLACE_ME.invalid").isConfigured())
+        << "the placeholder base counts as not configured";
 }
 
 TEST(TranscribeErrorTest, ComposedDescriptionsKeepTheMessageAsItIs) {
@@ -37,6 +38,8 @@ TEST(TranscribeErrorTest, ComposedDescriptionsKeepTheMessageAsItIs) {
               "Server error (500): %1 of %2");
     EXPECT_EQ(TranscribeError::network("Connection refused").errorDescription(),
               "Network error: Connection refused");
+    EXPECT_EQ(TranscribeError::limitReached("Used up.").errorDescription(), "Used up.");
+    EXPECT_FALSE(TranscribeError::limitReached("").errorDescription().isEmpty());
 }
 
 TEST(TranscribeErrorTest, HttpKeepsThreeHundredPerceivedCharacters) {

@@ -194,6 +194,40 @@ TEST_F(TranscriberTest, RefusedAndSilentServersAreNetworkErrors) {
     EXPECT_EQ(transcribe().error(), TranscribeError::network("The request timed out."));
 }
 
+TEST_F(TranscriberTest, AServiceThatFailsMidwayGivesAClearOutcome) {
+    using Fault = FaultyServer::Fault;
+    // A recording large enough to be still on its way when the connection drops.
+    TempFolder::write(audioFile, QByteArray(4 * 1024 * 1024, '\x5a'));
+    const struct {
+        Fault fault;
+        QByteArray answer;
+        std::optional<TranscribeError::Kind> error; // nothing: the text arrives
+    } cases[] = {
+        {Fault::CloseMidUpload, {}, TranscribeError::Kind::Network},
+        {Fault::CloseMidAnswer, {}, TranscribeError::Kind::Network},
+        {Fault::OneByteAtATime, R"({"text":"Slow but whole."})", std::nullopt},
+        {Fault::EndlessText, {}, TranscribeError::Kind::EmptyResponse},
+    };
+    for (const auto &[fault, answer, error] : cases) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        FaultyServer faulty(fault, answer);
+        connectTo(faulty.baseUrl());
+        const TranscribeOutcome outcome = transcribe();
+        EXPECT_GT(faulty.receivedBytes(), 0);
+        if (!error) {
+            EXPECT_EQ(outcome.text(), "Slow but whole.")
+                << outcome.errorDescription().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(outcome.error()) << outcome.text().toStdString();
+        EXPECT_EQ(outcome.error()->kind(), *error) << outcome.errorDescription().toStdString();
+        EXPECT_FALSE(outcome.errorDescription().isEmpty());
+    }
+    // The tokens are untouched by a failure that is not the service's answer.
+    EXPECT_EQ(storedAccess(), makeJwt("ada@example.org", "old"));
+    EXPECT_EQ(storedRefresh(), QStringLiteral("refresh-1"));
+}
+
 TEST_F(TranscriberTest, TheTokenIsNotFollowedToAnotherOrigin) {
     TestServer elsewhere;
     const QByteArray target = elsewhere.baseUrl().replace("127.0.0.1", "localhost").toLatin1();

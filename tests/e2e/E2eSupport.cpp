@@ -256,6 +256,10 @@ OrvantaProcess::~OrvantaProcess() {
         stopChild(m_instance);
 }
 
+QString OrvantaProcess::runtimeDirectory() const {
+    return m_dir.filePath(QStringLiteral("runtime"));
+}
+
 QString OrvantaProcess::configFile() const {
     return m_dir.filePath(QStringLiteral("config/Orvanta/Orvanta.conf"));
 }

@@ -94,6 +94,8 @@ public:
 
     QString configFile() const;
     QString historyFile() const;
+    // Its $XDG_RUNTIME_DIR.
+    QString runtimeDirectory() const;
     // Each link the stand-in browser was asked to open.
     QStringList browserVisits() const;
 

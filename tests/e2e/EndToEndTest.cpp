@@ -26,6 +26,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 using namespace orvanta;
 using namespace orvanta::e2e;
 using namespace std::chrono_literals;
@@ -318,6 +320,31 @@ TEST_F(EndToEnd, ShowsTheServiceRefusalUntilItClears) {
         << "something was pasted";
     EXPECT_EQ(historyIn(app().historyFile()).size(), historyBefore);
     EXPECT_EQ(wordsDictatedIn(app().configFile()), wordsBefore);
+}
+
+// A termination signal (logout, kill) while recording ends the instance as Quit does: the
+// output it muted is unmuted and the partial recording is gone.
+TEST_F(EndToEnd, ATerminationSignalWhileRecordingUnmutesAndLeavesNoRecording) {
+    const auto outputMute = [] {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"),
+                    {QStringLiteral("get-sink-mute"), QStringLiteral("@DEFAULT_SINK@")});
+        pactl.waitForFinished(10000);
+        return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+    };
+    ASSERT_EQ(outputMute(), QStringLiteral("Mute: no"));
+    runOk({QStringLiteral("--start")});
+    ASSERT_TRUE(app().waitForStatus(signedIn(QStringLiteral("recording")), 30s));
+    const QDir recordings(app().runtimeDirectory() + QStringLiteral("/orvanta"));
+    EXPECT_EQ(recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files).size(), 1);
+    EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
+
+    ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
+    ASSERT_EQ(::kill(pid_t(app().pid()), SIGTERM), 0);
+    EXPECT_TRUE(waitUntil([this] { return !app().isRunning(); }, 20s));
+    EXPECT_EQ(outputMute(), QStringLiteral("Mute: no"));
+    EXPECT_TRUE(recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files).isEmpty());
+    ASSERT_TRUE(app().launch()) << "the next test quits a running instance";
 }
 
 TEST_F(EndToEnd, QuitsWhenAsked) {

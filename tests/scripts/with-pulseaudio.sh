@@ -6,6 +6,30 @@
 # Usage: with-pulseaudio.sh command [arguments...]
 set -euo pipefail
 
+start_server() {
+    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
+        --load="module-native-protocol-unix auth-anonymous=1" \
+        --load="module-null-sink sink_name=speakers" \
+        --load="module-null-sink sink_name=virtmic" \
+        --load="module-remap-source master=virtmic.monitor source_name=vmic source_properties=device.description=VirtualMic" \
+        >"$TMPDIR/pulseaudio.log" 2>&1 || { cat "$TMPDIR/pulseaudio.log" >&2; exit 1; }
+    for _ in $(seq 100); do
+        pactl info >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    pactl set-default-sink speakers
+    pactl set-default-source vmic
+}
+
+# Inside a run, after a test killed the server: the environment is the run's own; prints the
+# new server's PID. The killed server's PID file goes first, as its process may linger unreaped.
+if [ "${1:-}" = "--restart" ]; then
+    rm -f "$XDG_RUNTIME_DIR/pulse/pid"
+    start_server
+    cat "$XDG_RUNTIME_DIR/pulse/pid"
+    exit 0
+fi
+
 work=$(mktemp -d /tmp/orvanta-pulse.XXXXXX)
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/tmp"
 mkdir -p "$HOME/.config/pulse" "$XDG_RUNTIME_DIR" "$TMPDIR"
@@ -16,6 +40,8 @@ echo "autospawn = no" >"$HOME/.config/pulse/client.conf"
 
 pid=""
 cleanup() {
+    # The server that runs now, which a test may have restarted.
+    pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || echo "$pid")
     if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
         kill -CONT "$pid" 2>/dev/null || true
         kill "$pid" 2>/dev/null || true
@@ -26,20 +52,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
-    --load="module-native-protocol-unix auth-anonymous=1" \
-    --load="module-null-sink sink_name=speakers" \
-    --load="module-null-sink sink_name=virtmic" \
-    --load="module-remap-source master=virtmic.monitor source_name=vmic source_properties=device.description=VirtualMic" \
-    >"$work/pulseaudio.log" 2>&1 || { cat "$work/pulseaudio.log" >&2; exit 1; }
-for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && break
-    sleep 0.1
-done
+start_server
 pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
-pactl set-default-sink speakers
-pactl set-default-source vmic
 export ORVANTA_TEST_PULSE_PID="$pid"
+# A test that has killed the server starts a new one, with the same devices, by running this.
+export ORVANTA_TEST_PULSE_RESTART="$0 --restart"
 
 status=0
 "$@" || status=$?

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command against a private Secret Service: its own D-Bus session with gnome-keyring's
-# secrets component, unlocked, in a temporary HOME. Everything started here stops on exit.
+# secrets component, unlocked, in a temporary HOME. Everything started here stops on exit. The
+# daemon's PID is exported as ORVANTA_TEST_KEYRING_PID.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside-session" ]; then
@@ -19,6 +20,8 @@ shift
 printf 'test-password' | gnome-keyring-daemon --foreground --unlock --components=secrets \
     >/dev/null 2>&1 &
 keyring=$!
+# Tests that take the Secret Service away find it here.
+export ORVANTA_TEST_KEYRING_PID=$keyring
 trap 'kill "$keyring" 2>/dev/null || true; wait "$keyring" 2>/dev/null || true' EXIT
 
 has_secret_service() {

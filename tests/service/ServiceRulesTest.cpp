@@ -90,6 +90,10 @@ TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
     EXPECT_EQ(text.find_first_of("+/="), std::string::npos);
     EXPECT_EQ(Base64Url::decode(text), bytes);
     EXPECT_FALSE(Base64Url::decode("ab+/"));
+    // The same bytes with a stray bit in the last character's unused part.
+    std::string stray = text;
+    stray.back() = static_cast<char>(stray.back() + 1);
+    EXPECT_FALSE(Base64Url::decode(stray)) << stray;
     EXPECT_NE(TokenService::newRefreshToken(), TokenService::newRefreshToken());
     EXPECT_EQ(TokenService::hashRefreshToken("x"), TokenService::hashRefreshToken("x"));
     const std::string hash = TokenService::hashPassword("secret");

@@ -82,6 +82,16 @@ void settingsShots(QQmlEngine &engine, const QString &out) {
         save(window, out + QStringLiteral("/settings-") + name + QStringLiteral(".png"));
     };
     shot(QStringLiteral("general"), QStringLiteral("general"));
+    {
+        // An open picker, its entry under the keyboard highlighted.
+        window->resize(860, 680);
+        QQuickItem *picker = findItem(window->contentItem(), QStringLiteral("modePicker"));
+        picker->forceActiveFocus(Qt::TabFocusReason);
+        QObject *popup = picker->property("popup").value<QObject *>();
+        popup->setProperty("visible", true);
+        save(window, out + QStringLiteral("/settings-general-picker.png"));
+        popup->setProperty("visible", false);
+    }
     window->resize(860, 680);
     for (const QString &section :
          {QStringLiteral("dictionary"), QStringLiteral("replacements"),
@@ -179,6 +189,22 @@ int main(int argc, char *argv[]) {
     menu(QStringLiteral("signed-out"));
     account.set(true, QStringLiteral("free"), 0, 1000);
     menu(QStringLiteral("signed-in"));
+    {
+        // The focus ring, as Tab leaves it on the start button.
+        QQuickWindow *window =
+            create(engine, QStringLiteral("MenuPanel.qml"),
+                   {{QStringLiteral("appState"), QVariant::fromValue(&scene.app)},
+                    {QStringLiteral("auth"), QVariant::fromValue(&account)},
+                    {QStringLiteral("actions"), QVariant::fromValue(&actions)}});
+        window->setFlags(Qt::Window | Qt::FramelessWindowHint);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window))
+            qFatal("the menu was never shown");
+        QQuickItem *button = findItem(window->contentItem(), QStringLiteral("primaryButton"));
+        button->forceActiveFocus(Qt::TabFocusReason);
+        save(window, out + QStringLiteral("/menu-focus.png"));
+        delete window;
+    }
     menu(QStringLiteral("fn-unavailable"), false);
     scene.permissions.inputAccess = false;
     scene.app.refreshPermissions();
@@ -192,7 +218,6 @@ int main(int argc, char *argv[]) {
     QQuickWindow *bar = create(engine, QStringLiteral("FloatingBar.qml"),
                                {{QStringLiteral("appState"), QVariant::fromValue(&scene.app)}});
     auto barShot = [&](const QString &name) {
-        bar->resize(bar->property("pillRect").isValid() ? bar->size() : bar->size());
         save(bar, out + QStringLiteral("/bar-") + name + QStringLiteral(".png"));
     };
     scene.scheduler.advance(std::chrono::seconds(5));
@@ -201,6 +226,9 @@ int main(int argc, char *argv[]) {
     bar->setProperty("hovering", true);
     barShot(QStringLiteral("idle-hover"));
     bar->setProperty("hovering", false);
+    bar->setProperty("composited", false);
+    barShot(QStringLiteral("idle-no-compositor"));
+    bar->setProperty("composited", true);
     scene.account.signedIn = true;
     scene.app.startDictation();
     scene.recorder.levelHandler(0.7f);

@@ -155,8 +155,8 @@ TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
     QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
     transcriber.reply(TranscriptionResult::success(QStringLiteral("Teh cat\tsat on teh  mat")));
     EXPECT_THAT(take(),
-                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show", "sound:Glass",
-                            "insert:the cat\tsat on the  mat", "usage.refresh"));
+                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show",
+                            "insert:the cat\tsat on the  mat", "sound:Glass", "usage.refresh"));
     EXPECT_EQ(transcript.count(), 1);
     EXPECT_EQ(app.lastTranscript(), u"the cat\tsat on the  mat");
     EXPECT_EQ(settings.wordsDictated(), 6);
@@ -307,7 +307,7 @@ TEST_F(AppStateTest, ResultDuringANewerRecordingIsDeliveredQuietly) {
     EXPECT_THAT(inserter.inserted, ElementsAre("first dictation", "second"));
 }
 
-TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
+TEST_F(AppStateTest, FailureOfAnOlderDictationShowsOnlyWhenNothingNewerRuns) {
     startRecording();
     const QString olderFile = stopRecording();
     startRecording();
@@ -324,6 +324,74 @@ TEST_F(AppStateTest, FailureOfAnOutdatedDictationChangesNothingVisible) {
     take();
     recorder.finishStop(false);
     EXPECT_THAT(take(), IsEmpty());
+
+    // Once the newer one is cancelled, the older one's failure is the news.
+    app.cancelDictation();
+    startRecording();
+    const QString older = stopRecording();
+    startRecording();
+    app.cancelDictation();
+    take();
+    transcriber.reply(TranscriptionResult::failure(QStringLiteral("Network down")));
+    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + older, "status:error: Network down",
+                                    "bar.show", "sound:Basso"));
+}
+
+// A paste that could not happen is an error with the failure sound, never the finished
+// sound; the text stays in Paste Last and in the history. Privacy mode asks clipboard
+// managers not to record it.
+TEST_F(AppStateTest, AFailedPasteIsAnErrorAndTheTextIsKept) {
+    const auto failure =
+        InsertionOutcome::failed(InsertionOutcome::Failure::KeystrokeUnavailable, "no XTEST");
+    inserter.outcome = failure;
+    startRecording();
+    stopRecording();
+    take();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("kept words")));
+    const QStringList steps = take();
+    EXPECT_THAT(steps, ::testing::Contains("status:error: " + AppState::pasteFailedMessage));
+    EXPECT_THAT(steps, ::testing::Contains("sound:Basso"));
+    EXPECT_THAT(steps, ::testing::Not(::testing::Contains("sound:Glass")));
+    EXPECT_EQ(app.lastTranscript(), u"kept words");
+    EXPECT_EQ(history.items().size(), 1);
+
+    scheduler.advance(AppState::errorClearDelay);
+    take();
+    app.pasteLast();
+    EXPECT_THAT(take(),
+                ElementsAre("insert:kept words", "status:error: " + AppState::pasteFailedMessage,
+                            "bar.show", "sound:Basso"));
+
+    // During a newer recording the failure leaves its status alone.
+    startRecording();
+    take();
+    app.pasteLast();
+    EXPECT_THAT(take(), ElementsAre("insert:kept words"));
+    app.cancelDictation();
+
+    inserter.outcome = InsertionOutcome::success();
+    settings.setPrivacyMode(true);
+    startRecording();
+    stopRecording();
+    take();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("private")));
+    EXPECT_THAT(take(), ::testing::Contains("insert:private (sensitive)"));
+}
+
+// Quitting while recording drops the recording with its file and unmutes; a result that
+// arrives during the quit is not pasted.
+TEST_F(AppStateTest, QuittingDropsTheRecordingAndUnmutes) {
+    startRecording();
+    take();
+    app.prepareToQuit();
+    EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle"));
+
+    startRecording();
+    stopRecording();
+    take();
+    app.prepareToQuit();
+    transcriber.reply(TranscriptionResult::success(QStringLiteral("late")));
+    EXPECT_THAT(inserter.inserted, IsEmpty());
 }
 
 TEST_F(AppStateTest, ResultOfAnOlderDictationDoesNotEndANewerTranscription) {
@@ -398,20 +466,20 @@ TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
 TEST_F(AppStateTest, ShortcutsReachTheControllerWithTheCurrentBindings) {
     app.bootstrap();
     EXPECT_TRUE(keySource.started);
-    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
-    EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate()) << "applied on a later pass";
+    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
+    EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate()) << "applied on a later pass";
     QCoreApplication::processEvents();
-    EXPECT_EQ(hotkeys.activate(), Shortcut::doubleTap(ModifierKey::Control));
+    EXPECT_EQ(hotkeys.activate(), Shortcut::doubleTap(ModifierKey::Shift));
 
-    keySource.tapModifier(ModifierKey::Control);
-    keySource.tapModifier(ModifierKey::Control);
+    keySource.tapModifier(ModifierKey::Shift);
+    keySource.tapModifier(ModifierKey::Shift);
     QCoreApplication::processEvents();
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording));
     EXPECT_TRUE(hotkeys.isRecordingActive());
     EXPECT_TRUE(keySource.consumed().contains(keybindings.cancel()))
         << "Esc is taken while recording";
 
-    keySource.tapModifier(ModifierKey::Control);
+    keySource.tapModifier(ModifierKey::Shift);
     QCoreApplication::processEvents();
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing));
     EXPECT_FALSE(keySource.consumed().contains(keybindings.cancel()));
@@ -441,13 +509,46 @@ TEST_F(AppStateTest, FloatingBarSettingIsFollowedAfterTheChange) {
     EXPECT_FALSE(bar.visible);
 }
 
-TEST_F(AppStateTest, ActivateBindingThatCannotFireIsPublished) {
+// The built-in fn ×2 becomes Control ×2 where the key source cannot see fn; a binding the
+// user chose is kept as stored, and only it brings the hint.
+TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
+    const QString key = Keybindings::storageKey(KeybindAction::Activate);
     QSignalSpy spy(&app, &AppState::activateBindingCanFireChanged);
-    EXPECT_FALSE(app.activateBindingCanFire()) << "this key source never sees fn";
+    app.applyKeybindings();
+    EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate());
+    EXPECT_TRUE(app.activateBindingCanFire());
+    EXPECT_FALSE(store.contains(key)) << "the default is not written";
+
+    keySource.visible |= mask(ModifierKey::Fn);
+    app.applyKeybindings();
+    EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate()) << "a source that sees fn";
+    keySource.visible &= ~mask(ModifierKey::Fn);
+
+    keybindings.setActivate(Keybindings::defaultActivate());
+    app.applyKeybindings();
+    EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate());
+    EXPECT_FALSE(app.activateBindingCanFire());
+    EXPECT_EQ(spy.count(), 1);
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
     app.applyKeybindings();
     EXPECT_TRUE(app.activateBindingCanFire());
-    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.count(), 2);
+}
+
+// The menu's button, the bar, the tray menu and --toggle all go through this one decision.
+TEST_F(AppStateTest, ToggleStopsWhileRecordingIgnoresTranscribingAndStartsOtherwise) {
+    using Kind = DictationStatus::Kind;
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Recording));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Transcribing));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Transcribing)) << "no second dictation while transcribing";
+    recorder.finishStop(false);
+    ASSERT_TRUE(app.status().is(Kind::Error));
+    app.toggleDictation();
+    EXPECT_TRUE(app.status().is(Kind::Recording)) << "an error does not block the next start";
+    EXPECT_EQ(app.statusKind(), Kind::Recording);
 }
 
 } // namespace

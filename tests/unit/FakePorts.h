@@ -121,12 +121,17 @@ class FakeTextInserter final : public TextInsertionPort {
 public:
     explicit FakeTextInserter(Journal &journal)
         : m_journal(journal) {}
-    void insert(const QString &text, bool restoreClipboard) override {
+    // Each insert is answered at once with `outcome`.
+    void insert(const QString &text, const InsertionOptions &options, Done done) override {
         m_journal.note(QStringLiteral("insert:") + text +
-                       (restoreClipboard ? QString() : QStringLiteral(" (no restore)")));
+                       (options.restoreClipboard ? QString() : QStringLiteral(" (no restore)")) +
+                       (options.sensitive ? QStringLiteral(" (sensitive)") : QString()));
         inserted.append(text);
+        if (done)
+            done(outcome);
     }
     QStringList inserted;
+    InsertionOutcome outcome;
 
 private:
     Journal &m_journal;

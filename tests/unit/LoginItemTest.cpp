@@ -49,9 +49,20 @@ TEST_F(LoginItemTest, HiddenEntryCountsAsDisabledAndIsLeftAloneWhenDisabling) {
     item.set(true);
     EXPECT_TRUE(item.isEnabled());
 
-    TempFolder::write(autostart + "/orvanta.desktop",
-                      "[Desktop Entry]\nHidden=false\n[Desktop Action x]\nHidden=true\n");
-    EXPECT_TRUE(item.isEnabled()) << "only the main group counts";
+    const struct {
+        const char *entry;
+        bool enabled;
+    } entries[] = {
+        {"[Desktop Entry]\nHidden=false\n[Desktop Action x]\nHidden=true\n", true},
+        {"[Desktop Entry]\nExec=orvanta\nX-GNOME-Autostart-enabled=false\n", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled = false\nHidden=false\n", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", true},
+        {"[Other]\nX-GNOME-Autostart-enabled=false\n[Desktop Entry]\nExec=orvanta\n", true},
+    };
+    for (const auto &[entry, enabled] : entries) {
+        TempFolder::write(autostart + "/orvanta.desktop", entry);
+        EXPECT_EQ(item.isEnabled(), enabled) << entry << " (only the main group counts)";
+    }
 }
 
 TEST_F(LoginItemTest, FailuresAreLoggedWithTheirPrefix) {

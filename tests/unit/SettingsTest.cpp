@@ -1,5 +1,6 @@
 #include "Settings.h"
 #include "FakePorts.h"
+#include "LoginItem.h"
 #include "PreferenceStore.h"
 #include "TempEnvironment.h"
 #include "TextRules.h"
@@ -141,6 +142,22 @@ TEST_F(SettingsTest, OpenAtLoginComesFromTheLoginItemNotTheStore) {
     EXPECT_FALSE(loginItem.enabled);
     EXPECT_EQ(spy.count(), 1);
     EXPECT_FALSE(QSettings(file, QSettings::IniFormat).contains("openAtLogin"));
+}
+
+// A write that fails leaves the switch showing what is on disk.
+TEST_F(SettingsTest, OpenAtLoginShowsTheEntryWhenTheWriteFails) {
+    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
+    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
+    Settings settings(store, blocked);
+    QSignalSpy spy(&settings, &Settings::openAtLoginChanged);
+    settings.setOpenAtLogin(true);
+    EXPECT_FALSE(settings.openAtLogin());
+    EXPECT_EQ(spy.count(), 1) << "the switch hears the answer";
+
+    LoginItem writable(folder.filePath("config/autostart"), "orvanta");
+    Settings working(store, writable);
+    working.setOpenAtLogin(true);
+    EXPECT_TRUE(working.openAtLogin());
 }
 
 } // namespace

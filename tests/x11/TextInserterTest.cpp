@@ -4,12 +4,14 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace orvanta;
 using namespace orvanta::test;
@@ -94,7 +96,7 @@ TEST_F(TextInserterTest, TextArrivesAndEveryClipboardFormatComesBack) {
 
     TextInserter inserter;
     QSignalSpy finished(&inserter, &TextInserter::finished);
-    inserter.insert(QStringLiteral("héllo wörld"), true);
+    inserter.insert(QStringLiteral("héllo wörld"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(targetClipboardSettledTo(before), before);
@@ -106,15 +108,44 @@ TEST_F(TextInserterTest, AnEmptyClipboardIsEmptyAgain) {
     ASSERT_THAT(ourView([](const Formats &seen) { return seen.isEmpty(); }), IsEmpty());
 
     TextInserter inserter;
-    inserter.insert(QStringLiteral("transient"), true);
+    inserter.insert(QStringLiteral("transient"), {}, {});
     ASSERT_TRUE(waitForFinished(inserter));
     EXPECT_TRUE(target.hasLine(QStringLiteral("text transient")));
     EXPECT_THAT(targetClipboardSettledTo({}), IsEmpty());
 
-    inserter.insert(QStringLiteral("kept"), false);
+    std::optional<InsertionOutcome> outcome;
+    inserter.insert(QStringLiteral("kept"), {false, true},
+                    [&outcome](const InsertionOutcome &answer) { outcome = answer; });
     ASSERT_TRUE(waitForFinished(inserter));
-    EXPECT_EQ(target.dumpClipboard().value(QStringLiteral("text/plain")), "kept")
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 10000));
+    EXPECT_TRUE(outcome->succeeded());
+    const Formats offered = target.dumpClipboard();
+    EXPECT_EQ(offered.value(QStringLiteral("text/plain")), "kept")
         << "without restore the text stays";
+    EXPECT_EQ(offered.value(QStringLiteral("x-kde-passwordManagerHint")), "secret")
+        << "a sensitive text asks clipboard managers to skip it";
+}
+
+// Without XTEST nothing can be typed: the insert reports it instead of claiming success.
+TEST_F(TextInserterTest, NoKeystrokeIsAFailureTheCallerHears) {
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp"), QStringLiteral("-extension"), QStringLiteral("XTEST")});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":" + server.readLine().trimmed());
+    TextInserter inserter;
+    std::optional<InsertionOutcome> outcome;
+    inserter.insert(QStringLiteral("nowhere"), {},
+                    [&outcome](const InsertionOutcome &answer) { outcome = answer; });
+    const bool answered = QTest::qWaitFor([&] { return outcome.has_value(); }, 10000);
+    qputenv("DISPLAY", display);
+    server.kill();
+    server.waitForFinished(5000);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(outcome->failure, InsertionOutcome::Failure::KeystrokeUnavailable);
 }
 
 TEST_F(TextInserterTest, QuickInsertsKeepTheUsersClipboard) {
@@ -123,11 +154,11 @@ TEST_F(TextInserterTest, QuickInsertsKeepTheUsersClipboard) {
 
     TextInserter inserter;
     QSignalSpy pasted(&inserter, &TextInserter::pasted);
-    inserter.insert(QStringLiteral("one "), true);
-    inserter.insert(QStringLiteral("two "), true);
+    inserter.insert(QStringLiteral("one "), {}, {});
+    inserter.insert(QStringLiteral("two "), {}, {});
     // The third comes while the restore after the second is pending.
     ASSERT_TRUE(QTest::qWaitFor([&] { return pasted.size() == 2; }, 10000));
-    inserter.insert(QStringLiteral("three"), true);
+    inserter.insert(QStringLiteral("three"), {}, {});
     ASSERT_TRUE(waitForFinished(inserter));
     EXPECT_TRUE(target.hasLine(QStringLiteral("text one two three")))
         << target.lines().join(u'|').toStdString();
@@ -150,7 +181,7 @@ TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
     ASSERT_NE(keyboard.clipboardOwner(), ownerBefore);
 
     TextInserter inserter;
-    inserter.insert(QStringLiteral("fresh"), true);
+    inserter.insert(QStringLiteral("fresh"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text fresh")))
         << target.lines().join(u'|').toStdString();
     ASSERT_TRUE(waitForFinished(inserter));
@@ -164,7 +195,7 @@ TEST_F(TextInserterTest, ACopyMadeBeforeTheRestoreStays) {
     slowRestore.restoreDelay = 3s;
     TextInserter inserter(slowRestore);
     QSignalSpy finished(&inserter, &TextInserter::finished);
-    inserter.insert(QStringLiteral("dictated"), true);
+    inserter.insert(QStringLiteral("dictated"), {}, {});
     ASSERT_TRUE(target.waitForLine(QStringLiteral("text dictated")));
     ASSERT_TRUE(target.command(QStringLiteral("set-clipboard-text copied later")));
     ASSERT_TRUE(finished.wait(10000));
@@ -177,7 +208,7 @@ TEST_F(TextInserterTest, ThePasteWaitsUntilModifiersAreReleased) {
     TextInserter inserter;
     QSignalSpy pasted(&inserter, &TextInserter::pasted);
     keyboard.press("Super_L");
-    inserter.insert(QStringLiteral("after release"), true);
+    inserter.insert(QStringLiteral("after release"), {}, {});
     QTest::qWait(300);
     EXPECT_THAT(pasted, IsEmpty()) << "pasted while Super was held";
     keyboard.release("Super_L");
@@ -187,10 +218,28 @@ TEST_F(TextInserterTest, ThePasteWaitsUntilModifiersAreReleased) {
     ASSERT_TRUE(waitForFinished(inserter));
 }
 
+// A modifier another program holds on the XTEST device when the wait ends would reach the
+// keystroke: it is let go around it and pressed again after.
+TEST_F(TextInserterTest, AModifierHeldTooLongIsLetGoAroundTheKeystroke) {
+    TextInserter::Timing timing;
+    timing.modifierReleaseLimit = 100ms;
+    TextInserter inserter(timing);
+    keyboard.sendSynthetic("Shift_L", true);
+    target.forget();
+    inserter.insert(QStringLiteral("plain"), {}, {});
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text plain")))
+        << target.lines().join(u'|').toStdString();
+    EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+Shift+V")));
+    EXPECT_TRUE(keyboard.isHeld("Shift_L")) << "pressed again after the keystroke";
+    keyboard.sendSynthetic("Shift_L", false);
+    ASSERT_TRUE(waitForFinished(inserter));
+}
+
 TEST_F(TextInserterTest, TerminalsGetCtrlShiftV) {
     keyboard.setWindowClass(target.window(), "xterm", "XTerm");
     TextInserter inserter;
-    inserter.insert(QStringLiteral("ls"), true);
+    inserter.insert(QStringLiteral("ls"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+Shift+V")));
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+V")));
     ASSERT_TRUE(waitForFinished(inserter));

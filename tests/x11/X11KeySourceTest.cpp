@@ -3,6 +3,7 @@
 #include "Keybindings.h"
 #include "X11TestSupport.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -173,6 +174,124 @@ TEST_F(X11KeySourceTest, ACombinationHeldByAnotherApplicationIsReportedAndTheRes
     EXPECT_TRUE(waitForFired({"start"}));
     typeMarker("g", QStringLiteral("G"));
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+Space")));
+}
+
+// Keys synthesized through XTEST (the paste keystroke) are not the user's: they neither
+// fire, nor count as a first press, nor end a clean tap; the user's own keys around them
+// all count, however soon they follow.
+TEST_F(X11KeySourceTest, KeysFromTheXTestDeviceAreNotTheUsers) {
+    manager.setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    manager.setPasteLast(Shortcut::combo(96, {}, QStringLiteral("F5")));
+    startMonitor();
+    const auto synthesizedPaste = [this] {
+        for (const auto &[symbol, down] :
+             {std::pair{"Control_L", true}, {"v", true}, {"v", false}, {"Control_L", false}})
+            keyboard.sendSynthetic(symbol, down);
+    };
+    keyboard.tap("Control_L");
+    synthesizedPaste();
+    keyboard.tap("Control_L");
+    ASSERT_TRUE(waitForFired({"start"})) << fired.join(u',').toStdString();
+
+    fired.clear();
+    keyboard.sendSynthetic("Control_L", true);
+    keyboard.sendSynthetic("Control_L", false);
+    keyboard.tap("Control_L");
+    keyboard.sendSynthetic("F5", true);
+    keyboard.sendSynthetic("F5", false);
+    keyboard.tap("F5");
+    EXPECT_TRUE(waitForFired({"pasteLast"})) << "only the user's F5, no pair of Control";
+}
+
+// With CapsLock made a Control key (ctrl:nocaps) and Alt and Super swapped, a combination
+// fires exactly when its grab takes the key, and the remapped keys make modifier taps.
+TEST_F(X11KeySourceTest, RemappedModifiersFireExactlyWhatTheirGrabsConsume) {
+    const auto setOptions = [](const QStringList &options) {
+        QStringList arguments{QStringLiteral("-layout"), QStringLiteral("us"),
+                              QStringLiteral("-option"), QString()};
+        for (const QString &option : options)
+            arguments << QStringLiteral("-option") << option;
+        return QProcess::execute(QStringLiteral("setxkbmap"), arguments) == 0;
+    };
+    const int capsKey = 66;
+    const int leftAltKey = 64;
+    manager.setActivate(
+        Shortcut::combo(KeyCode::space, {ModifierKey::Control}, QStringLiteral("Space")));
+    manager.setPasteLast(Shortcut::combo(2, {ModifierKey::Command}, QStringLiteral("D")));
+    startMonitor();
+    changeAndWaitForGrabs([&] {
+        ASSERT_TRUE(
+            setOptions({QStringLiteral("ctrl:nocaps"), QStringLiteral("altwin:swap_alt_win")}));
+    });
+    const auto chordByCode = [this](int modifierKey, const char *keySymbol) {
+        keyboard.sendCode(modifierKey, true);
+        keyboard.tap(keySymbol);
+        keyboard.sendCode(modifierKey, false);
+    };
+    target.forget();
+    chordByCode(capsKey, "space");
+    chordByCode(leftAltKey, "d");
+    EXPECT_TRUE(waitForFired({"start", "pasteLast"})) << fired.join(u',').toStdString();
+    typeMarker("h", QStringLiteral("H"));
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+Space")))
+        << target.lines().join(u'|').toStdString();
+    EXPECT_FALSE(target.hasLine(QStringLiteral("key Meta+D")));
+
+    fired.clear();
+    changeAndWaitForGrabs(
+        [this] { manager.setActivate(Shortcut::doubleTap(ModifierKey::Control)); });
+    for (int tap = 0; tap < 2; ++tap) {
+        keyboard.sendCode(capsKey, true);
+        keyboard.sendCode(capsKey, false);
+    }
+    EXPECT_TRUE(waitForFired({"start"})) << "CapsLock is a Control key now";
+    EXPECT_TRUE(setOptions({}));
+}
+
+// A key thread whose X connection broke reports itself stopped, and starting it again
+// opens a new connection that works.
+TEST(X11KeySourceRestart, AThreadEndedByALostServerStartsAgain) {
+    const QByteArray display = qgetenv("DISPLAY");
+    const auto startServer = [](QProcess &server, const QString &number) {
+        server.setProcessChannelMode(QProcess::SeparateChannels);
+        server.start(QStringLiteral("Xvfb"),
+                     {number.isEmpty() ? QStringLiteral("-displayfd") : number,
+                      number.isEmpty() ? QStringLiteral("1") : QStringLiteral("-nolisten"),
+                      number.isEmpty() ? QStringLiteral("-nolisten") : QStringLiteral("tcp"),
+                      number.isEmpty() ? QStringLiteral("tcp") : QStringLiteral("-noreset")});
+        return server.waitForStarted(10000);
+    };
+    QProcess first;
+    ASSERT_TRUE(startServer(first, {}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first.canReadLine(); }, 10000));
+    const QString number = QStringLiteral(":") + QString::fromLatin1(first.readLine()).trimmed();
+    qputenv("DISPLAY", number.toLatin1());
+
+    X11KeySource source;
+    HotkeyManager manager{source};
+    manager.setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    int starts = 0;
+    manager.onStart = [&starts] { ++starts; };
+    ASSERT_TRUE(manager.start());
+    EXPECT_TRUE(source.isStarted());
+    first.kill();
+    first.waitForFinished(5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !source.isStarted(); }, 10000));
+
+    QProcess second;
+    ASSERT_TRUE(startServer(second, number));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return manager.start(); }, 10000));
+    EXPECT_TRUE(source.isStarted());
+    {
+        XKeyboard keyboard;
+        ASSERT_TRUE(keyboard.isOpen());
+        keyboard.tap("Control_L");
+        keyboard.tap("Control_L");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return starts == 1; }, 10000));
+    }
+    qputenv("DISPLAY", display);
+    second.kill();
+    second.waitForFinished(5000);
 }
 
 TEST(X11KeySourceStart, FailsWithoutADisplayAndSucceedsWithOne) {

@@ -7,14 +7,31 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
+
+#include <cstring>
 
 namespace orvanta::test {
 
 XKeyboard::XKeyboard()
-    : m_display(XOpenDisplay(nullptr)) {}
+    : m_display(XOpenDisplay(nullptr)) {
+    if (!m_display)
+        return;
+    // The server's own keyboard device, not XTEST's: the keys look typed by hand.
+    int count = 0;
+    XIDeviceInfo *devices = XIQueryDevice(m_display, XIAllDevices, &count);
+    for (int index = 0; index < count && !m_device; ++index) {
+        if (devices[index].use == XISlaveKeyboard && !std::strstr(devices[index].name, "XTEST"))
+            m_device = XOpenDevice(m_display, XID(devices[index].deviceid));
+    }
+    XIFreeDeviceInfo(devices);
+}
 
 XKeyboard::~XKeyboard() {
+    if (m_device)
+        XCloseDevice(m_display, static_cast<XDevice *>(m_device));
     if (m_display)
         XCloseDisplay(m_display);
 }
@@ -24,8 +41,32 @@ int XKeyboard::keyCode(const char *keySymbol) const {
 }
 
 void XKeyboard::send(const char *keySymbol, bool down) {
-    XTestFakeKeyEvent(m_display, keyCode(keySymbol), down ? True : False, CurrentTime);
+    if (m_device)
+        XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device),
+                                unsigned(keyCode(keySymbol)), down ? True : False, nullptr, 0,
+                                CurrentTime);
+    else
+        XTestFakeKeyEvent(m_display, unsigned(keyCode(keySymbol)), down ? True : False,
+                          CurrentTime);
     XSync(m_display, False);
+}
+
+void XKeyboard::sendCode(int xKeyCode, bool down) {
+    XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device), unsigned(xKeyCode),
+                            down ? True : False, nullptr, 0, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XKeyboard::sendSynthetic(const char *keySymbol, bool down) {
+    XTestFakeKeyEvent(m_display, unsigned(keyCode(keySymbol)), down ? True : False, CurrentTime);
+    XSync(m_display, False);
+}
+
+bool XKeyboard::isHeld(const char *keySymbol) {
+    char keys[32] = {};
+    XQueryKeymap(m_display, keys);
+    const int code = keyCode(keySymbol);
+    return (keys[code / 8] >> (code % 8)) & 1;
 }
 
 void XKeyboard::press(const char *keySymbol) {

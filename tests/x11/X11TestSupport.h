@@ -10,7 +10,8 @@ typedef struct _XDisplay Display;
 
 namespace orvanta::test {
 
-// The keyboard of a user at the X server, typed on through XTEST with exact key sequences.
+// The keyboard of a user at the X server, typed on with exact key sequences: through XTEST
+// on the server's own keyboard device, so the keys come from a device that is not XTEST's.
 class XKeyboard {
 public:
     XKeyboard();
@@ -25,6 +26,12 @@ public:
     void tap(const char *keySymbol);
     // Presses the keys in order and releases them in reverse order.
     void chord(std::initializer_list<const char *> keySymbols);
+    // A key by its X key code, whatever the keyboard map makes of it.
+    void sendCode(int xKeyCode, bool down);
+    // A key event on XTEST's own device, as a program synthesizing keys sends it.
+    void sendSynthetic(const char *keySymbol, bool down);
+    // Whether the server has the key down now.
+    bool isHeld(const char *keySymbol);
 
     void focus(unsigned long window);
     void setWindowClass(unsigned long window, const QByteArray &name, const QByteArray &klass);
@@ -40,6 +47,7 @@ private:
     void send(const char *keySymbol, bool down);
 
     Display *m_display = nullptr;
+    void *m_device = nullptr; // the XInput device typed on
 };
 
 // The target window program, run as a child process, and what it reported.

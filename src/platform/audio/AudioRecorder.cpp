@@ -7,6 +7,10 @@
 
 namespace orvanta {
 
+void AudioRecorder::removeLeftovers() {
+    CaptureSession::removeOrphans({QStringLiteral("orvanta-"), QStringLiteral("ov-mictest-")});
+}
+
 AudioRecorder::AudioRecorder(QObject *parent)
     : QObject(parent) {}
 

@@ -16,7 +16,8 @@ namespace orvanta {
 
 class CaptureSession;
 
-// Records the chosen microphone into QDir::tempPath()/orvanta-<UUID>.m4a for one dictation.
+// Records the chosen microphone into <private folder>/orvanta-<UUID>.m4a for one dictation
+// (CaptureSession::recordingDirectory()).
 // Capture and encoding run on a thread of their own; levels and completions arrive on the
 // thread that owns the recorder (the main thread).
 class AudioRecorder final : public QObject, public RecorderPort {
@@ -31,6 +32,10 @@ public:
     void cancel() override;
     void cleanup(const QString &file) override;
     void setLevelHandler(std::function<void(float level)> onLevel) override;
+
+    // Deletes the recordings and microphone tests an earlier run left behind (it crashed or
+    // was killed). Called once at start-up, before anything records.
+    static void removeLeftovers();
 
     // The file being written or last delivered, until it is cancelled or cleaned up.
     std::optional<QString> lastFile() const { return m_lastFile; }

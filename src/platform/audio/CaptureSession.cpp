@@ -6,11 +6,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QUuid>
 
 #include <pulse/context.h>
+#include <pulse/operation.h>
 #include <pulse/stream.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvanta {
 
@@ -20,9 +29,56 @@ constexpr pa_sample_spec captureSpec{PA_SAMPLE_FLOAT32LE, CaptureSession::sample
 
 } // namespace
 
+QString CaptureSession::recordingDirectory() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString base = !runtime.isEmpty() && QFileInfo(runtime).isDir()
+                             ? runtime + QStringLiteral("/orvanta")
+                             : QDir::tempPath() + QStringLiteral("/orvanta-%1").arg(::getuid());
+    // Private to the user: made 0700, and one that someone else owns or opened up is not used.
+    if (::mkdir(QFile::encodeName(base).constData(), 0700) != 0 && errno != EEXIST)
+        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot create") << base;
+    const QByteArray path = QFile::encodeName(base);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        info.st_uid == ::getuid() && (info.st_mode & 077) != 0)
+        ::chmod(path.constData(), 0700); // ours, but opened up: close it again
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+        qCWarning(lcAudio).noquote() << base << QStringLiteral("is not a private folder");
+        return {};
+    }
+    return base;
+}
+
 QString CaptureSession::newTemporaryFile(const QString &prefix) {
+    const QString directory = recordingDirectory();
+    if (directory.isEmpty())
+        return {};
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return QDir(QDir::tempPath()).filePath(prefix + uuid + QStringLiteral(".m4a"));
+    const QString path = QDir(directory).filePath(prefix + uuid + QStringLiteral(".m4a"));
+    // Made here with mode 0600; the writer then opens the file that exists.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot create") << path;
+        return {};
+    }
+    ::close(fd);
+    return path;
+}
+
+void CaptureSession::removeOrphans(const QStringList &prefixes) {
+    const QString directory = recordingDirectory();
+    if (directory.isEmpty())
+        return;
+    QStringList patterns;
+    for (const QString &prefix : prefixes)
+        patterns.append(prefix + QStringLiteral("*.m4a"));
+    const QDir folder(directory);
+    for (const QString &name : folder.entryList(patterns, QDir::Files | QDir::Hidden)) {
+        qCInfo(lcAudio).noquote() << QStringLiteral("Removing the orphaned recording") << name;
+        QFile::remove(folder.filePath(name));
+    }
 }
 
 std::unique_ptr<CaptureSession>
@@ -37,10 +93,15 @@ CaptureSession::begin(const QString &deviceUID, const QString &filePrefix, Handl
         qCWarning(lcAudio) << "Cannot record: the sound server offers no microphone";
         return nullptr;
     }
-    std::unique_ptr<CaptureSession> session(new CaptureSession(
-        std::move(handlers), std::move(client), *source, newTemporaryFile(filePrefix)));
-    if (!session->openStream())
+    const QString file = newTemporaryFile(filePrefix);
+    if (file.isEmpty())
         return nullptr;
+    std::unique_ptr<CaptureSession> session(
+        new CaptureSession(std::move(handlers), std::move(client), *source, file));
+    if (!session->openStream()) {
+        QFile::remove(file);
+        return nullptr;
+    }
     if (!session->m_writer.open(session->m_file)) {
         qCWarning(lcAudio).noquote()
             << QStringLiteral("Cannot record:") << session->m_writer.errorText();
@@ -115,6 +176,8 @@ bool CaptureSession::streamIsGood() const {
 void CaptureSession::run() {
     m_client->runUntil([this] { return m_request.load() != Request::None || !streamIsGood(); },
                        PulseClient::Clock::time_point::max());
+    if (m_request.load() == Request::Stop && streamIsGood())
+        drain();
     const bool connectionBroke = !m_client->isConnected();
     const bool serverLost = connectionBroke || !streamIsGood();
     closeStream();
@@ -139,6 +202,37 @@ void CaptureSession::run() {
     if (m_request.load() == Request::Cancel && file)
         QFile::remove(*file);
     post([finished = m_handlers.finished, file] { finished(file); });
+}
+
+// What was captured before the stop is still on its way: in the source and in the stream's
+// buffer, as long as the stream's latency. It is read and kept, so the last syllable is in
+// the file.
+void CaptureSession::drain() {
+    using namespace std::chrono_literals;
+    const auto limit = PulseClient::Clock::now() + 1s;
+    if (pa_operation *update = pa_stream_update_timing_info(m_stream, nullptr, nullptr)) {
+        m_client->runUntil(
+            [update] { return pa_operation_get_state(update) != PA_OPERATION_RUNNING; }, limit);
+        pa_operation_unref(update);
+    }
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(m_stream, &latency, &negative) != 0 || negative)
+        latency = 0;
+    const std::size_t wanted = std::size_t(latency * sampleRate / 1000000);
+    m_drainedSamples = 0;
+    m_draining = true;
+    readAvailable();
+    // At most the latency and one fragment more, however the server answers.
+    const auto deadline =
+        std::min(limit, PulseClient::Clock::now() + std::chrono::microseconds(latency) + 100ms);
+    m_client->runUntil(
+        [this, wanted] {
+            return m_drainedSamples >= wanted || !streamIsGood() ||
+                   m_request.load() == Request::Cancel;
+        },
+        deadline);
+    m_draining = false;
 }
 
 std::optional<QString> CaptureSession::finishFile(bool serverLost) {
@@ -170,8 +264,10 @@ void CaptureSession::readAvailable() {
 }
 
 void CaptureSession::consume(const float *samples, std::size_t count) {
-    if (m_writeFailed || m_request.load() != Request::None)
+    if (m_writeFailed || (m_request.load() != Request::None && !m_draining))
         return;
+    if (m_draining)
+        m_drainedSamples += count;
     if (!m_writer.write(samples, count)) {
         m_writeFailed = true;
         qCWarning(lcAudio).noquote()

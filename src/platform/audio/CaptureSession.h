@@ -4,6 +4,7 @@
 #include "M4aWriter.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -49,8 +50,16 @@ public:
     void stop();
     void cancel();
 
-    // QDir::tempPath()/<prefix><UPPER-CASE UUID>.m4a
+    // The folder of recordings, private to the user (mode 0700): $XDG_RUNTIME_DIR/orvanta,
+    // or <temp>/orvanta-<uid> without a runtime folder (the folder of the instance socket). Empty
+    // when it cannot be made private.
+    static QString recordingDirectory();
+    // recordingDirectory()/<prefix><UPPER-CASE UUID>.m4a, created empty with mode 0600; empty
+    // on failure.
     static QString newTemporaryFile(const QString &prefix);
+    // Deletes the recordings a process that ended without cleaning up left behind. Only for
+    // the single running instance, before it records.
+    static void removeOrphans(const QStringList &prefixes);
 
 private:
     enum class Request { None, Stop, Cancel };
@@ -60,6 +69,7 @@ private:
     bool openStream();
     void run();
     void readAvailable();
+    void drain();
     void consume(const float *samples, std::size_t count);
     bool streamIsGood() const;
     void closeStream();
@@ -75,6 +85,8 @@ private:
     M4aWriter m_writer;
     LevelWindow m_levels{levelWindowSamples};
     bool m_writeFailed = false;
+    bool m_draining = false;
+    std::size_t m_drainedSamples = 0;
     std::atomic<Request> m_request{Request::None};
     std::thread m_thread;
 };

@@ -21,13 +21,11 @@ Permissions::Permissions(InputAccessCheck inputAccess, UrlOpener openUrl,
         m_openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 }
 
-// Polled from the main thread every 1.5 s: a healthy local server answers within
-// milliseconds, a hanging one must not freeze the application for long.
+// Polled from the main thread every 1.5 s: the answer is the watcher's, and a server that was
+// gone is looked for again.
 bool Permissions::isMicrophoneAuthorized() const {
-    PulseClient client(std::chrono::milliseconds(500));
-    if (!client.connect())
-        return false;
-    return AudioDevices::resolve(client, AudioDevices::defaultDeviceId).has_value();
+    m_microphone.retryIfDisconnected();
+    return m_microphone.isAvailable();
 }
 
 bool Permissions::isInputAccessGranted() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MicrophoneWatcher.h"
 #include "Ports.h"
 
 #include <QString>
@@ -11,7 +12,8 @@
 
 namespace orvanta {
 
-// Microphone access on Linux: the sound server answers and offers a microphone. Input access
+// Microphone access on Linux: the sound server answers and offers a microphone, as a watcher
+// on a connection of its own knows (asking costs nothing and never blocks). Input access
 // is answered by whoever observes the keys (`inputAccess`). The privacy panes are the
 // application's own help pages.
 class Permissions final : public PermissionsPort {
@@ -37,6 +39,7 @@ public:
     static QString helpPageName(PrivacyPane pane);
 
 private:
+    mutable MicrophoneWatcher m_microphone;
     InputAccessCheck m_inputAccess;
     UrlOpener m_openUrl;
     QStringList m_helpDirectories;

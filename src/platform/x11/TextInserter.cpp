@@ -6,10 +6,13 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMetaObject>
 #include <QMimeData>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -87,8 +90,8 @@ TextInserter::ClipboardSnapshot TextInserter::takeSnapshot() {
     return snapshot;
 }
 
-void TextInserter::insert(const QString &text, bool restoreClipboard) {
-    m_queue.append({text, restoreClipboard});
+void TextInserter::insert(const QString &text, const InsertionOptions &options, Done done) {
+    m_queue.append({text, options, std::move(done)});
     if (m_pasteTimer.isActive() || m_nextTimer.isActive())
         return; // picked up after the keystroke in flight
     // A window pastes whatever the clipboard holds when it gets round to reading it: the
@@ -113,13 +116,15 @@ void TextInserter::beginNext() {
     // taken before it is the user's clipboard and must survive.
     const bool keepEarlier = m_snapshot.has_value() && clipboardHoldsInsertedText();
     m_restoreTimer.stop();
-    if (!request.restoreClipboard)
+    if (!request.options.restoreClipboard)
         m_snapshot.reset();
     else if (!keepEarlier)
         m_snapshot = takeSnapshot();
     m_snapshotKept = keepEarlier;
 
-    clipboard()->setText(request.text, QClipboard::Clipboard);
+    m_sensitive = request.options.sensitive;
+    m_done = request.done;
+    putOnClipboard(request.text, m_sensitive);
     m_insertedText = request.text;
     m_writeAttempts = 1;
     m_modifierDeadline = QDeadlineTimer(m_timing.pasteDelay + m_timing.modifierReleaseLimit);
@@ -137,13 +142,37 @@ void TextInserter::pasteWhenModifiersReleased() {
         retryWriteOrGiveUp();
         return;
     }
-    if (ensureDisplay()) {
-        emit aboutToPaste();
-        sendPasteKeystroke(focusIsTerminal());
-    }
+    QString problem = QStringLiteral("no X display with XTEST");
+    const bool typed = ensureDisplay() && sendPasteKeystroke(focusIsTerminal(), &problem);
     m_sinceKeystroke.start();
-    emit pasted(*m_insertedText);
+    if (typed) {
+        emit pasted(*m_insertedText);
+        complete(InsertionOutcome::success());
+    } else {
+        qCWarning(lcTextInserter).noquote() << "cannot synthesize the paste keystroke:" << problem;
+        complete(
+            InsertionOutcome::failed(InsertionOutcome::Failure::KeystrokeUnavailable, problem));
+    }
     afterPaste();
+}
+
+void TextInserter::complete(const InsertionOutcome &outcome) {
+    // Called after this insert's state is settled; the callback may insert again.
+    if (const Done done = std::exchange(m_done, {}))
+        QMetaObject::invokeMethod(
+            this, [done, outcome] { done(outcome); }, Qt::QueuedConnection);
+}
+
+// Privacy mode: the offer says so, and clipboard managers that honour the hint skip it.
+void TextInserter::putOnClipboard(const QString &text, bool sensitive) {
+    if (!sensitive) {
+        clipboard()->setText(text, QClipboard::Clipboard);
+        return;
+    }
+    auto *data = new QMimeData;
+    data->setText(text);
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    clipboard()->setMimeData(data, QClipboard::Clipboard);
 }
 
 void TextInserter::retryWriteOrGiveUp() {
@@ -154,7 +183,7 @@ void TextInserter::retryWriteOrGiveUp() {
         ++m_writeAttempts;
         if (m_snapshot && !m_snapshotKept)
             m_snapshot = takeSnapshot(); // still the user's clipboard: ours never got there
-        clipboard()->setText(*m_insertedText, QClipboard::Clipboard);
+        putOnClipboard(*m_insertedText, m_sensitive);
         m_pasteTimer.start(m_timing.pasteDelay);
         return;
     }
@@ -162,6 +191,8 @@ void TextInserter::retryWriteOrGiveUp() {
     qCWarning(lcTextInserter) << "could not put the text on the clipboard; nothing pasted";
     if (!m_snapshotKept)
         m_snapshot.reset();
+    complete(InsertionOutcome::failed(InsertionOutcome::Failure::ClipboardUnavailable,
+                                      QStringLiteral("another application kept the clipboard")));
     afterPaste();
 }
 
@@ -225,6 +256,16 @@ bool TextInserter::ensureDisplay() {
     }
     X11ErrorTrap::installHandler();
     m_modifierKeyCodes = modifierKeyCodes(m_display);
+    // The XTEST keyboard of the core keyboard, which our keystrokes are typed on.
+    int count = 0;
+    XIDeviceInfo *devices = XIQueryDevice(m_display, XIAllDevices, &count);
+    for (int index = 0; devices && index < count; ++index) {
+        if (devices[index].use == XISlaveKeyboard &&
+            QByteArray(devices[index].name).endsWith(" XTEST keyboard") && m_xtestKeyboard == 0)
+            m_xtestKeyboard = XID(devices[index].deviceid);
+    }
+    if (devices)
+        XIFreeDeviceInfo(devices);
     return true;
 }
 
@@ -238,6 +279,32 @@ bool TextInserter::anyModifierHeld() {
             return true;
     }
     return false;
+}
+
+QList<int> TextInserter::keysHeldOnXTestDevice() {
+    QList<int> held;
+    if (m_xtestKeyboard == 0)
+        return held;
+    X11ErrorTrap trap(m_display);
+    XDevice *device = XOpenDevice(m_display, m_xtestKeyboard);
+    if (!device)
+        return held;
+    if (XDeviceState *state = XQueryDeviceState(m_display, device)) {
+        auto *item = reinterpret_cast<XInputClass *>(state->data);
+        for (int index = 0; index < state->num_classes; ++index) {
+            if (item->c_class == KeyClass) {
+                const auto *keys = reinterpret_cast<XKeyState *>(item);
+                for (int code = 0; code < keys->num_keys && code < 256; ++code) {
+                    if ((keys->keys[code / 8] >> (code % 8)) & 1)
+                        held.append(code);
+                }
+            }
+            item = reinterpret_cast<XInputClass *>(reinterpret_cast<char *>(item) + item->length);
+        }
+        XFreeDeviceState(state);
+    }
+    XCloseDevice(m_display, device);
+    return held;
 }
 
 bool TextInserter::focusIsTerminal() {
@@ -270,14 +337,24 @@ bool TextInserter::focusIsTerminal() {
     return false;
 }
 
-void TextInserter::sendPasteKeystroke(bool withShift) {
+bool TextInserter::sendPasteKeystroke(bool withShift, QString *problem) {
     const ::KeyCode control = XKeysymToKeycode(m_display, XK_Control_L);
     const ::KeyCode shift = XKeysymToKeycode(m_display, XK_Shift_L);
     const ::KeyCode v = XKeysymToKeycode(m_display, XK_v);
     if (control == 0 || v == 0 || (withShift && shift == 0)) {
-        qCWarning(lcTextInserter) << "the keyboard map has no Control or V key";
-        return;
+        *problem = QStringLiteral("the keyboard map has no Control or V key");
+        return false;
     }
+    // A key held on another keyboard does not reach keys typed on the XTEST device; one held
+    // on the XTEST device itself (typed by another program) does.
+    const QList<int> xtestKeys = keysHeldOnXTestDevice();
+    QList<::KeyCode> held;
+    for (int code : std::as_const(m_modifierKeyCodes)) {
+        if (xtestKeys.contains(code))
+            held.append(::KeyCode(code));
+    }
+    for (::KeyCode code : std::as_const(held))
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
     XTestFakeKeyEvent(m_display, control, True, CurrentTime);
     if (withShift)
         XTestFakeKeyEvent(m_display, shift, True, CurrentTime);
@@ -286,7 +363,10 @@ void TextInserter::sendPasteKeystroke(bool withShift) {
     if (withShift)
         XTestFakeKeyEvent(m_display, shift, False, CurrentTime);
     XTestFakeKeyEvent(m_display, control, False, CurrentTime);
+    for (::KeyCode code : std::as_const(held))
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
     XFlush(m_display);
+    return true;
 }
 
 } // namespace orvanta::x11

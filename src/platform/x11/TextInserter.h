@@ -31,7 +31,8 @@ public:
     struct Timing {
         std::chrono::milliseconds pasteDelay{50};
         std::chrono::milliseconds restoreDelay{350};
-        // The keystroke waits this long at most for the user to let go of every modifier.
+        // The keystroke waits this long at most for the user to let go of every modifier; the
+        // keys still held then are let go around it.
         std::chrono::milliseconds modifierReleaseLimit{1500};
         std::chrono::milliseconds modifierPoll{10};
     };
@@ -43,7 +44,7 @@ public:
     explicit TextInserter(const Timing &timing, QObject *parent = nullptr);
     ~TextInserter() override;
 
-    void insert(const QString &text, bool restoreClipboard) override;
+    void insert(const QString &text, const InsertionOptions &options, Done done) override;
 
     // Whether a window of this WM_CLASS name or class is a terminal emulator.
     static bool isTerminal(const QString &resourceName, const QString &resourceClass);
@@ -51,8 +52,6 @@ public:
     static ClipboardSnapshot takeSnapshot();
 
 signals:
-    // The paste keystroke is about to be typed; key watchers should not take it for the user's.
-    void aboutToPaste();
     // The text is on the clipboard and its paste keystroke was sent (or would have been,
     // had the display offered XTEST).
     void pasted(const QString &text);
@@ -62,7 +61,8 @@ signals:
 private:
     struct Request {
         QString text;
-        bool restoreClipboard = true;
+        InsertionOptions options;
+        Done done;
     };
 
     void beginNext();
@@ -74,7 +74,13 @@ private:
     bool ensureDisplay();
     bool anyModifierHeld();
     bool focusIsTerminal();
-    void sendPasteKeystroke(bool withShift);
+    QList<int> keysHeldOnXTestDevice();
+    // Types Ctrl+V (Ctrl+Shift+V) with exactly those modifiers: modifier keys still held on
+    // the XTEST device are let go around it and pressed again after. False when it cannot be
+    // typed.
+    bool sendPasteKeystroke(bool withShift, QString *problem);
+    void putOnClipboard(const QString &text, bool sensitive);
+    void complete(const InsertionOutcome &outcome);
 
     Timing m_timing;
     QList<Request> m_queue;
@@ -84,6 +90,8 @@ private:
     bool m_snapshotKept = false; // taken before an earlier insert that is still pending
     int m_writeAttempts = 0;
     std::optional<QString> m_insertedText;
+    bool m_sensitive = false;
+    Done m_done;
     QTimer m_pasteTimer;
     QTimer m_nextTimer;
     QTimer m_restoreTimer;
@@ -93,6 +101,7 @@ private:
     Display *m_display = nullptr;
     bool m_displayFailed = false;
     QList<int> m_modifierKeyCodes;
+    unsigned long m_xtestKeyboard = 0;
 };
 
 } // namespace orvanta::x11

@@ -2,6 +2,9 @@
 
 #include "X11Logging.h"
 
+#include <QList>
+
+#include <mutex>
 #include <utility>
 
 #include <X11/Xlib.h>
@@ -20,7 +23,37 @@ int handleError(Display *display, XErrorEvent *error) {
     return 0;
 }
 
+std::mutex survivorsMutex;
+QList<Display *> survivors;
+XIOErrorHandler previousIOHandler = nullptr;
+
+int handleIOError(Display *display) {
+    {
+        std::lock_guard lock(survivorsMutex);
+        if (survivors.contains(display)) {
+            qCWarning(lcX11) << "an X connection broke";
+            return 0; // the display's exit handler runs next and returns
+        }
+    }
+    return previousIOHandler ? previousIOHandler(display) : 0;
+}
+
 } // namespace
+
+void X11ErrorTrap::surviveConnectionLoss(Display *display, void (*onBroken)(Display *, void *),
+                                         void *data) {
+    std::lock_guard lock(survivorsMutex);
+    survivors.append(display);
+    XSetIOErrorExitHandler(display, onBroken, data);
+    const XIOErrorHandler current = XSetIOErrorHandler(&handleIOError);
+    if (current != &handleIOError)
+        previousIOHandler = current;
+}
+
+void X11ErrorTrap::forget(Display *display) {
+    std::lock_guard lock(survivorsMutex);
+    survivors.removeAll(display);
+}
 
 X11ErrorTrap::X11ErrorTrap(Display *display)
     : m_display(display)

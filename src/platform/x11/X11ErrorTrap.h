@@ -22,6 +22,13 @@ public:
     // Makes sure the logging handler is the process's handler (toolkits replace it).
     static void installHandler();
 
+    // Xlib ends the process when a connection breaks. A display marked here survives that:
+    // `onBroken` is called (on the thread that met the error) and the display is unusable
+    // from then on; other displays end the process as before. forget() before closing it.
+    static void surviveConnectionLoss(Display *display, void (*onBroken)(Display *, void *),
+                                      void *data);
+    static void forget(Display *display);
+
     // Records `errorCode` in the innermost trap of this thread for `display`, if any.
     static bool record(Display *display, unsigned char errorCode);
 

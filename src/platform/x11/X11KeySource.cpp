@@ -3,6 +3,7 @@
 #include "X11ErrorTrap.h"
 #include "X11Logging.h"
 
+#include <QByteArray>
 #include <QMetaObject>
 
 #include <X11/XKBlib.h>
@@ -12,6 +13,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -20,24 +22,27 @@ namespace orvanta::x11 {
 
 namespace {
 
-// The modifier bit (Mod1…Mod5) a key with this symbol sets, or `fallback`.
-unsigned modifierBitOf(Display *display, KeySym symbol, unsigned fallback) {
-    const ::KeyCode keyCode = XKeysymToKeycode(display, symbol);
-    XModifierKeymap *map = XGetModifierMapping(display);
-    if (!map || keyCode == 0) {
-        if (map)
-            XFreeModifiermap(map);
-        return fallback;
+std::optional<ModifierKey> modifierOfSymbol(KeySym symbol) {
+    switch (symbol) {
+    case XK_Control_L:
+    case XK_Control_R:
+        return ModifierKey::Control;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return ModifierKey::Shift;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+        return ModifierKey::Option;
+    case XK_Super_L:
+    case XK_Super_R:
+    case XK_Hyper_L:
+    case XK_Hyper_R:
+        return ModifierKey::Command;
+    default:
+        return std::nullopt;
     }
-    unsigned bit = fallback;
-    for (int index = Mod1MapIndex; index <= Mod5MapIndex; ++index) {
-        for (int slot = 0; slot < map->max_keypermod; ++slot) {
-            if (map->modifiermap[index * map->max_keypermod + slot] == keyCode)
-                bit = 1u << index;
-        }
-    }
-    XFreeModifiermap(map);
-    return bit;
 }
 
 } // namespace
@@ -54,8 +59,12 @@ void X11KeySource::setHandler(Handler handler) {
 }
 
 bool X11KeySource::start() {
-    if (m_display)
+    if (m_display && m_running)
         return true;
+    if (m_display) {
+        qCInfo(lcX11) << "the key thread ended on an error; starting it again";
+        closeDisplay();
+    }
     if (!openDisplay())
         return false;
     if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -64,6 +73,11 @@ bool X11KeySource::start() {
         return false;
     }
     m_stopping = false;
+    m_running = true;
+    {
+        std::lock_guard lock(m_grabMutex);
+        m_grabsDirty = true; // the grabs of a broken connection are gone with it
+    }
     m_thread = std::thread([this] { run(); });
     return true;
 }
@@ -91,15 +105,37 @@ bool X11KeySource::openDisplay() {
         return false;
     }
 
-    unsigned char maskBits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(maskBits, XI_RawKeyPress);
-    XISetMask(maskBits, XI_RawKeyRelease);
-    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof(maskBits)), maskBits};
-    XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
+    // A broken connection ends the key thread instead of the process.
+    m_connectionBroken = false;
+    X11ErrorTrap::surviveConnectionLoss(
+        display,
+        [](Display *, void *self) { static_cast<X11KeySource *>(self)->m_connectionBroken = true; },
+        this);
 
-    m_bits.command = modifierBitOf(display, XK_Super_L, Mod4Mask);
-    m_bits.option = modifierBitOf(display, XK_Alt_L, Mod1Mask);
-    m_bits.numLock = modifierBitOf(display, XK_Num_Lock, Mod2Mask);
+    unsigned char rawBits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(rawBits, XI_RawKeyPress);
+    XISetMask(rawBits, XI_RawKeyRelease);
+    unsigned char hierarchyBits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(hierarchyBits, XI_HierarchyChanged);
+    XIEventMask masks[] = {
+        {XIAllMasterDevices, static_cast<int>(sizeof(rawBits)), rawBits},
+        {XIAllDevices, static_cast<int>(sizeof(hierarchyBits)), hierarchyBits},
+    };
+    XISelectEvents(display, DefaultRootWindow(display), masks, 2);
+
+    int xkbOpcode = 0;
+    int xkbError = 0;
+    int xkbMajor = XkbMajorVersion;
+    int xkbMinor = XkbMinorVersion;
+    m_xkbEventBase = -1;
+    if (XkbQueryExtension(display, &xkbOpcode, &m_xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
+        const unsigned which = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(display, XkbUseCoreKbd, which, which);
+    }
+
+    m_display = display;
+    readKeyboardMap();
+    readXTestDevices();
 
     char keys[32] = {};
     XQueryKeymap(display, keys);
@@ -110,8 +146,77 @@ bool X11KeySource::openDisplay() {
 
     X11ErrorTrap::installHandler();
     XSync(display, False);
-    m_display = display;
     return true;
+}
+
+// Which keys are which modifier, and which Mod bits mean option and command, as the
+// keyboard map says now (ctrl:nocaps makes CapsLock a Control key, altwin:swap_alt_win swaps
+// the bits).
+void X11KeySource::readKeyboardMap() {
+    X11KeyTranslator::ModifierKeys keys{};
+    X11KeyTranslator::ModifierBits bits{0, 0, 0};
+    XModifierKeymap *map = XGetModifierMapping(m_display);
+    if (!map) {
+        m_bits = X11KeyTranslator::ModifierBits{};
+        m_translator.setModifierKeys(X11KeyTranslator::defaultModifierKeys());
+        return;
+    }
+    for (int index = ShiftMapIndex; index <= Mod5MapIndex; ++index) {
+        if (index == LockMapIndex)
+            continue;
+        for (int slot = 0; slot < map->max_keypermod; ++slot) {
+            const ::KeyCode code = map->modifiermap[index * map->max_keypermod + slot];
+            if (code == 0)
+                continue;
+            const KeySym symbol = XkbKeycodeToKeysym(m_display, code, 0, 0);
+            if (symbol == XK_Num_Lock && index >= Mod1MapIndex)
+                bits.numLock = 1u << index;
+            const auto modifier = modifierOfSymbol(symbol);
+            if (!modifier)
+                continue;
+            keys[code] = modifier;
+            if (index >= Mod1MapIndex && *modifier == ModifierKey::Option && !bits.option)
+                bits.option = 1u << index;
+            if (index >= Mod1MapIndex && *modifier == ModifierKey::Command && !bits.command)
+                bits.command = 1u << index;
+        }
+    }
+    XFreeModifiermap(map);
+    const X11KeyTranslator::ModifierBits fallback;
+    m_bits.option = bits.option ? bits.option : fallback.option;
+    m_bits.command = bits.command ? bits.command : fallback.command;
+    m_bits.numLock = bits.numLock ? bits.numLock : fallback.numLock;
+    m_translator.setModifierKeys(keys);
+}
+
+// The XTEST devices, whose keys are synthesized: the paste keystroke and its modifiers.
+void X11KeySource::readXTestDevices() {
+    m_xtestDevices.clear();
+    const Atom xtestProperty = XInternAtom(m_display, "XTEST Device", True);
+    int count = 0;
+    XIDeviceInfo *devices = XIQueryDevice(m_display, XIAllDevices, &count);
+    for (int index = 0; index < count; ++index) {
+        const XIDeviceInfo &device = devices[index];
+        if (device.use != XISlaveKeyboard)
+            continue;
+        bool isXTest = QByteArray(device.name).endsWith(" XTEST keyboard");
+        if (xtestProperty != None) {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long after = 0;
+            unsigned char *data = nullptr;
+            if (XIGetProperty(m_display, device.deviceid, xtestProperty, 0, 1, False,
+                              AnyPropertyType, &type, &format, &items, &after, &data) == Success &&
+                data) {
+                isXTest = items > 0 && format == 8 && data[0] != 0;
+                XFree(data);
+            }
+        }
+        if (isXTest)
+            m_xtestDevices.append(device.deviceid);
+    }
+    XIFreeDeviceInfo(devices);
 }
 
 void X11KeySource::closeDisplay() {
@@ -125,8 +230,15 @@ void X11KeySource::closeDisplay() {
             ::close(fd);
         fd = -1;
     }
-    if (m_display) {
+    if (m_display && m_connectionBroken) {
+        // Xlib cannot close a display whose connection broke (XCloseDisplay waits forever
+        // for its lock); it is kept, unusable, for the life of the process.
+        static QList<Display *> lost;
+        lost.append(m_display);
+        m_display = nullptr;
+    } else if (m_display) {
         XCloseDisplay(m_display);
+        X11ErrorTrap::forget(m_display);
         m_display = nullptr;
     }
 }
@@ -153,6 +265,7 @@ X11KeySource::Grab X11KeySource::grabFor(const Shortcut &shortcut) const {
     if (shortcut.keyCode)
         grab.xKeyCode = X11KeyTranslator::xKeyCodeFor(*shortcut.keyCode).value_or(0);
     grab.modifiers = xModifiers(shortcut.mods);
+    grab.numLock = m_bits.numLock;
     return grab;
 }
 
@@ -181,36 +294,79 @@ unsigned X11KeySource::xModifiers(const QList<ModifierKey> &mods) const {
 
 void X11KeySource::run() {
     pollfd fds[2] = {{ConnectionNumber(m_display), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-    while (!m_stopping) {
+    while (!m_stopping && !m_connectionBroken) {
         applyGrabs();
         processPending();
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+        if (m_connectionBroken)
             break;
+        {
+            std::lock_guard lock(m_grabMutex);
+            if (m_grabsDirty)
+                continue; // the keyboard map changed: grab again before waiting
+        }
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+            qCWarning(lcX11) << "waiting for key events failed:" << strerror(errno);
+            break;
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR)) {
+            qCWarning(lcX11) << "the X connection of the key thread closed";
+            m_connectionBroken = true;
+            break;
+        }
         char drain[64];
         while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
         }
     }
-    for (const Grab &active : std::as_const(m_active))
-        ungrab(active);
-    m_active.clear();
-    XSync(m_display, False);
+    if (m_connectionBroken) {
+        qCWarning(lcX11) << "lost the X connection; shortcuts are off until it is opened again";
+        m_active.clear();
+    } else {
+        for (const Grab &active : std::as_const(m_active))
+            ungrab(active);
+        m_active.clear();
+        XSync(m_display, False);
+    }
+    m_running = false;
 }
 
 void X11KeySource::processPending() {
-    while (XPending(m_display) > 0) {
+    while (!m_connectionBroken && XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
-        XGenericEventCookie *cookie = &event.xcookie;
-        if (cookie->type != GenericEvent || cookie->extension != m_xiOpcode ||
-            !XGetEventData(m_display, cookie))
-            continue; // key events of our own grabs end here, unused
-        const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
         std::optional<KeyEvent> translated;
-        if (cookie->evtype == XI_RawKeyPress)
-            translated = m_translator.press(raw->detail);
-        else if (cookie->evtype == XI_RawKeyRelease)
-            translated = m_translator.release(raw->detail);
-        XFreeEventData(m_display, cookie);
+        if (event.type == KeyPress) {
+            // One of our grabs took it: matched on the state the grab was matched against.
+            // Its raw event came first and told whether XTEST typed it.
+            const unsigned code = event.xkey.keycode;
+            if (code < m_syntheticPress.size() && !m_syntheticPress[code])
+                translated = X11KeyTranslator::grabbedPress(int(code), event.xkey.state, m_bits);
+        } else if (event.type == MappingNotify ||
+                   (m_xkbEventBase >= 0 && event.type == m_xkbEventBase)) {
+            if (event.type == MappingNotify)
+                XRefreshKeyboardMapping(&event.xmapping);
+            readKeyboardMap();
+            std::lock_guard lock(m_grabMutex);
+            m_grabsDirty = true; // grabs name modifier bits, which may have moved
+            continue;
+        } else if (event.type == GenericEvent && event.xcookie.extension == m_xiOpcode &&
+                   XGetEventData(m_display, &event.xcookie)) {
+            XGenericEventCookie *cookie = &event.xcookie;
+            if (cookie->evtype == XI_HierarchyChanged) {
+                readXTestDevices();
+            } else if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
+                const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
+                const bool synthetic = m_xtestDevices.contains(raw->sourceid);
+                if (cookie->evtype == XI_RawKeyPress && raw->detail >= 0 &&
+                    size_t(raw->detail) < m_syntheticPress.size())
+                    m_syntheticPress[size_t(raw->detail)] = synthetic;
+                if (!synthetic) {
+                    translated = cookie->evtype == XI_RawKeyPress
+                                     ? m_translator.press(raw->detail)
+                                     : m_translator.release(raw->detail);
+                }
+            }
+            XFreeEventData(m_display, cookie);
+        }
         if (translated) {
             translated->time = std::chrono::steady_clock::now();
             QMetaObject::invokeMethod(
@@ -259,7 +415,7 @@ void X11KeySource::applyGrabs() {
 
 bool X11KeySource::grab(const Grab &grab) {
     // A grab matches exact modifier states, so the lock modifiers need variants of their own.
-    const unsigned variants[] = {0, LockMask, m_bits.numLock, LockMask | m_bits.numLock};
+    const unsigned variants[] = {0, LockMask, grab.numLock, LockMask | grab.numLock};
     X11ErrorTrap trap(m_display);
     for (unsigned extra : variants) {
         XGrabKey(m_display, grab.xKeyCode, grab.modifiers | extra, DefaultRootWindow(m_display),
@@ -273,7 +429,7 @@ bool X11KeySource::grab(const Grab &grab) {
 }
 
 void X11KeySource::ungrab(const Grab &grab) {
-    const unsigned variants[] = {0, LockMask, m_bits.numLock, LockMask | m_bits.numLock};
+    const unsigned variants[] = {0, LockMask, grab.numLock, LockMask | grab.numLock};
     for (unsigned extra : variants)
         XUngrabKey(m_display, grab.xKeyCode, grab.modifiers | extra, DefaultRootWindow(m_display));
 }

@@ -175,39 +175,77 @@ quint64 X11KeyTranslator::visibleModifiers() {
     return visible;
 }
 
+X11KeyTranslator::ModifierKeys X11KeyTranslator::defaultModifierKeys() {
+    ModifierKeys keys{};
+    for (int xKeyCode = 0; xKeyCode < keyCodeCount; ++xKeyCode)
+        keys[xKeyCode] = modifierFor(xKeyCode);
+    return keys;
+}
+
+quint64 X11KeyTranslator::flagsOfState(unsigned xState, const ModifierBits &bits) {
+    constexpr unsigned shiftMask = 1u << 0;
+    constexpr unsigned controlMask = 1u << 2;
+    quint64 flags = 0;
+    if (xState & shiftMask)
+        flags |= mask(ModifierKey::Shift);
+    if (xState & controlMask)
+        flags |= mask(ModifierKey::Control);
+    if (bits.option && (xState & bits.option))
+        flags |= mask(ModifierKey::Option);
+    if (bits.command && (xState & bits.command))
+        flags |= mask(ModifierKey::Command);
+    return flags;
+}
+
+X11KeyTranslator::X11KeyTranslator()
+    : m_modifierKeys(defaultModifierKeys()) {}
+
+void X11KeyTranslator::setModifierKeys(const ModifierKeys &keys) {
+    m_modifierKeys = keys;
+    m_flags = computeFlags();
+}
+
 std::optional<KeyEvent> X11KeyTranslator::press(int xKeyCode) {
-    const KeyMapping *mapping = lookup(xKeyCode);
-    if (!mapping)
+    if (xKeyCode < 0 || xKeyCode >= keyCodeCount)
         return std::nullopt;
-    if (!mapping->modifier)
-        return KeyEvent{KeyEvent::Type::KeyDown, mapping->keyCode, m_flags};
+    const auto modifier = m_modifierKeys[xKeyCode];
+    if (!modifier) {
+        return KeyEvent{KeyEvent::Type::OtherKeyDown, keyCodeFor(xKeyCode).value_or(0), m_flags};
+    }
     if (m_modifierHeld[xKeyCode])
         return std::nullopt;
     m_modifierHeld[xKeyCode] = true;
     m_flags = computeFlags();
-    return KeyEvent{KeyEvent::Type::FlagsChanged, mapping->keyCode, m_flags};
+    return KeyEvent{KeyEvent::Type::FlagsChanged, keyCodeFor(xKeyCode).value_or(0), m_flags};
+}
+
+std::optional<KeyEvent> X11KeyTranslator::grabbedPress(int xKeyCode, unsigned xState,
+                                                       const ModifierBits &bits) {
+    const auto keyCode = keyCodeFor(xKeyCode);
+    if (!keyCode)
+        return std::nullopt;
+    return KeyEvent{KeyEvent::Type::KeyDown, *keyCode, flagsOfState(xState, bits)};
 }
 
 std::optional<KeyEvent> X11KeyTranslator::release(int xKeyCode) {
-    const KeyMapping *mapping = lookup(xKeyCode);
-    if (!mapping || !mapping->modifier || !m_modifierHeld[xKeyCode])
+    if (xKeyCode < 0 || xKeyCode >= keyCodeCount || !m_modifierHeld[xKeyCode])
         return std::nullopt;
     m_modifierHeld[xKeyCode] = false;
     m_flags = computeFlags();
-    return KeyEvent{KeyEvent::Type::FlagsChanged, mapping->keyCode, m_flags};
+    return KeyEvent{KeyEvent::Type::FlagsChanged, keyCodeFor(xKeyCode).value_or(0), m_flags};
 }
 
 void X11KeyTranslator::reset(const std::array<bool, keyCodeCount> &pressed) {
     for (int xKeyCode = 0; xKeyCode < keyCodeCount; ++xKeyCode)
-        m_modifierHeld[xKeyCode] = pressed[xKeyCode] && modifierFor(xKeyCode).has_value();
+        m_modifierHeld[xKeyCode] = pressed[xKeyCode] && m_modifierKeys[xKeyCode].has_value();
     m_flags = computeFlags();
 }
 
 quint64 X11KeyTranslator::computeFlags() const {
     quint64 flags = 0;
     for (int xKeyCode = 0; xKeyCode < keyCodeCount; ++xKeyCode) {
-        if (m_modifierHeld[xKeyCode])
-            flags |= mask(*modifierFor(xKeyCode));
+        if (m_modifierHeld[xKeyCode] && m_modifierKeys[xKeyCode])
+            flags |= mask(*m_modifierKeys[xKeyCode]);
     }
     return flags;
 }

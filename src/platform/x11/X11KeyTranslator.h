@@ -23,9 +23,32 @@ public:
     // fn's code (KEY_FN, 464) lies beyond what X can carry.
     static quint64 visibleModifiers();
 
-    // The event a press makes, if any: a modifier press changes the flags, a key in the
-    // table goes down with the flags held. A held modifier's repeats make none.
+    // The modifier of each X key code (none for the others), as the keyboard map says.
+    using ModifierKeys = std::array<std::optional<ModifierKey>, keyCodeCount>;
+    // The modifier keys of a PC keyboard with no remapping, from the table.
+    static ModifierKeys defaultModifierKeys();
+    // The X modifier bits (Mod1…Mod5) that mean option and command on this keyboard map.
+    struct ModifierBits {
+        unsigned option = 0x08;  // Mod1Mask
+        unsigned command = 0x40; // Mod4Mask
+        unsigned numLock = 0x10; // Mod2Mask
+    };
+    // The modifier masks of an X modifier state; the lock modifiers and unknown bits are
+    // left out.
+    static quint64 flagsOfState(unsigned xState, const ModifierBits &bits);
+
+    X11KeyTranslator();
+    // Follows a changed keyboard map; the modifiers held stay held.
+    void setModifierKeys(const ModifierKeys &keys);
+
+    // The event a raw press makes, if any: a modifier press changes the flags, any other
+    // key makes an OtherKeyDown (combinations are matched on grabbed presses only, see
+    // grabbedPress). A held modifier's repeats make none.
     std::optional<KeyEvent> press(int xKeyCode);
+    // The event of a press that one of our grabs took, with the modifier state the server
+    // matched the grab against; nothing for a key outside the table.
+    static std::optional<KeyEvent> grabbedPress(int xKeyCode, unsigned xState,
+                                                const ModifierBits &bits);
     // A modifier release changes the flags; other releases make no event.
     std::optional<KeyEvent> release(int xKeyCode);
     // Starts over from the keys held at this moment.
@@ -36,6 +59,7 @@ public:
 private:
     quint64 computeFlags() const;
 
+    ModifierKeys m_modifierKeys;
     std::array<bool, keyCodeCount> m_modifierHeld{};
     quint64 m_flags = 0;
 };

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -32,7 +31,7 @@ SectionScaffold {
                 Text {
                     Layout.alignment: Qt.AlignHCenter
                     text: "Sign in to Talvo"
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.textHeading
                     font.weight: Font.DemiBold
                     color: Theme.ovText
                 }
@@ -40,7 +39,7 @@ SectionScaffold {
                     Layout.alignment: Qt.AlignHCenter
                     horizontalAlignment: Text.AlignHCenter
                     text: "Sign in with your Google account to use dictation."
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textBody
                     color: Theme.ovSecondary
                 }
             }
@@ -48,15 +47,12 @@ SectionScaffold {
                 objectName: "signInButton"
                 Layout.alignment: Qt.AlignHCenter
                 text: "Sign In"
-                icon.source: "image://symbol/arrow.right.circle.fill?color=white"
-                icon.color: "white"
-                icon.width: 14
-                icon.height: 14
-                leftPadding: 16
-                rightPadding: 16
-                font.pixelSize: 13
-                palette.button: Theme.accent
-                palette.buttonText: "white"
+                symbol: "arrow.right.circle.fill"
+                highlighted: true
+                leftPadding: 20
+                rightPadding: 20
+                topPadding: 8
+                bottomPadding: 8
                 onClicked: root.auth.openSignInPage()
             }
         }
@@ -74,7 +70,7 @@ SectionScaffold {
             spacing: 14
             Rectangle {
                 width: 48; height: 48; radius: 24
-                color: Qt.rgba(0, 0, 0, 0.06)
+                color: Theme.avatarFill
                 SymbolIcon { anchors.centerIn: parent; name: "person.fill"; colour: Theme.ovSecondary; size: 20 }
             }
             ColumnLayout {
@@ -82,20 +78,18 @@ SectionScaffold {
                 Text {
                     objectName: "accountEmail"
                     text: root.auth.email !== "" ? root.auth.email : "Signed in"
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.textEmptyTitle
                     font.weight: Font.DemiBold
                     color: Theme.ovText
                 }
-                Text { text: "Signed in"; font.pixelSize: 12; color: Theme.ovSecondary }
+                Text { text: "Signed in"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
             }
             Item { Layout.fillWidth: true }
             Button {
                 objectName: "signOutButton"
                 text: "Sign out"
-                icon.source: "image://symbol/rectangle.portrait.and.arrow.right?color=%231c1c1f"
-                icon.width: 14
-                icon.height: 14
-                font.pixelSize: 12
+                symbol: "rectangle.portrait.and.arrow.right"
+                font.pixelSize: Theme.textBody
                 onClicked: root.auth.signOut()
             }
         }
@@ -123,7 +117,7 @@ SectionScaffold {
                         objectName: "planBadge"
                         anchors.centerIn: parent
                         text: root.pro ? "Pro" : "Free"
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textBody
                         font.bold: true
                         color: root.pro ? "white" : Theme.ovText
                     }
@@ -132,10 +126,8 @@ SectionScaffold {
                 Button {
                     objectName: "planButton"
                     text: root.pro ? "Manage" : "Upgrade to Pro"
-                    font.pixelSize: 11
-                    implicitHeight: 24
-                    palette.button: root.pro ? "#e0e0e0" : Theme.accent
-                    palette.buttonText: root.pro ? Theme.ovText : "white"
+                    small: true
+                    highlighted: !root.pro
                     onClicked: root.accountActions.openManagePage()
                 }
             }
@@ -144,12 +136,12 @@ SectionScaffold {
                 spacing: 6
                 RowLayout {
                     Layout.fillWidth: true
-                    Text { text: "Used this month"; font.pixelSize: 12; color: Theme.ovSecondary }
+                    Text { text: "Used this month"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
                     Item { Layout.fillWidth: true }
                     Text {
                         objectName: "usageText"
                         text: ViewRules.usageText(root.pro, root.auth.wordsUsed, root.auth.wordLimit)
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textBody
                         font.weight: Font.Medium
                         color: Theme.ovText
                     }
@@ -169,7 +161,7 @@ SectionScaffold {
                         width: parent.width * root.fraction
                         height: parent.height
                         radius: 4
-                        color: ViewRules.usageFull(root.fraction) ? "#ff3b30" : Theme.accent
+                        color: ViewRules.usageFull(root.fraction) ? Theme.red : Theme.accent
                     }
                 }
             }

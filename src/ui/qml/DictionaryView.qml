@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -13,7 +12,7 @@ SectionScaffold {
     trailing: Text {
         objectName: "termCounter"
         text: ViewRules.dictionaryCounterText(root.vocabulary.terms.length)
-        font.pixelSize: 12
+        font.pixelSize: Theme.textBody
         color: Theme.ovSecondary
     }
 
@@ -32,7 +31,6 @@ SectionScaffold {
             objectName: "termField"
             Layout.fillWidth: true
             placeholderText: "Add a term (e.g. OpenRouter, Acme)\u2026"
-            font.pixelSize: 13
             onAccepted: root.addTerm()
         }
         Button {
@@ -43,36 +41,13 @@ SectionScaffold {
         }
     }
 
-    Card {
+    EmptyStateCard {
         objectName: "dictionaryEmpty"
         visible: root.vocabulary.terms.length === 0
-        Layout.fillWidth: true
-        implicitHeight: emptyColumn.implicitHeight + 112
-        ColumnLayout {
-            id: emptyColumn
-            anchors.centerIn: parent
-            spacing: 10
-            Rectangle {
-                Layout.alignment: Qt.AlignHCenter
-                width: 52; height: 52; radius: 26
-                color: Qt.rgba(0, 0, 0, 0.04)
-                SymbolIcon { anchors.centerIn: parent; name: "character.book.closed"; colour: Theme.ovSecondary; size: 26 }
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "No custom words added yet"
-                font.pixelSize: 15
-                font.weight: Font.DemiBold
-                color: Theme.ovText
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                horizontalAlignment: Text.AlignHCenter
-                text: "Add special terms, acronyms or names so the AI\nspells them correctly."
-                font.pixelSize: 12
-                color: Theme.ovSecondary
-            }
-        }
+        symbol: "character.book.closed"
+        symbolSize: 26
+        title: "No custom words added yet"
+        message: "Add special terms, acronyms or names so the AI\nspells them correctly."
     }
 
     Card {
@@ -97,32 +72,29 @@ SectionScaffold {
                         Layout.fillWidth: true
                         Layout.leftMargin: 14
                         Layout.rightMargin: 14
-                        Layout.topMargin: 10
-                        Layout.bottomMargin: 10
+                        Layout.topMargin: 8
+                        Layout.bottomMargin: 8
                         spacing: 8
                         Item {
-                            Layout.preferredWidth: 18
+                            Layout.preferredWidth: Theme.symbolColumn
                             Layout.preferredHeight: 16
                             SymbolIcon { anchors.centerIn: parent; name: "textformat.abc"; colour: Theme.ovSecondary; size: 13 }
                         }
-                        Text { text: term.modelData; font.pixelSize: 13; color: Theme.ovText }
-                        Item { Layout.fillWidth: true }
-                        ToolButton {
+                        Text {
+                            Layout.fillWidth: true
+                            text: term.modelData
+                            font.pixelSize: Theme.textControl
+                            color: Theme.ovText
+                            elide: Text.ElideRight
+                        }
+                        IconButton {
                             objectName: "removeTerm"
-                            implicitWidth: 22
-                            implicitHeight: 22
-                            contentItem: Item {
-                                SymbolIcon { anchors.centerIn: parent; name: "trash"; colour: Theme.ovSecondary; size: 12 }
-                            }
+                            symbol: "trash"
+                            tip: "Remove \u201c" + term.modelData + "\u201d"
                             onClicked: root.vocabulary.removeTerm(term.index)
                         }
                     }
-                    Rectangle {
-                        Layout.fillWidth: true
-                        height: 1
-                        color: Theme.ovBorder
-                        visible: term.index < root.vocabulary.terms.length - 1
-                    }
+                    Divider { visible: term.index < root.vocabulary.terms.length - 1 }
                 }
             }
         }

@@ -7,27 +7,38 @@ import Orvanta
 Window {
     id: window
     required property var appState
-    readonly property string statusName: appState.statusName
-    property bool hovering: hoverArea.containsMouse
-    // The visible pill, for shaping the window when nothing composites transparency.
-    readonly property rect pillRect: Qt.rect(pill.x, pill.y, pill.width, pill.height)
+    readonly property int status: appState.statusKind
+    readonly property bool idleLook: status !== DictationStatus.Recording
+                                     && status !== DictationStatus.Transcribing
+    property bool hovering: idleLook && hoverArea.containsMouse
+    // Without a compositor the window is cut to its reactive area and cannot be partly
+    // transparent: the idle handle then always shows at its grown size.
+    property bool composited: true
+    readonly property bool grown: hovering || !composited
+    // Where the pointer counts; also the window's shape when nothing composites transparency.
+    readonly property rect hitRect: ViewRules.floatingBarReactiveArea(status, width, height)
+    readonly property size handleSize: ViewRules.idleHandleSize(grown)
 
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
     color: "transparent"
     title: "Talvo"
 
+    // Only the idle handle answers a click anywhere on it; the recording pill acts only
+    // through its two buttons, the transcribing pill not at all.
     MouseArea {
         id: hoverArea
-        anchors.fill: parent
+        objectName: "handleArea"
+        x: window.hitRect.x
+        y: window.hitRect.y
+        width: window.hitRect.width
+        height: window.hitRect.height
+        enabled: window.idleLook
         hoverEnabled: true
         acceptedButtons: Qt.LeftButton
-        onClicked: {
-            const action = ViewRules.primaryAction(window.appState.statusName)
-            if (action === "start")
-                window.appState.startDictation()
-            else if (action === "stop")
-                window.appState.stopAndTranscribe()
-        }
+        onClicked: window.appState.toggleDictation()
+        Accessible.role: Accessible.Button
+        Accessible.name: "Start dictation"
+        Accessible.onPressAction: window.appState.toggleDictation()
     }
 
     Item {
@@ -37,8 +48,8 @@ Window {
         height: loader.item ? loader.item.height : 0
         Loader {
             id: loader
-            sourceComponent: window.statusName === "recording" ? recordingPill
-                           : window.statusName === "transcribing" ? transcribingPill : idlePill
+            sourceComponent: window.status === DictationStatus.Recording ? recordingPill
+                           : window.status === DictationStatus.Transcribing ? transcribingPill : idlePill
         }
     }
 
@@ -46,20 +57,20 @@ Window {
         id: idlePill
         Rectangle {
             objectName: "idlePill"
-            width: window.hovering ? 92 : 66
-            height: window.hovering ? 24 : 5
+            width: window.handleSize.width
+            height: window.handleSize.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, window.hovering ? 0.9 : 0.55)
+            color: window.grown ? Theme.barFill : Theme.barHandle
             Rectangle {
                 // A soft shadow while the handle is grown.
                 z: -1
-                visible: window.hovering
+                visible: window.hovering && window.composited
                 anchors.fill: parent
                 anchors.margins: -2
                 anchors.topMargin: 0
                 anchors.bottomMargin: -3
                 radius: height / 2
-                color: Qt.rgba(0, 0, 0, 0.25)
+                color: Theme.barShadow
             }
             Behavior on width { SpringAnimation { spring: 6; damping: 0.8; epsilon: 0.25 } }
             Behavior on height { SpringAnimation { spring: 6; damping: 0.8; epsilon: 0.25 } }
@@ -68,7 +79,8 @@ Window {
                 name: "mic.fill"
                 colour: "white"
                 size: 11
-                visible: window.hovering
+                visible: window.grown
+                opacity: window.hovering ? 1.0 : 0.6
             }
         }
     }
@@ -80,7 +92,7 @@ Window {
             width: window.width
             height: window.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, 0.9)
+            color: Theme.barFill
             Row {
                 anchors.fill: parent
                 anchors.leftMargin: 10
@@ -89,9 +101,10 @@ Window {
                 RoundButton {
                     objectName: "cancelButton"
                     anchors.verticalCenter: parent.verticalCenter
+                    Accessible.name: "Cancel dictation"
                     size: 18
                     onClicked: window.appState.cancelDictation()
-                    SymbolIcon { anchors.centerIn: parent; name: "xmark"; colour: Qt.rgba(1, 1, 1, 0.7); size: 9 }
+                    SymbolIcon { anchors.centerIn: parent; name: "xmark"; colour: Theme.barCancelInk; size: 9 }
                 }
                 GradientDot { anchors.verticalCenter: parent.verticalCenter }
                 Waveform {
@@ -102,9 +115,10 @@ Window {
                 RoundButton {
                     objectName: "stopButton"
                     anchors.verticalCenter: parent.verticalCenter
+                    Accessible.name: "Stop and transcribe"
                     size: 20
                     onClicked: window.appState.stopAndTranscribe()
-                    Rectangle { anchors.centerIn: parent; width: 11; height: 11; radius: 3; color: "#ff3b30" }
+                    Rectangle { anchors.centerIn: parent; width: 11; height: 11; radius: 3; color: Theme.red }
                 }
             }
         }
@@ -117,7 +131,7 @@ Window {
             width: window.width
             height: window.height
             radius: height / 2
-            color: Qt.rgba(0, 0, 0, 0.9)
+            color: Theme.barFill
             Row {
                 anchors.centerIn: parent
                 spacing: 8
@@ -127,14 +141,19 @@ Window {
         }
     }
 
+    // The bar never takes the keyboard focus, so its buttons are for the pointer and for
+    // screen readers' press action.
     component RoundButton: Rectangle {
+        id: round
         property int size: 18
         signal clicked()
         width: size
         height: size
         radius: size / 2
-        color: Qt.rgba(1, 1, 1, 0.14)
-        MouseArea { anchors.fill: parent; onClicked: parent.clicked() }
+        color: roundArea.pressed ? Theme.barButtonPressed : roundArea.containsMouse ? Theme.barButtonHover : Theme.barButton
+        Accessible.role: Accessible.Button
+        Accessible.onPressAction: round.clicked()
+        MouseArea { id: roundArea; anchors.fill: parent; hoverEnabled: true; onClicked: round.clicked() }
     }
 
     component GradientDot: GradientDisc {
@@ -161,7 +180,7 @@ Window {
                     width: 2.5
                     height: ViewRules.waveformBarHeight(index, ViewRules.waveformBars, wave.level)
                     radius: 1.25
-                    color: Qt.rgba(1, 1, 1, 0.9)
+                    color: Theme.barInk
                     anchors.verticalCenter: parent.verticalCenter
                     Behavior on height { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
                 }
@@ -180,7 +199,7 @@ Window {
                 width: 2.5
                 height: 2.5
                 radius: 1.25
-                color: Qt.rgba(1, 1, 1, index === dots.phase ? 0.95 : 0.3)
+                color: index === dots.phase ? Theme.barDotOn : Theme.barDotOff
             }
         }
         Timer {

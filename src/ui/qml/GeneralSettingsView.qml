@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -18,6 +17,8 @@ SectionScaffold {
 
     title: general.greeting
     spacing: 20
+    // The General page is as wide as the window; the other sections keep a reading width.
+    maxContentWidth: Number.POSITIVE_INFINITY
 
     Component.onCompleted: general.pageShown()
     Component.onDestruction: micTester.stop()
@@ -36,7 +37,7 @@ SectionScaffold {
             Text {
                 objectName: "wordsText"
                 text: root.general.wordsText
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSmall
                 color: Theme.ovSecondary
             }
         }
@@ -46,7 +47,7 @@ SectionScaffold {
         objectName: "hintCard"
         Layout.fillWidth: true
         implicitHeight: hintRow.implicitHeight + 28
-        radius: 12
+        radius: Theme.radiusCard
         color: Theme.accent
         RowLayout {
             id: hintRow
@@ -54,9 +55,9 @@ SectionScaffold {
             anchors.margins: 14
             spacing: 6
             visible: root.appState.activateBindingCanFire
-            Text { text: "Press"; color: Qt.rgba(1, 1, 1, 0.9); font.pixelSize: 13; font.weight: Font.Medium }
+            Text { text: "Press"; color: Theme.withAlpha(Theme.accentText, 0.9); font.pixelSize: Theme.textControl; font.weight: Font.Medium }
             KeyCap { label: "Fn"; dark: true }
-            Text { text: "twice to start, once to stop."; color: Qt.rgba(1, 1, 1, 0.9); font.pixelSize: 13; font.weight: Font.Medium }
+            Text { text: "twice to start, once to stop."; color: Theme.withAlpha(Theme.accentText, 0.9); font.pixelSize: Theme.textControl; font.weight: Font.Medium }
             Item { Layout.fillWidth: true }
         }
         Text {
@@ -65,8 +66,8 @@ SectionScaffold {
             anchors.margins: 14
             visible: !root.appState.activateBindingCanFire
             text: root.fnUnavailableText
-            color: Qt.rgba(1, 1, 1, 0.9)
-            font.pixelSize: 13
+            color: Theme.withAlpha(Theme.accentText, 0.9)
+            font.pixelSize: Theme.textControl
             font.weight: Font.Medium
             wrapMode: Text.WordWrap
             verticalAlignment: Text.AlignVCenter
@@ -83,7 +84,7 @@ SectionScaffold {
             Repeater {
                 model: [
                     { key: "microphone", title: "Microphone", subtitle: "Required to record audio for dictation." },
-                    { key: "accessibility", title: "Accessibility", subtitle: "Required for the double-Fn shortcut and pasting text at your cursor." }
+                    { key: "accessibility", title: "Accessibility", subtitle: "Required for the keyboard shortcuts and pasting text at your cursor." }
                 ]
                 ColumnLayout {
                     id: permission
@@ -93,25 +94,25 @@ SectionScaffold {
                         ? root.appState.microphoneGranted : root.appState.accessibilityGranted
                     Layout.fillWidth: true
                     spacing: 0
-                    Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder; visible: permission.index > 0 }
+                    Divider { visible: permission.index > 0 }
                     SettingsRow {
                         objectName: "permission_" + permission.modelData.key
                         symbol: permission.granted ? "checkmark.seal.fill" : "exclamationmark.triangle.fill"
-                        symbolColour: permission.granted ? "#34c759" : "#ff9500"
+                        symbolColour: permission.granted ? Theme.green : Theme.orange
                         title: permission.modelData.title
                         subtitle: permission.modelData.subtitle
                         Text {
                             visible: permission.granted
                             text: "Granted"
-                            font.pixelSize: 11
-                            color: "#34c759"
+                            font.pixelSize: Theme.textSmall
+                            color: Theme.greenText
                         }
                         Button {
                             objectName: "grant_" + permission.modelData.key
                             visible: !permission.granted
                             text: "Grant\u2026"
-                            font.pixelSize: 11
-                            implicitHeight: 24
+                            small: true
+                            Accessible.name: "Grant " + permission.modelData.title
                             onClicked: permission.modelData.key === "microphone"
                                        ? root.general.grantMicrophone() : root.general.grantInputAccess()
                         }
@@ -121,12 +122,9 @@ SectionScaffold {
         }
     }
 
-    Text {
+    SectionHeading {
         text: "SETTINGS"
-        font.pixelSize: 11
-        font.weight: Font.DemiBold
-        font.letterSpacing: 0.5
-        color: Theme.ovTertiary
+        tertiary: true
     }
 
     Card {
@@ -140,6 +138,7 @@ SectionScaffold {
             SettingsRow {
                 symbol: "mic"
                 title: "Microphone"
+                subtitleOnOneLine: true
                 subtitle: root.micTester.isTesting ? "Listening\u2026 speak and watch the level."
                                                    : "Audio input device."
                 LevelMeter {
@@ -149,7 +148,9 @@ SectionScaffold {
                 }
                 SettingsPicker {
                     objectName: "microphonePicker"
+                    Accessible.name: "Microphone"
                     Layout.preferredWidth: 180
+                    Layout.minimumWidth: 110
                     entries: root.general.microphoneEntries
                     selectedIndex: root.general.microphoneIndex
                     onChosen: (index) => root.general.selectMicrophone(index)
@@ -157,8 +158,10 @@ SectionScaffold {
                 Button {
                     objectName: "testButton"
                     text: root.micTester.isTesting ? "Stop" : "Test"
-                    font.pixelSize: 11
-                    implicitHeight: 24
+                    small: true
+                    // As wide for "Stop" as for "Test", so the row keeps its layout.
+                    Layout.preferredWidth: 52
+                    Accessible.name: root.micTester.isTesting ? "Stop microphone test" : "Test microphone"
                     onClicked: {
                         const device = root.settings.micUID
                         if (root.micTester.isTesting)
@@ -168,39 +171,42 @@ SectionScaffold {
                     }
                 }
             }
-            Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+            Divider {}
             SettingsRow {
                 symbol: "cpu"
                 title: "Transcription Model"
                 subtitle: "An OpenRouter model that supports audio input."
                 SettingsPicker {
                     objectName: "modelPicker"
+                    Accessible.name: "Transcription Model"
                     Layout.preferredWidth: 240
                     entries: root.general.modelEntries
                     selectedIndex: root.general.modelIndex
                     onChosen: (index) => root.general.selectModel(index)
                 }
             }
-            Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+            Divider {}
             SettingsRow {
                 symbol: "globe"
                 title: "Language"
                 subtitle: "Spoken language. Auto-Detect recommended."
                 SettingsPicker {
                     objectName: "languagePicker"
+                    Accessible.name: "Language"
                     Layout.preferredWidth: 160
                     entries: root.general.languageEntries
                     selectedIndex: root.general.languageIndex
                     onChosen: (index) => root.general.selectLanguage(index)
                 }
             }
-            Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+            Divider {}
             SettingsRow {
                 symbol: "wand.and.stars"
                 title: "Output Style"
                 subtitle: "How your speech is turned into text."
                 SettingsPicker {
                     objectName: "modePicker"
+                    Accessible.name: "Output Style"
                     Layout.preferredWidth: 160
                     entries: root.general.modeEntries
                     selectedIndex: root.general.modeIndex
@@ -223,14 +229,14 @@ SectionScaffold {
                     required property var modelData
                     Layout.fillWidth: true
                     spacing: 0
-                    Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+                    Divider {}
                     SettingsRow {
                         symbol: toggle.modelData.symbol
                         title: toggle.modelData.title
                         subtitle: toggle.modelData.subtitle
                         Switch {
                             objectName: "switch_" + toggle.modelData.key
-                            palette.dark: Theme.accent
+                            Accessible.name: toggle.modelData.title
                             checked: root.settings[toggle.modelData.key]
                             onToggled: {
                                 root.settings[toggle.modelData.key] = checked

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -14,41 +13,17 @@ SectionScaffold {
         objectName: "clearAll"
         visible: root.history.count > 0
         text: "Clear all"
-        font.pixelSize: 11
-        implicitHeight: 24
-        palette.buttonText: "#ff3b30"
+        small: true
+        destructive: true
         onClicked: root.history.clear()
     }
 
-    Card {
+    EmptyStateCard {
         objectName: "historyEmpty"
         visible: root.history.count === 0
-        Layout.fillWidth: true
-        implicitHeight: emptyColumn.implicitHeight + 112
-        ColumnLayout {
-            id: emptyColumn
-            anchors.centerIn: parent
-            spacing: 10
-            Rectangle {
-                Layout.alignment: Qt.AlignHCenter
-                width: 52; height: 52; radius: 26
-                color: Qt.rgba(0, 0, 0, 0.04)
-                SymbolIcon { anchors.centerIn: parent; name: "clock"; colour: Theme.ovSecondary; size: 24 }
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "No history yet"
-                font.pixelSize: 15
-                font.weight: Font.DemiBold
-                color: Theme.ovText
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "Press Fn twice to start dictating; your transcripts collect here."
-                font.pixelSize: 12
-                color: Theme.ovSecondary
-            }
-        }
+        symbol: "clock"
+        title: "No history yet"
+        message: "Press Fn twice to start dictating; your transcripts collect here."
     }
 
     Repeater {
@@ -61,12 +36,13 @@ SectionScaffold {
             required property string relativeTime
             objectName: "historyEntry"
             Layout.fillWidth: true
-            spacing: 8
+            // The header and its bubble are spaced like every other child of the page.
+            spacing: 18
 
             RowLayout {
                 width: entry.width
                 spacing: 10
-                Text { objectName: "entryTime"; text: entry.relativeTime; font.pixelSize: 11; color: Theme.ovSecondary }
+                Text { objectName: "entryTime"; text: entry.relativeTime; font.pixelSize: Theme.textSmall; color: Theme.ovSecondary }
                 Rectangle {
                     implicitWidth: modeText.implicitWidth + 12
                     implicitHeight: modeText.implicitHeight + 4
@@ -76,7 +52,7 @@ SectionScaffold {
                         id: modeText
                         anchors.centerIn: parent
                         text: entry.mode
-                        font.pixelSize: 10
+                        font.pixelSize: Theme.textTiny
                         font.weight: Font.DemiBold
                         color: Theme.accent
                     }
@@ -88,17 +64,12 @@ SectionScaffold {
                         { key: "copy", symbol: "doc.on.doc", tip: "Copy" },
                         { key: "delete", symbol: "trash", tip: "Delete" }
                     ]
-                    ToolButton {
+                    IconButton {
                         id: entryButton
                         required property var modelData
                         objectName: "entry_" + modelData.key
-                        implicitWidth: 24
-                        implicitHeight: 24
-                        ToolTip.visible: hovered
-                        ToolTip.text: entryButton.modelData.tip
-                        contentItem: Item {
-                            SymbolIcon { anchors.centerIn: parent; name: entryButton.modelData.symbol; colour: Theme.ovSecondary; size: 12 }
-                        }
+                        symbol: modelData.symbol
+                        tip: modelData.tip
                         onClicked: {
                             if (entryButton.modelData.key === "paste")
                                 root.history.paste(entry.itemId)
@@ -121,14 +92,16 @@ SectionScaffold {
                 readOnly: true
                 selectByMouse: true
                 wrapMode: TextEdit.Wrap
-                font.pixelSize: 14
+                font.pixelSize: Theme.textBubble
                 color: "white"
                 selectionColor: Theme.accent
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Rectangle {
                     anchors.fill: parent
                     z: -1
-                    radius: 18
-                    color: Qt.rgba(0.09, 0.09, 0.11, 1)
+                    radius: Theme.radiusBubble
+                    color: Theme.bubble
                 }
             }
         }

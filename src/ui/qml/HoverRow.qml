@@ -1,41 +1,42 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 
-// A list row that highlights under the pointer: symbol, title, and a tertiary shortcut text.
-Rectangle {
-    id: root
+// A menu row that highlights under the pointer or the keyboard focus: symbol, title, and the
+// shortcut that also works while the menu has the focus.
+T.Button {
+    id: control
     property string symbol
-    property string title
     property string shortcut
-    property bool enabled: true
-    signal clicked()
 
     Layout.fillWidth: true
     implicitHeight: 28
-    radius: 6
-    color: root.enabled && (area.containsMouse || area.pressed)
-           ? Theme.withAlpha(Theme.accent, 0.15) : "transparent"
-    opacity: root.enabled ? 1.0 : 0.4
+    leftPadding: 8
+    rightPadding: 8
+    focusPolicy: Qt.StrongFocus
+    Accessible.role: Accessible.MenuItem
+    Accessible.name: text
+    Accessible.description: shortcut
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
 
-    RowLayout {
-        anchors.fill: parent
-        anchors.leftMargin: 8
-        anchors.rightMargin: 8
+    contentItem: RowLayout {
         spacing: 6
+        opacity: control.enabled ? 1.0 : 0.4
         Item {
-            Layout.preferredWidth: 18
-            Layout.preferredHeight: 18
-            SymbolIcon { anchors.centerIn: parent; name: root.symbol; colour: Theme.ovText; size: 14 }
+            Layout.preferredWidth: Theme.symbolColumn
+            Layout.preferredHeight: Theme.symbolColumn
+            SymbolIcon { anchors.centerIn: parent; name: control.symbol; colour: Theme.ovText; size: 14 }
         }
-        Text { text: root.title; font.pixelSize: 13; color: Theme.ovText }
+        Text { text: control.text; font.pixelSize: Theme.textControl; color: Theme.ovText }
         Item { Layout.fillWidth: true }
-        Text { text: root.shortcut; font.pixelSize: 13; color: Theme.ovTertiary }
+        Text { text: control.shortcut; font.pixelSize: Theme.textControl; color: Theme.ovTertiary }
     }
-    MouseArea {
-        id: area
-        anchors.fill: parent
-        hoverEnabled: true
-        enabled: root.enabled
-        onClicked: root.clicked()
+    background: Rectangle {
+        radius: Theme.radiusRow
+        color: control.enabled && (control.hovered || control.down || control.visualFocus)
+               ? Theme.rowHover : "transparent"
+        border.width: control.visualFocus ? 1 : 0
+        border.color: Theme.focusRing
     }
 }

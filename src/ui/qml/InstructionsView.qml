@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -20,10 +19,7 @@ SectionScaffold {
             anchors.fill: parent
             anchors.margins: 10
             text: root.vocabulary.instructions
-            font.pixelSize: 13
-            wrapMode: TextEdit.Wrap
-            background: null
-            color: Theme.ovText
+            Accessible.name: "Custom instructions"
             onTextChanged: if (text !== root.vocabulary.instructions) root.vocabulary.instructions = text
         }
         Text {
@@ -31,7 +27,7 @@ SectionScaffold {
             anchors.bottom: parent.bottom
             anchors.margins: 10
             text: "Saved automatically"
-            font.pixelSize: 11
+            font.pixelSize: Theme.textSmall
             color: Theme.ovSecondary
         }
     }
@@ -41,7 +37,7 @@ SectionScaffold {
         SymbolIcon { name: "info.circle"; colour: Theme.ovSecondary; size: 11; anchors.verticalCenter: parent.verticalCenter }
         Text {
             text: "These instructions apply to all future transcripts."
-            font.pixelSize: 12
+            font.pixelSize: Theme.textBody
             color: Theme.ovSecondary
         }
     }

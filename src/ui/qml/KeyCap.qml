@@ -17,7 +17,7 @@ Rectangle {
         id: text
         anchors.centerIn: parent
         text: root.label
-        font.pixelSize: 11
+        font.pixelSize: Theme.textSmall
         font.weight: Font.DemiBold
         color: root.dark ? "white" : Theme.ovText
     }

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -45,13 +44,7 @@ ColumnLayout {
         ShortcutRecorderSheet {}
     }
 
-    Text {
-        text: "KEYBINDINGS"
-        font.pixelSize: 11
-        font.weight: Font.DemiBold
-        font.letterSpacing: 0.5
-        color: Theme.ovSecondary
-    }
+    SectionHeading { text: "KEYBINDINGS" }
 
     Card {
         Layout.fillWidth: true
@@ -70,22 +63,19 @@ ColumnLayout {
                                                         && !root.activateBindingCanFire
                     Layout.fillWidth: true
                     spacing: 0
-                    Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder; visible: binding.index > 0 }
+                    Divider { visible: binding.index > 0 }
                     SettingsRow {
                         objectName: "binding_" + binding.modelData.action
                         verticalPadding: 12
                         symbol: binding.modelData.icon
                         title: binding.modelData.title
                         subtitle: binding.unavailable ? root.fnUnavailableText : binding.modelData.description
-                        subtitleColour: binding.unavailable ? "#ff9500" : Theme.ovSecondary
-                        KeyCap { objectName: "bindingKey"; label: binding.modelData.display }
-                        ToolButton {
+                        subtitleColour: binding.unavailable ? Theme.orange : Theme.ovSecondary
+                        KeyCap { objectName: "bindingKey"; label: binding.modelData.label }
+                        IconButton {
                             objectName: "edit_" + binding.modelData.action
-                            implicitWidth: 24
-                            implicitHeight: 24
-                            contentItem: Item {
-                                SymbolIcon { anchors.centerIn: parent; name: "pencil"; colour: Theme.ovSecondary; size: 12 }
-                            }
+                            symbol: "pencil"
+                            tip: "Change the " + binding.modelData.title + " shortcut"
                             onClicked: root.openRecorder(binding.modelData.action)
                         }
                     }
@@ -97,13 +87,8 @@ ColumnLayout {
     Button {
         objectName: "resetDefaults"
         flat: true
-        padding: 0
-        background: null
-        contentItem: Text {
-            text: "Reset to Defaults"
-            font.pixelSize: 12
-            color: Theme.accent
-        }
+        text: "Reset to Defaults"
+        font.pixelSize: Theme.textBody
         onClicked: root.keybindings.resetToDefaults()
     }
 }

@@ -15,7 +15,7 @@ Item {
     Rectangle {
         height: parent.height
         radius: height / 2
-        color: "#34c759"
+        color: Theme.green
         width: parent.width * Math.max(0, Math.min(1, root.level))
         Behavior on width { NumberAnimation { duration: 80; easing.type: Easing.OutQuad } }
     }

@@ -2,7 +2,8 @@ import QtQuick
 import QtQuick.Window
 import Orvanta
 
-// The frameless panel that drops down from the tray icon and closes when it loses focus.
+// The frameless panel that drops down from the tray icon and closes when it loses focus or on
+// Esc. The footer's keys work while it has the focus.
 Window {
     id: window
     required property var appState
@@ -19,18 +20,36 @@ Window {
 
     onActiveChanged: if (!active) window.hide()
 
+    Shortcut {
+        id: settingsKeys
+        sequence: "Ctrl+,"
+        onActivated: window.actions.openSettings()
+    }
+    Shortcut {
+        id: quitKeys
+        sequence: "Ctrl+Q"
+        onActivated: window.actions.quit()
+    }
+    Shortcut {
+        sequence: "Esc"
+        onActivated: window.hide()
+    }
+
     MenuView {
         id: view
+        focus: true
         appState: window.appState
         auth: window.auth
         updater: window.updater
         actions: window.actions
         activateBindingCanFire: window.activateBindingCanFire
+        settingsKeys: settingsKeys.nativeText
+        quitKeys: quitKeys.nativeText
     }
     Rectangle {
         anchors.fill: parent
         color: "transparent"
         border.width: 1
-        border.color: Qt.rgba(0, 0, 0, 0.15)
+        border.color: Theme.panelEdge
     }
 }

@@ -11,10 +11,13 @@ Rectangle {
     required property var actions
     property bool activateBindingCanFire: true
 
-    readonly property string statusName: appState.statusName
+    readonly property int status: appState.statusKind
     readonly property bool signedIn: auth !== null && auth.isSignedIn
-    readonly property var pill: ViewRules.statusPill(statusName)
-    readonly property var button: ViewRules.primaryButton(statusName)
+    readonly property var pill: ViewRules.statusPill(status)
+    readonly property var button: ViewRules.primaryButton(status)
+    // The footer's keys, which work while the menu has the focus (MenuPanel binds them).
+    property string settingsKeys
+    property string quitKeys
     readonly property string card: ViewRules.contentCard(signedIn, appState.accessibilityGranted,
                                                          activateBindingCanFire)
 
@@ -34,25 +37,28 @@ Rectangle {
             Layout.bottomMargin: 10
             spacing: 8
             OrbIcon { size: 20 }
-            Text { text: "Talvo"; font.pixelSize: 14; font.weight: Font.DemiBold; color: Theme.ovText }
+            Text { text: "Talvo"; font.pixelSize: Theme.textProductName; font.weight: Font.DemiBold; color: Theme.ovText }
             Item { Layout.fillWidth: true }
             Row {
                 objectName: "statusPill"
                 spacing: 5
-                Rectangle {
-                    width: 7; height: 7; radius: 3.5
-                    color: Theme.statusColour(root.pill.colour)
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "Status: " + root.pill.label
+                Dot {
+                    size: 7
+                    colour: Theme.statusColour(root.pill.colour)
                     anchors.verticalCenter: parent.verticalCenter
                 }
                 Text {
                     text: root.pill.label
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.textSmall
                     font.weight: Font.Medium
                     color: Theme.ovSecondary
+                    Accessible.ignored: true
                 }
             }
         }
-        Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+        Divider {}
 
         ColumnLayout {
             Layout.fillWidth: true
@@ -63,8 +69,8 @@ Rectangle {
                 objectName: "card"
                 Layout.fillWidth: true
                 implicitHeight: cardContent.implicitHeight + 20
-                radius: 8
-                color: root.card === "inputAccessWarning" ? Qt.rgba(1, 0.584, 0, 0.10)
+                radius: Theme.radiusMenuCard
+                color: root.card === "inputAccessWarning" ? Theme.withAlpha(Theme.orange, 0.10)
                                                           : Theme.withAlpha(Theme.primary, 0.05)
                 Loader {
                     id: cardContent
@@ -85,51 +91,55 @@ Rectangle {
                 objectName: "errorText"
                 Layout.fillWidth: true
                 Layout.topMargin: 8
-                visible: root.signedIn && root.statusName === "error"
+                visible: root.signedIn && root.status === DictationStatus.Error
                 text: root.appState.errorMessage
                 wrapMode: Text.Wrap
-                font.pixelSize: 11
-                color: "#ff3b30"
+                font.pixelSize: Theme.textSmall
+                color: Theme.redText
             }
 
-            PrimaryButton {
+            Button {
+                id: primaryButton
                 objectName: "primaryButton"
                 Layout.topMargin: 12
-                title: root.signedIn ? root.button.title : "Sign In"
+                Layout.fillWidth: true
+                highlighted: true
+                radius: Theme.radiusPrimary
+                topPadding: 9
+                bottomPadding: 9
+                font.weight: Font.DemiBold
+                text: root.signedIn ? root.button.title : "Sign In"
                 symbol: root.signedIn ? root.button.symbol : "person.crop.circle.badge.checkmark"
                 enabled: root.signedIn ? root.button.enabled : true
                 onClicked: {
-                    if (!root.signedIn) {
+                    if (root.signedIn)
+                        root.appState.toggleDictation()
+                    else
                         root.actions.signIn()
-                        return
-                    }
-                    const action = ViewRules.primaryAction(root.appState.statusName)
-                    if (action === "stop")
-                        root.appState.stopAndTranscribe()
-                    else if (action === "start")
-                        root.appState.startDictation()
                 }
             }
         }
 
-        Rectangle { Layout.fillWidth: true; height: 1; color: Theme.ovBorder }
+        Divider {}
 
         ColumnLayout {
             Layout.fillWidth: true
             Layout.margins: 6
             spacing: 0
             HoverRow {
-                symbol: "gearshape"; title: "Settings\u2026"; shortcut: "\u2318,"
+                objectName: "settingsRow"
+                symbol: "gearshape"; text: "Settings\u2026"; shortcut: root.settingsKeys
                 onClicked: root.actions.openSettings()
             }
             HoverRow {
                 objectName: "updatesRow"
-                symbol: "arrow.down.circle"; title: "Check for Updates\u2026"
+                symbol: "arrow.down.circle"; text: "Check for Updates\u2026"
                 enabled: root.updater !== null && root.updater.canCheckForUpdates
                 onClicked: root.actions.checkForUpdates()
             }
             HoverRow {
-                symbol: "power"; title: "Quit Talvo"; shortcut: "\u2318Q"
+                objectName: "quitRow"
+                symbol: "power"; text: "Quit Talvo"; shortcut: root.quitKeys
                 onClicked: root.actions.quit()
             }
         }
@@ -139,32 +149,29 @@ Rectangle {
         id: signInCard
         Text {
             text: "Sign in to use dictation."
-            font.pixelSize: 12
+            font.pixelSize: Theme.textBody
             color: Theme.ovSecondary
-            wrapMode: Text.Wrap
+            elide: Text.ElideRight
         }
     }
     Component {
         id: warningCard
         RowLayout {
             spacing: 8
-            SymbolIcon { name: "exclamationmark.triangle.fill"; colour: "#ff9500"; size: 14 }
+            SymbolIcon { name: "exclamationmark.triangle.fill"; colour: Theme.orange; size: 14 }
             Text {
                 Layout.fillWidth: true
-                text: "Accessibility permission required \u2014 for double-Fn and pasting."
-                font.pixelSize: 12
+                text: "Accessibility permission required \u2014 for the shortcuts and pasting."
+                font.pixelSize: Theme.textBody
                 color: Theme.ovText
                 wrapMode: Text.Wrap
             }
-            Rectangle {
-                implicitWidth: openText.implicitWidth + 14
-                implicitHeight: openText.implicitHeight + 6
-                radius: 5
-                color: openArea.pressed ? "#d8d8d8" : "white"
-                border.width: 1
-                border.color: Theme.ovBorder
-                Text { id: openText; anchors.centerIn: parent; text: "Open"; font.pixelSize: 11; color: Theme.ovText }
-                MouseArea { id: openArea; anchors.fill: parent; onClicked: root.actions.openInputAccessHelp() }
+            Button {
+                objectName: "openHelp"
+                text: "Open"
+                small: true
+                Accessible.name: "Open the input access help"
+                onClicked: root.actions.openInputAccessHelp()
             }
         }
     }
@@ -172,9 +179,9 @@ Rectangle {
         id: hintCard
         Flow {
             spacing: 4
-            Text { text: "Press"; font.pixelSize: 12; color: Theme.ovSecondary }
+            Text { text: "Press"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
             KeyCap { label: "Fn" }
-            Text { text: "twice to start dictating."; font.pixelSize: 12; color: Theme.ovSecondary }
+            Text { text: "twice to start dictating."; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
         }
     }
     Component {
@@ -184,19 +191,14 @@ Rectangle {
             Text {
                 Layout.fillWidth: true
                 text: "Fn isn't available on this desktop \u2014 choose an Activate shortcut in Settings."
-                font.pixelSize: 12
+                font.pixelSize: Theme.textBody
                 color: Theme.ovSecondary
                 wrapMode: Text.Wrap
             }
-            Rectangle {
-                implicitWidth: chooseText.implicitWidth + 14
-                implicitHeight: chooseText.implicitHeight + 6
-                radius: 5
-                color: chooseArea.pressed ? "#d8d8d8" : "white"
-                border.width: 1
-                border.color: Theme.ovBorder
-                Text { id: chooseText; anchors.centerIn: parent; text: "Open Settings"; font.pixelSize: 11; color: Theme.ovText }
-                MouseArea { id: chooseArea; anchors.fill: parent; onClicked: root.actions.openSettings() }
+            Button {
+                text: "Open Settings"
+                small: true
+                onClicked: root.actions.openSettings()
             }
         }
     }

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvanta
 
@@ -13,54 +12,25 @@ SectionScaffold {
     trailing: Button {
         objectName: "addReplacement"
         text: "Add Replacement"
-        icon.source: "image://symbol/plus?color=white"
-        icon.width: 12
-        icon.height: 12
-        icon.color: "white"
-        palette.button: Theme.accent
-        palette.buttonText: "white"
-        font.pixelSize: 12
+        symbol: "plus"
+        highlighted: true
+        font.pixelSize: Theme.textBody
         onClicked: root.replacements.add()
     }
 
-    Card {
+    EmptyStateCard {
         objectName: "replacementsEmpty"
         visible: root.replacements.count === 0
-        Layout.fillWidth: true
-        implicitHeight: emptyColumn.implicitHeight + 88
-        ColumnLayout {
-            id: emptyColumn
-            anchors.centerIn: parent
-            spacing: 10
-            Rectangle {
-                Layout.alignment: Qt.AlignHCenter
-                width: 52; height: 52; radius: 26
-                color: Qt.rgba(0, 0, 0, 0.04)
-                SymbolIcon { anchors.centerIn: parent; name: "arrow.left.arrow.right"; colour: Theme.ovSecondary; size: 24 }
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "Stop repeating yourself."
-                font.pixelSize: 15
-                font.weight: Font.DemiBold
-                color: Theme.ovText
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                horizontalAlignment: Text.AlignHCenter
-                text: "Say a shortcut phrase and Talvo instantly swaps in your text.\nE.g. \"calendar link\" \u2192 https://\u2026"
-                font.pixelSize: 12
-                color: Theme.ovSecondary
-            }
-        }
+        verticalSpace: 44
+        symbol: "arrow.left.arrow.right"
+        title: "Stop repeating yourself."
+        message: "Say a shortcut phrase and Talvo instantly swaps in your text.\nE.g. \"calendar link\" \u2192 https://\u2026"
     }
 
-    Text {
+    SectionHeading {
         visible: root.replacements.count > 0
         text: "YOUR ACTIVE RULES"
-        font.pixelSize: 11
-        font.letterSpacing: 0.5
-        color: Theme.ovSecondary
+        font.weight: Font.Normal
     }
 
     Card {
@@ -96,7 +66,6 @@ SectionScaffold {
                             Layout.fillWidth: true
                             placeholderText: "Find (spoken)"
                             text: rule.from
-                            font.pixelSize: 13
                             onTextEdited: root.replacements.setFrom(rule.ruleId, text)
                         }
                         SymbolIcon { name: "arrow.right"; colour: Theme.ovSecondary; size: 13 }
@@ -105,7 +74,6 @@ SectionScaffold {
                             Layout.fillWidth: true
                             placeholderText: "Replace with (typed)"
                             text: rule.to
-                            font.pixelSize: 13
                             onTextEdited: root.replacements.setTo(rule.ruleId, text)
                         }
                         Button {
@@ -113,28 +81,20 @@ SectionScaffold {
                             text: "Aa"
                             checkable: true
                             checked: rule.caseSensitive
-                            implicitWidth: 34
-                            font.pixelSize: 12
-                            ToolTip.visible: hovered
-                            ToolTip.text: "Case-sensitive"
+                            small: true
+                            Layout.preferredWidth: 34
+                            Accessible.name: "Case-sensitive"
+                            ToolTip { visible: parent.hovered; text: "Case-sensitive" }
                             onToggled: root.replacements.setCaseSensitive(rule.ruleId, checked)
                         }
-                        ToolButton {
+                        IconButton {
                             objectName: "removeRule"
-                            implicitWidth: 22
-                            implicitHeight: 22
-                            contentItem: Item {
-                                SymbolIcon { anchors.centerIn: parent; name: "trash"; colour: Theme.ovSecondary; size: 12 }
-                            }
+                            symbol: "trash"
+                            tip: "Delete rule"
                             onClicked: root.replacements.remove(rule.ruleId)
                         }
                     }
-                    Rectangle {
-                        Layout.fillWidth: true
-                        height: 1
-                        color: Theme.ovBorder
-                        visible: rule.index < root.replacements.count - 1
-                    }
+                    Divider { visible: rule.index < root.replacements.count - 1 }
                 }
             }
         }

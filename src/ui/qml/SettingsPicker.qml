@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 
 // A picker over entries {label, value}; the selection always follows `selectedIndex` (-1
 // shows none), and a choice is reported through `chosen`.
@@ -13,8 +12,6 @@ ComboBox {
     textRole: "label"
     currentIndex: selectedIndex
     displayText: currentIndex >= 0 ? currentText : ""
-    implicitHeight: 26
-    font.pixelSize: 12
     // The combo box picks an entry of its own when a choice is made or its model changes.
     function follow() {
         root.currentIndex = Qt.binding(() => root.selectedIndex)

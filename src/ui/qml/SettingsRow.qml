@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 
 // One row of a settings card: symbol, title over subtitle, and the control at the right.
+// The row is as high as its tallest part, so a subtitle that changes never moves the rows.
 Item {
     id: root
     property string symbol
@@ -10,10 +11,12 @@ Item {
     property color symbolColour: Theme.ovSecondary
     property color subtitleColour: Theme.ovSecondary
     property int verticalPadding: 10
+    // A subtitle that must not wrap takes its full width first; the controls give way.
+    property bool subtitleOnOneLine: false
     default property alias controls: controlRow.data
 
     Layout.fillWidth: true
-    implicitHeight: Math.max(row.implicitHeight, 28) + 2 * verticalPadding
+    implicitHeight: Math.max(row.implicitHeight, Theme.controlHeight) + 2 * verticalPadding
 
     RowLayout {
         id: row
@@ -22,27 +25,31 @@ Item {
         anchors.rightMargin: 14
         spacing: 12
         Item {
-            Layout.preferredWidth: 18
-            Layout.preferredHeight: 18
+            Layout.preferredWidth: Theme.symbolColumn
+            Layout.preferredHeight: Theme.symbolColumn
             SymbolIcon { anchors.centerIn: parent; name: root.symbol; colour: root.symbolColour; size: 15 }
         }
         ColumnLayout {
             Layout.fillWidth: true
+            Layout.minimumWidth: root.subtitleOnOneLine ? implicitWidth : 0
             spacing: 2
             Text {
+                Layout.fillWidth: true
                 text: root.title
-                font.pixelSize: 13
+                font.pixelSize: Theme.textControl
                 font.weight: Font.DemiBold
                 color: Theme.ovText
+                elide: Text.ElideRight
             }
             Text {
                 text: root.subtitle
                 visible: root.subtitle !== ""
                 objectName: "rowSubtitle"
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSmall
                 color: root.subtitleColour
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
+                Layout.minimumWidth: root.subtitleOnOneLine ? implicitWidth : 0
             }
         }
         RowLayout {

@@ -33,7 +33,14 @@ Window {
     width: 860
     height: 680
     color: Theme.ovPage
-    Component.onCompleted: Theme.applyLightPalette(palette)
+
+    // Up and Down move through the sidebar, selecting as they go.
+    function moveSection(step) {
+        const keys = sections.map(entry => entry.key)
+        const next = Math.max(0, Math.min(keys.length - 1, keys.indexOf(section) + step))
+        section = keys[next]
+        sidebarItems.itemAt(next).forceActiveFocus(Qt.TabFocusReason)
+    }
 
     // A hidden window keeps no section running (a microphone test stops with its page).
     onVisibleChanged: sectionLoader.active = visible
@@ -44,6 +51,8 @@ Window {
 
         Rectangle {
             objectName: "sidebar"
+            Accessible.role: Accessible.PageTabList
+            Accessible.name: "Sections"
             Layout.preferredWidth: 220
             Layout.fillHeight: true
             color: Theme.ovSidebar
@@ -53,6 +62,10 @@ Window {
                 height: parent.height
                 color: Theme.ovBorder
             }
+            // One stop in the Tab order: it hands the focus to the selected section.
+            FocusScope {
+                anchors.fill: parent
+                activeFocusOnTab: true
             ColumnLayout {
                 anchors.fill: parent
                 anchors.leftMargin: 12
@@ -67,11 +80,12 @@ Window {
                     OrbIcon { size: 26 }
                     ColumnLayout {
                         spacing: 0
-                        Text { text: "Talvo"; font.pixelSize: 14; font.bold: true; color: Theme.ovText }
-                        Text { text: "v0.1.1"; font.pixelSize: 10; color: Theme.ovSecondary }
+                        Text { text: "Talvo"; font.pixelSize: Theme.textProductName; font.bold: true; color: Theme.ovText }
+                        Text { text: "v0.1.1"; font.pixelSize: Theme.textTiny; color: Theme.ovSecondary }
                     }
                 }
                 Repeater {
+                    id: sidebarItems
                     model: window.sections
                     SidebarItem {
                         required property var modelData
@@ -79,10 +93,14 @@ Window {
                         symbol: modelData.symbol
                         label: modelData.label
                         selected: window.section === modelData.key
+                        focus: selected
                         onClicked: window.section = modelData.key
+                        Keys.onUpPressed: window.moveSection(-1)
+                        Keys.onDownPressed: window.moveSection(1)
                     }
                 }
                 Item { Layout.fillHeight: true }
+            }
             }
         }
 

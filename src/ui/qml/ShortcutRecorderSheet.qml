@@ -1,11 +1,11 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Window
 import Orvanta
 
 // The sheet that records a new shortcut. Its key events go to the recorder (which consumes
-// them), so Esc and Return are recorded rather than acting on the sheet.
+// them), so Esc and Return are recorded rather than acting on the sheet; a second Esc once
+// Esc is recorded closes it.
 Window {
     id: sheet
     required property var keybindings
@@ -19,7 +19,6 @@ Window {
     minimumWidth: 420
     maximumWidth: 420
     color: Theme.ovPage
-    Component.onCompleted: Theme.applyLightPalette(palette)
 
     onClosing: sheet.keybindings.cancelRecording()
 
@@ -34,14 +33,14 @@ Window {
             spacing: 4
             Text {
                 text: "Press desired key combination"
-                font.pixelSize: 17
+                font.pixelSize: Theme.textSheetTitle
                 font.bold: true
                 color: Theme.ovText
             }
             Text {
                 objectName: "sheetSubtitle"
                 text: "This shortcut will trigger \"" + sheet.keybindings.actionTitle + "\"."
-                font.pixelSize: 12
+                font.pixelSize: Theme.textBody
                 color: Theme.ovSecondary
             }
         }
@@ -64,7 +63,7 @@ Window {
                 anchors.centerIn: parent
                 visible: sheet.keybindings.capturedDisplay === ""
                 text: "Press keys\u2026"
-                font.pixelSize: 13
+                font.pixelSize: Theme.textControl
                 color: Theme.ovSecondary
             }
         }
@@ -73,18 +72,24 @@ Window {
             objectName: "conflictWarning"
             visible: sheet.keybindings.conflict
             spacing: 6
-            SymbolIcon { name: "exclamationmark.circle"; colour: "#ff3b30"; size: 13; anchors.verticalCenter: parent.verticalCenter }
+            SymbolIcon { name: "exclamationmark.circle"; colour: Theme.redText; size: 13; anchors.verticalCenter: parent.verticalCenter }
             Text {
                 text: "This shortcut is already assigned to another action."
-                font.pixelSize: 12
-                color: "#ff3b30"
+                font.pixelSize: Theme.textBody
+                color: Theme.redText
             }
         }
 
         RowLayout {
             Layout.fillWidth: true
             spacing: 8
-            Item { Layout.fillWidth: true }
+            Text {
+                Layout.fillWidth: true
+                text: "Press Esc twice to close without saving."
+                font.pixelSize: Theme.textSmall
+                color: Theme.ovTertiary
+                elide: Text.ElideRight
+            }
             Button {
                 objectName: "cancelButton"
                 text: "Cancel"
@@ -96,9 +101,7 @@ Window {
                 text: "Save"
                 focusPolicy: Qt.NoFocus
                 enabled: sheet.keybindings.canSave
-                opacity: enabled ? 1 : 0.4
-                palette.button: Theme.accent
-                palette.buttonText: "white"
+                highlighted: true
                 onClicked: sheet.keybindings.save()
             }
         }

@@ -1,7 +1,9 @@
 import QtQuick
 import QtQuick.Layouts
 
-// One section in the sidebar; the whole row selects it.
+// One section in the sidebar; the whole row selects it. The sidebar is one stop in the Tab
+// order that focuses the selected row; the arrow keys move between the rows (SettingsView
+// handles them).
 Rectangle {
     id: root
     property string symbol
@@ -11,8 +13,16 @@ Rectangle {
 
     Layout.fillWidth: true
     implicitHeight: row.implicitHeight + 14
-    radius: 7
-    color: selected ? Theme.accent : "transparent"
+    radius: Theme.radiusSidebarItem
+    color: selected ? Theme.accent : area.containsMouse ? Theme.subtleHover : "transparent"
+
+    Accessible.role: Accessible.PageTab
+    Accessible.name: label
+    Accessible.selected: selected
+    Accessible.onPressAction: root.clicked()
+    Keys.onSpacePressed: root.clicked()
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
 
     RowLayout {
         id: row
@@ -21,25 +31,32 @@ Rectangle {
         anchors.rightMargin: 10
         spacing: 8
         Item {
-            Layout.preferredWidth: 18
+            Layout.preferredWidth: Theme.symbolColumn
             Layout.preferredHeight: 16
             SymbolIcon {
                 anchors.centerIn: parent
                 name: root.symbol
-                colour: root.selected ? "white" : Theme.ovText
+                colour: root.selected ? Theme.accentText : Theme.ovText
                 size: 15
             }
         }
         Text {
             text: root.label
-            font.pixelSize: 13
+            font.pixelSize: Theme.textControl
             font.weight: root.selected ? Font.DemiBold : Font.Normal
-            color: root.selected ? "white" : Theme.ovText
+            color: root.selected ? Theme.accentText : Theme.ovText
+            Accessible.ignored: true
         }
         Item { Layout.fillWidth: true }
     }
+    FocusRing {
+        visible: root.activeFocus
+        ringRadius: root.radius
+    }
     MouseArea {
+        id: area
         anchors.fill: parent
+        hoverEnabled: true
         onClicked: root.clicked()
     }
 }

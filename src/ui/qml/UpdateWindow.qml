@@ -30,7 +30,7 @@ Window {
                 objectName: "headline"
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
-                font.pixelSize: 14
+                font.pixelSize: Theme.textBubble
                 font.weight: Font.DemiBold
                 color: Theme.ovText
                 text: window.outcome === "newer" ? "Talvo " + window.version + " is available."
@@ -41,7 +41,7 @@ Window {
         Text {
             Layout.fillWidth: true
             wrapMode: Text.Wrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.textBody
             color: Theme.ovSecondary
             text: window.outcome === "newer" ? "You have version " + window.currentVersion + "."
                 : window.outcome === "failed" ? "The update feed could not be reached or read. Try again later."
@@ -50,17 +50,15 @@ Window {
         RowLayout {
             Layout.fillWidth: true
             Item { Layout.fillWidth: true }
-            PrimaryButton {
-                Layout.fillWidth: false
-                implicitWidth: 140
+            Button {
                 visible: window.outcome === "newer"
-                title: "Download\u2026"
+                highlighted: true
+                text: "Download\u2026"
                 onClicked: { Qt.openUrlExternally(window.link); window.close() }
             }
-            PrimaryButton {
-                Layout.fillWidth: false
-                implicitWidth: 90
-                title: "OK"
+            Button {
+                highlighted: true
+                text: "OK"
                 onClicked: window.close()
             }
         }

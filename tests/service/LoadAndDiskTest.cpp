@@ -1,0 +1,141 @@
+#include "ServiceProcess.h"
+#include "SmallFileSystem.h"
+#include "TempEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto password = "correct horse battery staple";
+
+// Clients on loopback that open a request and then send it one byte at a time, each byte well
+// inside the service's read time-out, for as long as they run.
+class SlowClients {
+public:
+    SlowClients(int port, int count) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (fd < 0 ||
+                ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+                if (fd >= 0)
+                    ::close(fd);
+                continue;
+            }
+            m_sockets.push_back(fd);
+        }
+        m_trickle = std::thread([this] {
+            const std::string request =
+                "POST /signin HTTP/1.1\r\nHost: localhost\r\nX-Slow: " + std::string(4096, 'z');
+            for (std::size_t at = 0; !m_stop && at < request.size(); ++at) {
+                for (int fd : m_sockets)
+                    ::send(fd, &request[at], 1, MSG_NOSIGNAL);
+                for (int i = 0; i < 5 && !m_stop; ++i)
+                    std::this_thread::sleep_for(100ms);
+            }
+        });
+    }
+    ~SlowClients() {
+        m_stop = true;
+        m_trickle.join();
+        for (int fd : m_sockets)
+            ::close(fd);
+    }
+    std::size_t connected() const { return m_sockets.size(); }
+
+private:
+    std::vector<int> m_sockets;
+    std::atomic<bool> m_stop = false;
+    std::thread m_trickle;
+};
+
+bool addUser(const QString &data, const char *email) {
+    return ServiceProcess::run({"add-user", email, "--data", data}, QByteArray(password) + "\n")
+               .exitCode == 0;
+}
+
+int signInStatus(ServiceProcess &service, const char *email, std::chrono::seconds timeout) {
+    auto client = service.client();
+    client.set_connection_timeout(timeout);
+    client.set_read_timeout(timeout);
+    const auto answer =
+        client.Post("/signin", httplib::Params{{"email", email}, {"password", password}});
+    return answer ? answer->status : -1;
+}
+
+} // namespace
+
+TEST(ServiceUnderLoad, SlowClientsDoNotKeepOthersFromSigningIn) {
+    TempFolder folder;
+    const QString data = folder.filePath("data");
+    ASSERT_TRUE(addUser(data, "ada@example.org"));
+    ServiceProcess service(data, {});
+    ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+
+    SlowClients slow(service.port(), 200);
+    ASSERT_EQ(slow.connected(), 200u);
+    // Each slow client holds its connection far longer than this sign-in may wait.
+    EXPECT_EQ(signInStatus(service, "ada@example.org", 20s), 303);
+    auto client = service.client();
+    client.set_read_timeout(20s);
+    const auto page = client.Get("/signin");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+}
+
+TEST(ServiceOnAFullDisk, AnswersUnavailableAndKeepsEveryAccount) {
+    SmallFileSystem disk(4 * 1024 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason().toStdString();
+    const QString data = disk.path() + "/data";
+    ASSERT_TRUE(addUser(data, "ada@example.org"));
+    ASSERT_TRUE(addUser(data, "bob@example.org"));
+    {
+        ServiceProcess service(data, {});
+        ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+        ASSERT_EQ(signInStatus(service, "ada@example.org", 60s), 303);
+
+        ASSERT_GT(disk.fill(), 0);
+        // Every sign-in stores a refresh token: several in a row, so that the database's log
+        // has to grow into the missing room.
+        std::vector<int> statuses;
+        for (int i = 0; i < 8; ++i)
+            statuses.push_back(
+                signInStatus(service, i % 2 ? "bob@example.org" : "ada@example.org", 60s));
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), 503), statuses.end());
+        for (int status : statuses)
+            EXPECT_TRUE(status == 303 || status == 503) << status;
+        auto client = service.client();
+        const auto refresh =
+            client.Post("/auth/refresh", R"({"refresh_token":"x"})", "application/json");
+        ASSERT_TRUE(refresh);
+        EXPECT_TRUE(refresh->status == 401 || refresh->status == 503) << refresh->status;
+
+        disk.drain();
+        EXPECT_EQ(signInStatus(service, "bob@example.org", 60s), 303);
+        EXPECT_EQ(service.stop(), 0);
+    }
+    const CommandResult listed = ServiceProcess::run({"list-users", "--data", data});
+    ASSERT_EQ(listed.exitCode, 0) << listed.errors.toStdString();
+    EXPECT_TRUE(listed.output.contains("ada@example.org"));
+    EXPECT_TRUE(listed.output.contains("bob@example.org"));
+    ServiceProcess again(data, {});
+    ASSERT_TRUE(again.isServing()) << again.startupOutput().toStdString();
+    EXPECT_EQ(signInStatus(again, "ada@example.org", 60s), 303);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace orvanta::test {
+
+// A small tmpfs mounted on a private folder for one test, so that a test can fill it up and see
+// what a full disk does. Mounting needs root; where it is refused, `mounted()` is false and says
+// why in `reason()`.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(qint64 bytes);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    QString reason() const { return m_reason; }
+    QString path() const { return m_dir.path(); }
+
+    // Writes a filler file until the file system refuses more; returns the bytes written.
+    qint64 fill();
+    // Removes the filler file again.
+    void drain();
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_reason;
+};
+
+} // namespace orvanta::test
