@@ -34,7 +34,7 @@ void BM_WaylandInsertUntilTextArrives(benchmark::State &state) {
         QSignalSpy finished(inserter.get(), &WaylandTextInserter::finished);
         QElapsedTimer clock;
         clock.start();
-        inserter->insert(text, true);
+        inserter->insert(text, {}, {});
         if (!target.waitForLine(QStringLiteral("text ") + text)) {
             state.SkipWithError("the text never arrived");
             return;

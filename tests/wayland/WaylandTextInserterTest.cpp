@@ -5,12 +5,14 @@
 #include "WaylandProbe.h"
 #include "WaylandTestSupport.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+using namespace orvanta;
 using namespace orvanta::test;
 using namespace orvanta::wayland;
 using namespace std::chrono_literals;
@@ -86,19 +88,21 @@ TEST(WaylandTextInserterTest, TextArrivesInANativeWindowAndTheClipboardComesBack
     Session session;
     EXPECT_EQ(session.choice.mechanism, TextInsertionMechanism::WaylandTyped);
     ASSERT_TRUE(session.inserter) << session.choice.reason.toStdString();
-    QSignalSpy pasted(session.inserter.get(), &WaylandTextInserter::pasted);
-    session.inserter->insert(QStringLiteral("héllo wörld"), true);
+    QList<InsertionOutcome> outcomes;
+    const auto keep = [&outcomes](const InsertionOutcome &outcome) { outcomes.append(outcome); };
+    session.inserter->insert(QStringLiteral("héllo wörld"), {}, keep);
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")))
         << target.lines().join(u'|').toStdString();
     ASSERT_TRUE(session.waitForFinished());
-    EXPECT_EQ(pasted.size(), 1);
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_TRUE(outcomes.first().succeeded());
     EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
     EXPECT_EQ(settledClipboard(target, before), before);
 
     // Two quick dictations: the clipboard restored after the last is still the user's.
     target.forget();
-    session.inserter->insert(QStringLiteral(" one"), true);
-    session.inserter->insert(QStringLiteral(" two"), true);
+    session.inserter->insert(QStringLiteral(" one"), {}, keep);
+    session.inserter->insert(QStringLiteral(" two"), {}, keep);
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld one two")))
         << target.lines().join(u'|').toStdString();
     ASSERT_TRUE(session.waitForFinished());
@@ -112,7 +116,7 @@ TEST(WaylandTextInserterTest, TerminalsGetCtrlShiftV) {
     ASSERT_TRUE(target.start({QStringLiteral("--app-id"), QStringLiteral("foot")}));
     Session session;
     ASSERT_TRUE(session.inserter);
-    session.inserter->insert(QStringLiteral("ls"), true);
+    session.inserter->insert(QStringLiteral("ls"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+Shift+V")))
         << target.lines().join(u'|').toStdString();
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+V")));
@@ -125,13 +129,20 @@ TEST(WaylandTextInserterTest, WithoutAKeyboardTheTextIsLeftOnTheClipboard) {
     ASSERT_TRUE(userCopiesInTarget(*userKeyboard, target));
     Session session(Session::Keystroke::None);
     ASSERT_TRUE(session.inserter);
-    QSignalSpy left(session.inserter.get(), &WaylandTextInserter::leftOnClipboard);
-    session.inserter->insert(QStringLiteral("paste me"), true);
+    std::optional<InsertionOutcome> outcome;
+    // In privacy mode clipboard managers are asked not to keep it.
+    session.inserter->insert(QStringLiteral("paste me"), {true, true},
+                             [&outcome](const InsertionOutcome &done) { outcome = done; });
     ASSERT_TRUE(session.waitForFinished());
-    EXPECT_EQ(left.size(), 1);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->failure, InsertionOutcome::Failure::LeftOnClipboard);
     const Formats expected{{QStringLiteral("text/plain"), "paste me"},
                            {QStringLiteral("text/plain;charset=utf-8"), "paste me"}};
     EXPECT_EQ(settledClipboard(target, expected), expected);
+    QProcess types;
+    types.start(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+    ASSERT_TRUE(types.waitForFinished(5000));
+    EXPECT_TRUE(types.readAllStandardOutput().contains("x-kde-passwordManagerHint"));
     EXPECT_FALSE(
         target.waitFor([](const QString &line) { return line.startsWith(u"text "); }, 300));
 }

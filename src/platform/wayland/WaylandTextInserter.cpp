@@ -99,17 +99,19 @@ WaylandTextInserter::~WaylandTextInserter() {
     m_clipboard.reset();
 }
 
-ClipboardAccess::Formats WaylandTextInserter::textFormats(const QString &text) {
+ClipboardAccess::Formats WaylandTextInserter::textFormats(const QString &text, bool sensitive) {
     const QByteArray utf8 = text.toUtf8();
     ClipboardAccess::Formats formats;
     for (const char *format :
          {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
         formats.append({QString::fromLatin1(format), utf8});
+    if (sensitive)
+        formats.append({QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret")});
     return formats;
 }
 
-void WaylandTextInserter::insert(const QString &text, bool restoreClipboard) {
-    m_queue.append({text, restoreClipboard});
+void WaylandTextInserter::insert(const QString &text, const InsertionOptions &options, Done done) {
+    m_queue.append({text, options, std::move(done)});
     if (m_pasteTimer.isActive() || m_nextTimer.isActive())
         return; // picked up after the keystroke in flight
     // The window reads the clipboard when it gets round to it: the next text waits as long
@@ -134,7 +136,7 @@ void WaylandTextInserter::beginNext() {
     // taken before it is the user's clipboard and must survive.
     const bool keepEarlier = m_snapshot.has_value() && m_clipboard->holdsOwnOffer();
     m_restoreTimer.stop();
-    if (!request.restoreClipboard || !m_keystroke) {
+    if (!request.options.restoreClipboard || !m_keystroke) {
         m_snapshot.reset(); // a text left for the user to paste stays on the clipboard
     } else if (!keepEarlier) {
         m_snapshot = m_clipboard->read(m_timing.readLimit);
@@ -142,8 +144,10 @@ void WaylandTextInserter::beginNext() {
             qCWarning(lcWayland) << "the clipboard could not be read; it will hold the text";
     }
     m_text = request.text;
+    m_sensitive = request.options.sensitive;
+    m_done = request.done;
     m_writeAttempts = 1;
-    m_clipboard->put(textFormats(request.text));
+    m_clipboard->put(textFormats(request.text, m_sensitive));
     m_pasteTimer.start(m_timing.pasteDelay);
 }
 
@@ -155,31 +159,34 @@ void WaylandTextInserter::typeKeystroke() {
         // Another application took the clipboard in the moment between: offer again.
         if (m_writeAttempts < maxWriteAttempts) {
             ++m_writeAttempts;
-            m_clipboard->put(textFormats(*m_text));
+            m_clipboard->put(textFormats(*m_text, m_sensitive));
             m_pasteTimer.start(m_timing.pasteDelay);
             return;
         }
-        qCWarning(lcWayland) << "could not put the text on the clipboard; nothing pasted";
         m_snapshot.reset();
-        emit failed(*m_text);
+        complete(InsertionOutcome::failed(InsertionOutcome::Failure::ClipboardUnavailable,
+                                          QStringLiteral("another application kept taking the "
+                                                         "clipboard")));
         afterPaste();
         return;
     }
-    if (!m_keystroke) {
-        emit leftOnClipboard(*m_text);
-        afterPaste();
-        return;
-    }
-    if (!m_keystroke->send(m_focusIsTerminal())) {
-        qCWarning(lcWayland) << "the paste keystroke could not be sent";
+    if (!m_keystroke || !m_keystroke->send(m_focusIsTerminal())) {
+        // The text stays on the clipboard for the user to paste.
         m_snapshot.reset();
-        emit leftOnClipboard(*m_text);
+        complete(InsertionOutcome::failed(InsertionOutcome::Failure::LeftOnClipboard,
+                                          QStringLiteral("nothing here types the paste "
+                                                         "keystroke")));
         afterPaste();
         return;
     }
     m_sinceKeystroke.start();
-    emit pasted(*m_text);
+    complete(InsertionOutcome::success());
     afterPaste();
+}
+
+void WaylandTextInserter::complete(const InsertionOutcome &outcome) {
+    if (const Done done = std::exchange(m_done, {}))
+        done(outcome);
 }
 
 void WaylandTextInserter::afterPaste() {

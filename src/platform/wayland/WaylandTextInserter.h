@@ -50,28 +50,24 @@ public:
     static std::unique_ptr<WaylandTextInserter> forSession(TextInsertionChoice &choice,
                                                            const Timing &timing);
 
-    void insert(const QString &text, bool restoreClipboard) override;
+    void insert(const QString &text, const InsertionOptions &options, Done done) override;
     bool canType() const { return m_keystroke != nullptr; }
     // Decides whether the focused window is a terminal; the compositor's own IPC by default.
     void setTerminalCheck(std::function<bool()> check) { m_focusIsTerminal = std::move(check); }
 
-    // The formats the text is offered in, for native and XWayland readers alike.
-    static ClipboardAccess::Formats textFormats(const QString &text);
+    // The formats the text is offered in, for native and XWayland readers alike; a
+    // sensitive text asks clipboard managers not to keep it.
+    static ClipboardAccess::Formats textFormats(const QString &text, bool sensitive);
 
 signals:
-    // The text is on the clipboard and its paste keystroke was typed.
-    void pasted(const QString &text);
-    // The text is on the clipboard, but nothing could type the keystroke.
-    void leftOnClipboard(const QString &text);
-    // The text never reached the clipboard; nothing was pasted.
-    void failed(const QString &text);
     // Every requested insert is done and the clipboard restored where it should be.
     void finished();
 
 private:
     struct Request {
         QString text;
-        bool restoreClipboard = true;
+        InsertionOptions options;
+        Done done;
     };
 
     void beginNext();
@@ -79,6 +75,7 @@ private:
     void afterPaste();
     void restore();
     void dispatchEvents();
+    void complete(const InsertionOutcome &outcome);
 
     std::unique_ptr<WaylandConnection> m_connection;
     std::unique_ptr<ClipboardAccess> m_clipboard;
@@ -88,6 +85,8 @@ private:
 
     QList<Request> m_queue;
     std::optional<QString> m_text;
+    bool m_sensitive = false;
+    Done m_done;
     int m_writeAttempts = 0;
     static constexpr int maxWriteAttempts = 3;
     std::optional<ClipboardAccess::Formats> m_snapshot;
