@@ -50,6 +50,7 @@ OrvantaApp::OrvantaApp()
     , m_transcriber(serviceConfig(), m_settings, m_vocabulary, m_auth, m_network)
     , m_transcription(m_transcriber)
     , m_permissions([this] { return m_keySource.isStarted() || x11::inputAccessAvailable(); })
+    , m_waylandInserter(wayland::WaylandTextInserter::forSession(m_insertionChoice, {}))
     , m_hotkeys(m_keySource)
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
@@ -59,11 +60,17 @@ OrvantaApp::OrvantaApp()
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
-    m_indicator->setWindowPreparer([](QQuickWindow &window) { x11::keepOnAllWorkspaces(window); });
+    m_indicator->setWindowPreparer([](QQuickWindow &window) {
+        x11::keepOnAllWorkspaces(window);
+        // On a Wayland session the bar is an XWayland window, and only an unmanaged one keeps
+        // its place and never takes the focus from the window the text goes to.
+        if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+            window.setFlag(Qt::X11BypassWindowManagerHint);
+    });
     m_indicator->setShapedToPill(!x11::compositorRunning());
 
     m_appState = std::make_unique<AppState>(
-        AppStateServices{m_recorder, m_transcription, m_auth, m_textInserter, m_systemAudio,
+        AppStateServices{m_recorder, m_transcription, m_auth, textInsertion(), m_systemAudio,
                          m_permissions, m_sounds, *m_indicator, m_scheduler, m_settings,
                          m_vocabulary, m_history, &m_hotkeys, &m_keybindings});
     m_indicator->attach(*m_appState);
@@ -157,6 +164,12 @@ void OrvantaApp::bringToFront() {
     }
 }
 
+TextInsertionPort &OrvantaApp::textInsertion() {
+    if (m_waylandInserter)
+        return *m_waylandInserter;
+    return m_textInserter;
+}
+
 void OrvantaApp::createSettingsWindow() {
     KeybindingsModel::ScanCodeTranslator scanCodes;
     if (QGuiApplication::platformName() == u"xcb")
@@ -164,7 +177,7 @@ void OrvantaApp::createSettingsWindow() {
     m_settingsWindow = std::make_unique<SettingsWindowController>(
         m_engine,
         SettingsWindowServices{*m_appState, m_settings, m_vocabulary, m_history, m_keybindings,
-                               m_auth, m_auth, m_permissions, m_textInserter, m_micTester,
+                               m_auth, m_auth, m_permissions, textInsertion(), m_micTester,
                                [] {
                                    QList<std::pair<QString, QString>> devices;
                                    for (const AudioInputDevice &device : AudioDevices::inputs())

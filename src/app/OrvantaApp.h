@@ -25,6 +25,7 @@
 #include "TrayController.h"
 #include "Updater.h"
 #include "Vocabulary.h"
+#include "WaylandTextInserter.h"
 #include "X11KeySource.h"
 
 #include <QNetworkAccessManager>
@@ -64,6 +65,7 @@ public:
     void bringToFront() override;
 
 private:
+    TextInsertionPort &textInsertion();
     void openSettings();
     void createSettingsWindow();
     void showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release);
@@ -84,6 +86,9 @@ private:
     x11::X11KeySource m_keySource;
     Permissions m_permissions;
     x11::TextInserter m_textInserter;
+    // Pastes on a Wayland session whose compositor lets it; the X11 one pastes otherwise.
+    wayland::TextInsertionChoice m_insertionChoice;
+    std::unique_ptr<wayland::WaylandTextInserter> m_waylandInserter;
     HotkeyManager m_hotkeys;
     QtScheduler m_scheduler;
     QQmlEngine m_engine;

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "OrvantaApp.h"
 #include "SingleInstance.h"
+#include "WaylandProbe.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -108,6 +109,11 @@ int main(int argc, char *argv[]) {
     if (*role == SingleInstance::Role::Secondary)
         return forward(argc, argv, instance, request, SingleInstance::Connect::WaitForStart);
 
+    const QByteArray platform =
+        wayland::windowPlatform(qEnvironmentVariableIsSet("WAYLAND_DISPLAY"),
+                                qEnvironmentVariableIsSet("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     QApplication application(argc, argv);
     describeApplication();
     OrvantaApp::describeDesktopApplication();

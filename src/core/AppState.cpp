@@ -241,7 +241,9 @@ void AppState::paste(const QString &text, std::function<void()> onSuccess) {
             // The text stays in Paste Last (and the history): nothing is lost.
             if (self->isDictating())
                 return; // a newer dictation's status is not overwritten
-            self->setError(pasteFailedMessage);
+            const bool leftForTheUser =
+                outcome.failure == InsertionOutcome::Failure::LeftOnClipboard;
+            self->setError(leftForTheUser ? leftOnClipboardMessage : pasteFailedMessage);
             self->m_services.sounds.play(failureSound);
         });
 }

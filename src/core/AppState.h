@@ -65,6 +65,8 @@ public:
     static inline const QString captureFailedMessage = QStringLiteral("Couldn't capture audio.");
     static inline const QString pasteFailedMessage =
         QStringLiteral("Couldn't paste the text \u2014 use Paste Last to try again.");
+    static inline const QString leftOnClipboardMessage =
+        QStringLiteral("The text is on the clipboard \u2014 press Ctrl+V to paste it.");
 
     static inline const QString startedSound = QStringLiteral("Tink");
     static inline const QString stoppedSound = QStringLiteral("Pop");

@@ -76,6 +76,9 @@ struct InsertionOutcome {
         // The paste keystroke could not be synthesized (no XTEST, no virtual keyboard, no
         // Control or V key in the keyboard map).
         KeystrokeUnavailable,
+        // The text is on the clipboard, but nothing in this session can type the paste
+        // keystroke: the user pastes it.
+        LeftOnClipboard,
     };
 
     Failure failure = Failure::None;

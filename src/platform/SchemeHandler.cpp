@@ -49,7 +49,9 @@ QByteArray SchemeHandler::generatedEntry() const {
                           "Icon=orvanta\n"
                           "Terminal=false\n"
                           "NoDisplay=true\n"
-                          "MimeType=%2;\n")
+                          "MimeType=%2;\n"
+                          // KWin lets the entry's program type the paste keystroke.
+                          "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n")
                .arg(DesktopEntry::execArgument(m_executable), mimeType)
                .toUtf8() +
            generatedMarker + '\n';

@@ -146,7 +146,8 @@ void TrayController::togglePanel() {
     m_panel->requestActivate();
 }
 
-// Under the icon when the tray is at the top of the screen, over it otherwise.
+// Under the icon when the tray is at the top of the screen, over it otherwise; centred near
+// the top when the icon's place is unknown.
 void TrayController::placePanel() {
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen || !m_panel)
@@ -160,7 +161,8 @@ void TrayController::placePanel() {
         topLeft = {icon.center().x() - size.width() / 2,
                    trayAtTop ? icon.bottom() + 4 : icon.top() - 4 - size.height()};
     } else {
-        topLeft = {available.right() - size.width() - 8, available.top() + 8};
+        // The tray did not say where its icon is (a StatusNotifierItem host, a Wayland panel).
+        topLeft = {available.center().x() - size.width() / 2, available.top() + 8};
     }
     topLeft.setX(std::clamp(topLeft.x(), available.left(), available.right() - size.width()));
     topLeft.setY(std::clamp(topLeft.y(), available.top(), available.bottom() - size.height()));

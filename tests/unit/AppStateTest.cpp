@@ -369,6 +369,15 @@ TEST_F(AppStateTest, AFailedPasteIsAnErrorAndTheTextIsKept) {
     EXPECT_THAT(take(), ElementsAre("insert:kept words"));
     app.cancelDictation();
 
+    // Where nothing can type the keystroke the text waits on the clipboard, and the user
+    // is told to paste it.
+    scheduler.advance(AppState::errorClearDelay);
+    inserter.outcome =
+        InsertionOutcome::failed(InsertionOutcome::Failure::LeftOnClipboard, "no keystroke");
+    take();
+    app.pasteLast();
+    EXPECT_THAT(take(), ::testing::Contains("status:error: " + AppState::leftOnClipboardMessage));
+
     inserter.outcome = InsertionOutcome::success();
     settings.setPrivacyMode(true);
     startRecording();

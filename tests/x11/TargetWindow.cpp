@@ -8,6 +8,7 @@
 //   dump-clipboard           "clipboard <format> <base64 bytes>" lines, then "clipboard-end"
 //   clear-field
 // Each command is acknowledged with "done <command>".
+// "--app-id NAME" gives the window that application id (Wayland) or class name (X11).
 
 #include <QApplication>
 #include <QBuffer>
@@ -97,6 +98,10 @@ void runCommand(const QString &line, QLineEdit &field) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--app-id"));
+        at > 0 && at + 1 < arguments.size())
+        QGuiApplication::setDesktopFileName(arguments.at(at + 1));
     QLineEdit field;
     field.setWindowTitle(QStringLiteral("target"));
     field.resize(600, 40);

@@ -56,8 +56,10 @@ public:
     TargetApp();
     ~TargetApp();
 
-    // Starts it and waits until its window is shown and focused; false on failure.
-    bool start(XKeyboard &keyboard);
+    // Starts it and waits until its window is shown and focused; false on failure. Without
+    // `keyboard` the compositor or window manager is trusted to give the focus.
+    bool start(XKeyboard &keyboard, const QStringList &arguments = {});
+    bool start(const QStringList &arguments = {});
     unsigned long window() const { return m_window; }
     QStringList lines() const { return m_lines; }
     // Waits (generously) for a reported line that satisfies `accept`.
@@ -73,6 +75,7 @@ public:
     void forget() { m_lines.clear(); }
 
 private:
+    bool launch(const QStringList &arguments);
     void readLines();
 
     QProcess m_process;

@@ -1,5 +1,6 @@
 #include "TextInserter.h"
 
+#include "TerminalApps.h"
 #include "X11ErrorTrap.h"
 #include "X11Logging.h"
 
@@ -72,50 +73,8 @@ TextInserter::~TextInserter() {
         XCloseDisplay(m_display);
 }
 
-const QStringList &TextInserter::terminalWindowClasses() {
-    static const QStringList classes = {
-        QStringLiteral("alacritty"),
-        QStringLiteral("aterm"),
-        QStringLiteral("blackbox"),
-        QStringLiteral("cool-retro-term"),
-        QStringLiteral("deepin-terminal"),
-        QStringLiteral("eterm"),
-        QStringLiteral("foot"),
-        QStringLiteral("footclient"),
-        QStringLiteral("gnome-terminal"),
-        QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("guake"),
-        QStringLiteral("kgx"),
-        QStringLiteral("kitty"),
-        QStringLiteral("konsole"),
-        QStringLiteral("lxterminal"),
-        QStringLiteral("mate-terminal"),
-        QStringLiteral("org.gnome.console"),
-        QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("ptyxis"),
-        QStringLiteral("qterminal"),
-        QStringLiteral("rxvt"),
-        QStringLiteral("sakura"),
-        QStringLiteral("st"),
-        QStringLiteral("st-256color"),
-        QStringLiteral("terminator"),
-        QStringLiteral("terminology"),
-        QStringLiteral("tilda"),
-        QStringLiteral("tilix"),
-        QStringLiteral("urxvt"),
-        QStringLiteral("uxterm"),
-        QStringLiteral("wezterm"),
-        QStringLiteral("x-terminal-emulator"),
-        QStringLiteral("xfce4-terminal"),
-        QStringLiteral("xterm"),
-        QStringLiteral("yakuake"),
-    };
-    return classes;
-}
-
 bool TextInserter::isTerminal(const QString &resourceName, const QString &resourceClass) {
-    const QStringList &classes = terminalWindowClasses();
-    return classes.contains(resourceName.toLower()) || classes.contains(resourceClass.toLower());
+    return isTerminalApp(resourceName) || isTerminalApp(resourceClass);
 }
 
 TextInserter::ClipboardSnapshot TextInserter::takeSnapshot() {

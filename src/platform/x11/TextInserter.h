@@ -46,9 +46,7 @@ public:
 
     void insert(const QString &text, const InsertionOptions &options, Done done) override;
 
-    // The window classes (WM_CLASS name or class) of terminal emulators, lower case; they
-    // paste with Ctrl+Shift+V.
-    static const QStringList &terminalWindowClasses();
+    // Whether a window of this WM_CLASS name or class is a terminal emulator.
     static bool isTerminal(const QString &resourceName, const QString &resourceClass);
     // The clipboard's real formats: X protocol targets and Qt's internal image left out.
     static ClipboardSnapshot takeSnapshot();
