@@ -1,0 +1,152 @@
+// The desktop shortcuts as the desktops' tools read them: gsettings (with its keyfile
+// backend in a private folder) for GNOME.
+
+#include "DesktopShortcuts.h"
+#include "DesktopTriggers.h"
+#include "Keybindings.h"
+#include "QtPrinters.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using orvanta::wayland::DesktopShortcuts;
+using orvanta::wayland::TriggerSyntax;
+using orvanta::wayland::triggerText;
+
+namespace {
+
+const Shortcut shiftCommandK =
+    Shortcut::combo(40, {ModifierKey::Shift, ModifierKey::Command}, QStringLiteral("K"));
+const Shortcut controlOptionLeft = Shortcut::combo(
+    KeyCode::leftArrow, {ModifierKey::Option, ModifierKey::Control, ModifierKey::Fn},
+    QStringLiteral("←"));
+const Shortcut commandComma = Shortcut::combo(43, {ModifierKey::Command}, QStringLiteral(","));
+
+struct TriggerCase {
+    Shortcut shortcut;
+    const char *gtk, *kde, *sway, *hyprland, *portal;
+};
+
+TEST(DesktopTriggers, SpellsCombinationsTheWayEachDesktopReadsThem) {
+    const TriggerCase cases[] = {
+        {Keybindings::defaultPaste(), "<Control><Super>v", "Ctrl+Meta+V", "Ctrl+Mod4+v",
+         "CTRL SUPER, v", "CTRL+LOGO+v"},
+        {shiftCommandK, "<Shift><Super>k", "Shift+Meta+K", "Shift+Mod4+k", "SHIFT SUPER, k",
+         "SHIFT+LOGO+k"},
+        {controlOptionLeft, "<Control><Alt>Left", "Ctrl+Alt+Left", "Ctrl+Alt+Left",
+         "CTRL ALT, Left", "CTRL+ALT+Left"},
+        {commandComma, "<Super>comma", "Meta+,", "Mod4+comma", "SUPER, comma", "LOGO+comma"},
+        {Keybindings::defaultCancel(), "Escape", "Esc", "Escape", ", Escape", "Escape"},
+    };
+    for (const TriggerCase &c : cases) {
+        SCOPED_TRACE(c.shortcut.display.toStdString());
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Gtk), QString::fromUtf8(c.gtk));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Kde), QString::fromUtf8(c.kde));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Sway), QString::fromUtf8(c.sway));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Hyprland), QString::fromUtf8(c.hyprland));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Portal), QString::fromUtf8(c.portal));
+    }
+    EXPECT_FALSE(triggerText(Keybindings::defaultActivate(), TriggerSyntax::Gtk));
+}
+
+TEST(DesktopShortcuts, TellsTheDesktopFromTheSession) {
+    const std::pair<std::map<QString, QString>, DesktopShortcuts::Desktop> cases[] = {
+        {{{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}}, DesktopShortcuts::Desktop::Gnome},
+        {{{"XDG_CURRENT_DESKTOP", "KDE"}}, DesktopShortcuts::Desktop::Kde},
+        {{{"XDG_CURRENT_DESKTOP", "sway"}}, DesktopShortcuts::Desktop::Sway},
+        {{{"SWAYSOCK", "/run/user/1000/sway-ipc.sock"}}, DesktopShortcuts::Desktop::Sway},
+        {{{"HYPRLAND_INSTANCE_SIGNATURE", "abc"}}, DesktopShortcuts::Desktop::Hyprland},
+        {{{"XDG_CURRENT_DESKTOP", "XFCE"}}, DesktopShortcuts::Desktop::Other},
+    };
+    for (const auto &[variables, desktop] : cases) {
+        QProcessEnvironment environment;
+        for (const auto &[name, value] : variables)
+            environment.insert(name, value);
+        EXPECT_EQ(DesktopShortcuts::detect(environment), desktop)
+            << variables.begin()->second.toStdString();
+    }
+}
+
+class GnomeShortcutsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_home.isValid());
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("GSETTINGS_BACKEND", "keyfile");
+        m_environment.insert("XDG_CONFIG_HOME", m_home.path());
+    }
+
+    QString gsettings(const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start("gsettings", arguments);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    QString entry(const QString &path, const QString &key) {
+        return gsettings(
+            {"get", "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + path, key});
+    }
+
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
+};
+
+const QString base = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
+
+TEST_F(GnomeShortcutsTest, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
+    const QString users = base + "custom0/";
+    gsettings({"set", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings",
+               "['" + users + "']"});
+    gsettings({"set", "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + users,
+               "binding", "<Super>t"});
+
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Gnome, "/opt/talvo/bin/orvanta",
+                               m_environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+    EXPECT_TRUE(report.contains("other 1 custom")) << report.toStdString();
+
+    // Rebinding Activate and installing again changes our entry, adds none.
+    shortcuts.setBindings(shiftCommandK, Keybindings::defaultCancel(), Keybindings::defaultPaste());
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+    EXPECT_TRUE(report.contains("updated")) << report.toStdString();
+
+    EXPECT_EQ(
+        gsettings({"get", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings"}),
+        "['" + users + "', '" + base + "orvanta-toggle/', '" + base + "orvanta-cancel/', '" + base +
+            "orvanta-paste-last/']");
+    EXPECT_EQ(entry(users, "binding"), "'<Super>t'");
+    const std::tuple<const char *, const char *, const char *, const char *> expected[] = {
+        {"orvanta-toggle/", "'Talvo: Activate'", "'/opt/talvo/bin/orvanta --toggle'",
+         "'<Shift><Super>k'"},
+        {"orvanta-cancel/", "'Talvo: Cancel'", "'/opt/talvo/bin/orvanta --cancel'",
+         "'<Control><Shift>Escape'"},
+        {"orvanta-paste-last/", "'Talvo: Paste Last Transcript'",
+         "'/opt/talvo/bin/orvanta --paste-last'", "'<Control><Super>v'"},
+    };
+    for (const auto &[path, name, command, binding] : expected) {
+        EXPECT_EQ(entry(base + path, "name"), name);
+        EXPECT_EQ(entry(base + path, "command"), command);
+        EXPECT_EQ(entry(base + path, "binding"), binding);
+    }
+}
+
+TEST_F(GnomeShortcutsTest, ChangesNothingWhenGsettingsLacksTheSchema) {
+    m_environment.insert("GSETTINGS_SCHEMA_DIR", m_home.path());
+    m_environment.insert("XDG_DATA_DIRS", m_home.path());
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Gnome, "orvanta", m_environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    EXPECT_FALSE(shortcuts.install(&report));
+    EXPECT_TRUE(report.startsWith("Nothing was changed")) << report.toStdString();
+}
+
+} // namespace
