@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -392,7 +394,10 @@ bool DesktopShortcuts::installSway(QString *report) const {
         *report = QStringLiteral("Nothing was changed: %1\n").arg(error);
         return false;
     }
-    const QStringList taken = swayTriggers(config);
+    const QStringList taken = swayTriggers(QJsonDocument::fromJson(config.toUtf8())
+                                               .object()
+                                               .value(QStringLiteral("config"))
+                                               .toString());
     QString changes;
     bool applied = false;
     for (const Binding &binding : m_bindings) {
