@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QQmlComponent>
+#include <QQmlContext>
 #include <QQuickWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "orvanta.app", QtInfoMsg)
@@ -44,11 +45,22 @@ OrvantaApp::OrvantaApp()
     , m_auth(serviceConfig(), *this, m_network)
     , m_transcriber(serviceConfig(), m_settings, m_vocabulary, m_auth, m_network)
     , m_transcription(m_transcriber)
-    , m_permissions([this] { return m_keySource.isStarted() || x11::inputAccessAvailable(); })
-    , m_hotkeys(m_keySource)
+    // An X server's keys are everyone's only outside a Wayland session (XWayland sees its
+    // own clients' keys alone).
+    , m_keySources(qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                       qEnvironmentVariable("XDG_SESSION_TYPE") != u"wayland",
+                   [this](const Shortcut &consumed) {
+                       return consumed == m_keybindings.pasteLast() ? KeybindAction::PasteLast
+                              : consumed == m_keybindings.cancel()  ? KeybindAction::Cancel
+                                                                    : KeybindAction::Activate;
+                   })
+    , m_permissions(
+          [this] { return m_keySources.source().isStarted() || x11::inputAccessAvailable(); })
+    , m_hotkeys(m_keySources.source())
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+    m_engine.rootContext()->setContextProperty(QStringLiteral("keySources"), &m_keySources);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
     m_indicator->setWindowPreparer([](QQuickWindow &window) { x11::keepOnAllWorkspaces(window); });

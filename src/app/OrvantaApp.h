@@ -8,6 +8,7 @@
 #include "Config.h"
 #include "History.h"
 #include "HotkeyManager.h"
+#include "KeySourceChoice.h"
 #include "Keybindings.h"
 #include "LoginItem.h"
 #include "MenuActions.h"
@@ -25,7 +26,6 @@
 #include "TrayController.h"
 #include "Updater.h"
 #include "Vocabulary.h"
-#include "X11KeySource.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -77,7 +77,7 @@ private:
     AudioRecorder m_recorder;
     SystemAudio m_systemAudio;
     Sounds m_sounds;
-    x11::X11KeySource m_keySource;
+    KeySourceChoice m_keySources;
     Permissions m_permissions;
     x11::TextInserter m_textInserter;
     HotkeyManager m_hotkeys;

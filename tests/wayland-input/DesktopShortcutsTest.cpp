@@ -3,6 +3,7 @@
 
 #include "DesktopShortcuts.h"
 #include "DesktopTriggers.h"
+#include "KeyMechanism.h"
 #include "Keybindings.h"
 #include "QtPrinters.h"
 
@@ -147,6 +148,34 @@ TEST_F(GnomeShortcutsTest, ChangesNothingWhenGsettingsLacksTheSchema) {
     QString report;
     EXPECT_FALSE(shortcuts.install(&report));
     EXPECT_TRUE(report.startsWith("Nothing was changed")) << report.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST(KeyMechanism, PrefersWhatSeesTheMostKeys) {
+    struct Case {
+        bool x11, keyboardReadable, portalOffered;
+        KeyMechanism chosen;
+    };
+    const Case cases[] = {
+        {true, true, true, KeyMechanism::X11},
+        {false, true, true, KeyMechanism::Evdev},
+        {false, false, true, KeyMechanism::Portal},
+        {false, false, false, KeyMechanism::DesktopShortcuts},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(chooseKeyMechanism(c.x11, c.keyboardReadable, c.portalOffered), c.chosen)
+            << mechanismName(c.chosen).toStdString();
+    }
+    // Where the keys cannot be seen, the row and the menu say what the user can do.
+    for (KeyMechanism mechanism : {KeyMechanism::Portal, KeyMechanism::DesktopShortcuts}) {
+        EXPECT_TRUE(inputAccessText(mechanism).contains("input group"));
+        EXPECT_FALSE(menuHint(mechanism, true).isEmpty());
+    }
+    EXPECT_TRUE(menuHint(KeyMechanism::Evdev, true).isEmpty());
+    EXPECT_TRUE(keybindingsNote(KeyMechanism::Evdev).contains("also reach"));
 }
 
 } // namespace

@@ -151,7 +151,8 @@ Rectangle {
             SymbolIcon { name: "exclamationmark.triangle.fill"; colour: "#ff9500"; size: 14 }
             Text {
                 Layout.fillWidth: true
-                text: "Accessibility permission required \u2014 for double-Fn and pasting."
+                text: typeof keySources !== "undefined" && keySources.menuHint(true) !== "" ? keySources.menuHint(true)
+                    : "Accessibility permission required \u2014 for double-Fn and pasting."
                 font.pixelSize: 12
                 color: Theme.ovText
                 wrapMode: Text.Wrap
