@@ -78,6 +78,8 @@ public:
 
     uint version() const { return 1; }
 
+    uint sessionResponse = 0; // 2: a portal without a backend for the interface
+    int sessionCalls = 0;
     uint bindResponse = 0;        // what the user answers in the portal's dialog
     bool ownRequestPaths = false; // answer on a path of the portal's choosing, as old portals do
     QStringList sessions;         // in the order created
@@ -102,13 +104,16 @@ public:
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &message) {
+        ++sessionCalls;
         const QString session = "/org/freedesktop/portal/desktop/session/" + sender(message) + "/" +
                                 options.value("session_handle_token").toString();
         sessions.append(session);
         sessionObjects[session] = std::make_unique<StandInSession>();
         m_bus.registerObject(session, sessionObjects[session].get(),
                              QDBusConnection::ExportAllSlots);
-        return respond(message, options, 0, {{"session_handle", session}});
+        return respond(message, options, sessionResponse,
+                       sessionResponse == 0 ? QVariantMap{{"session_handle", session}}
+                                            : QVariantMap());
     }
 
     QDBusObjectPath BindShortcuts(const QDBusObjectPath &session, const QList<Bound> &list,
@@ -318,6 +323,25 @@ TEST_F(GlobalShortcutsKeySourceTest, ADeclinedDialogIsNotShownAgainUntilTheSetCh
     manager.setPasteLast(Shortcut::combo(9, {ModifierKey::Control, ModifierKey::Shift}, "V"));
     ASSERT_TRUE(waitFor([&] { return source.isBound(); }));
     EXPECT_EQ(onPortal([&] { return portal->bindCalls; }), 2);
+}
+
+TEST_F(GlobalShortcutsKeySourceTest, StopsForGoodWhenThePortalCannotMakeASession) {
+    StandInPortal *portal = startPortal();
+    onPortal([&] { return portal->sessionResponse = 2; });
+    GlobalShortcutsKeySource source(
+        bus("client"), actionsOf(Keybindings::defaultCancel(), Keybindings::defaultPaste()));
+    HotkeyManager manager(source);
+    bool unusable = false;
+    QObject::connect(&source, &GlobalShortcutsKeySource::unusable, [&] { unusable = true; });
+    ASSERT_TRUE(manager.start());
+    ASSERT_TRUE(waitFor([&] { return unusable; }));
+    EXPECT_FALSE(manager.isStarted());
+    // The permission poll's retries ask the portal nothing more.
+    EXPECT_FALSE(manager.start());
+    manager.setPasteLast(Shortcut::combo(9, {ModifierKey::Control, ModifierKey::Shift}, "V"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(onPortal([&] { return portal->sessionCalls; }), 1);
+    EXPECT_EQ(onPortal([&] { return portal->bindCalls; }), 0);
 }
 
 TEST_F(GlobalShortcutsKeySourceTest, DoesNotStartWithoutThePortal) {

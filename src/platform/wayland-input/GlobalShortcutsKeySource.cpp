@@ -117,7 +117,7 @@ void GlobalShortcutsKeySource::setHandler(Handler handler) {
 bool GlobalShortcutsKeySource::start() {
     if (m_started)
         return true;
-    if (!offered(m_bus))
+    if (m_unusable || !offered(m_bus))
         return false;
     m_bus.connect(service(), objectPath(), portalInterface, QStringLiteral("Activated"), this,
                   SLOT(onActivated(QDBusMessage)));
@@ -168,6 +168,12 @@ void GlobalShortcutsKeySource::createSession() {
             if (outcome != PortalRequest::Outcome::Success || m_session.isEmpty()) {
                 qCInfo(lcGlobalShortcuts) << "No shortcuts session:" << int(outcome);
                 m_session.clear();
+                // Offered, but nothing behind it: not asked again.
+                if (outcome != PortalRequest::Outcome::Cancelled) {
+                    m_started = false;
+                    m_unusable = true;
+                    emit unusable();
+                }
                 emit bindingsApplied(false);
                 return;
             }

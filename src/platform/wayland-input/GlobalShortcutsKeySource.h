@@ -50,6 +50,8 @@ public:
 signals:
     // A session took the set (or refused it); triggers() holds what the portal reported.
     void bindingsApplied(bool bound);
+    // The portal offers the interface but could not make a session: the source stops for good.
+    void unusable();
 
 private slots:
     void onActivated(const QDBusMessage &message);
@@ -67,6 +69,7 @@ private:
     ActionOf m_actionOf;
     Handler m_handler;
     bool m_started = false;
+    bool m_unusable = false;
     bool m_bound = false;
     bool m_busy = false;  // a CreateSession or BindShortcuts is under way
     bool m_dirty = false; // the set changed while busy

@@ -48,6 +48,12 @@ KeySourceChoice::KeySourceChoice(bool x11Session,
         m_portal = portal.get();
         connect(m_portal, &wayland::GlobalShortcutsKeySource::bindingsApplied, this,
                 &KeySourceChoice::keybindingsNoteChanged);
+        connect(m_portal, &wayland::GlobalShortcutsKeySource::unusable, this, [this] {
+            m_mechanism = KeyMechanism::DesktopShortcuts;
+            m_portal = nullptr;
+            emit mechanismChanged();
+            emit keybindingsNoteChanged();
+        });
         m_source = std::move(portal);
         break;
     }

@@ -14,8 +14,8 @@ namespace orvanta {
 // about it.
 class KeySourceChoice final : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString mechanism READ mechanismText CONSTANT)
-    Q_PROPERTY(QString inputAccessText READ inputAccessText CONSTANT)
+    Q_PROPERTY(QString mechanism READ mechanismText NOTIFY mechanismChanged)
+    Q_PROPERTY(QString inputAccessText READ inputAccessText NOTIFY mechanismChanged)
     Q_PROPERTY(QString keybindingsNote READ keybindingsNote NOTIFY keybindingsNoteChanged)
 
 public:
@@ -36,6 +36,8 @@ public:
     QString keybindingsNote() const;
 
 signals:
+    // The portal turned out to have nothing behind it: the desktop's shortcuts remain.
+    void mechanismChanged();
     void keybindingsNoteChanged();
 
 private:
