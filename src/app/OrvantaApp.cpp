@@ -163,7 +163,9 @@ void OrvantaApp::bringToFront() {
 
 void OrvantaApp::createSettingsWindow() {
     KeybindingsModel::ScanCodeTranslator scanCodes;
-    if (QGuiApplication::platformName() == u"xcb")
+    // Both report the XKB key code, which is the Linux key code plus 8.
+    if (QGuiApplication::platformName() == u"xcb" ||
+        QGuiApplication::platformName().startsWith(u"wayland"))
         scanCodes = [](quint32 code) { return x11::X11KeyTranslator::keyCodeFor(int(code)); };
     m_settingsWindow = std::make_unique<SettingsWindowController>(
         m_engine,
