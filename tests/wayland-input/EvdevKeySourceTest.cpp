@@ -27,7 +27,9 @@ namespace {
 struct Key {
     int device; // index of the recorded keyboard
     int code;
-    int value; // 1 press, 0 release, 2 repeat; -1: the keyboard is unplugged
+    // 1 press, 0 release, 2 repeat; -1: the keyboard is unplugged; -2: the kernel dropped
+    // events (its buffer overran)
+    int value;
     int atMs;
 };
 
@@ -49,13 +51,14 @@ public:
         }
         return m_fd >= 0;
     }
-    void send(int code, int value, int atMs) {
+    void send(int code, int value, int atMs) { send(EV_KEY, code, value, atMs); }
+    void send(int type, int code, int value, int atMs) {
         input_event events[2] = {};
         for (input_event &event : events) {
             event.input_event_sec = 1000 + atMs / 1000;
             event.input_event_usec = (atMs % 1000) * 1000;
         }
-        events[0].type = EV_KEY;
+        events[0].type = quint16(type);
         events[0].code = quint16(code);
         events[0].value = value;
         events[1].type = EV_SYN;
@@ -95,6 +98,10 @@ struct Case {
     QStringList fired; // before the closing ⌃⌘V that shows every key was handled
 };
 
+void PrintTo(const Case &c, std::ostream *out) {
+    *out << c.name;
+}
+
 class EvdevKeySourceTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
@@ -127,7 +134,7 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
         if (!plugged) {
             ASSERT_TRUE(target.connect()) << "keyboard " << key.device << " not opened";
         }
-        if (key.value < 0) {
+        if (key.value == -1) {
             const int before = source.devices().size();
             target.unplug();
             const QDeadlineTimer deadline(5000);
@@ -136,7 +143,10 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
             ASSERT_LT(source.devices().size(), before);
             continue;
         }
-        target.send(key.code, key.value, key.atMs);
+        if (key.value == -2)
+            target.send(EV_SYN, SYN_DROPPED, 0, key.atMs);
+        else
+            target.send(key.code, key.value, key.atMs);
         last = key.atMs;
     }
     RecordedKeyboard &closing = keyboard(0);
@@ -217,6 +227,14 @@ const std::vector<Case> cases = {
      true,
      {{0, KEY_FN, 1, 0}, {0, KEY_FN, 0, 50}, {1, KEY_FN, 1, 1000}, {1, KEY_FN, 0, 1050}},
      {"stop", "stop"}},
+    {"ModifiersWhoseReleaseWasDroppedAreUp",
+     false,
+     {{0, KEY_LEFTCTRL, 1, 0},
+      {0, KEY_LEFTMETA, 1, 10},
+      {0, 0, -2, 20},
+      {0, KEY_V, 1, 30},
+      {0, KEY_V, 0, 40}},
+     {}},
     {"KeyboardGoneWhileItsModifiersAreHeld",
      false,
      {{1, KEY_LEFTCTRL, 1, 0},

@@ -128,10 +128,6 @@ quint64 EvdevKeySource::visibleModifiers() const {
     return visible;
 }
 
-void EvdevKeySource::setConsumedShortcuts(const QList<Shortcut> &shortcuts) {
-    m_consumed = shortcuts;
-}
-
 QStringList EvdevKeySource::devices() const {
     QStringList paths;
     for (const auto &[path, device] : m_devices)
@@ -198,7 +194,6 @@ void EvdevKeySource::openDevice(const QString &path) {
     qCInfo(lcEvdev) << "Keyboard" << capabilities.name << "at" << path
                     << (capabilities.fn ? "(reports fn)" : "");
     m_devices.emplace(path, std::move(device));
-    emit devicesChanged();
 }
 
 void EvdevKeySource::closeDevice(const QString &path) {
@@ -213,7 +208,6 @@ void EvdevKeySource::closeDevice(const QString &path) {
         deliver(KeyEvent{KeyEvent::Type::OtherKeyDown, 0, flags()});
         deliver(KeyEvent{KeyEvent::Type::FlagsChanged, 0, flags()});
     }
-    emit devicesChanged();
 }
 
 void EvdevKeySource::readDevice(Device &device) {

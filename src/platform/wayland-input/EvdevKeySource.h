@@ -25,7 +25,7 @@ struct EvdevCapabilities {
 // Watches every keyboard the user may read under /dev/input (members of the `input` group),
 // whichever application has the focus, and follows keyboards that come and go. It never
 // grabs a device, so it cannot take a combination away from the focused application: the
-// consumed set is only remembered. Auto-repeats are no presses. Reading happens on the
+// consumed set is ignored. Auto-repeats are no presses. Reading happens on the
 // thread this object lives on (the main thread), from non-blocking descriptors.
 class EvdevKeySource final : public QObject, public KeySource {
     Q_OBJECT
@@ -50,15 +50,11 @@ public:
     bool isStarted() const override { return m_watch >= 0; }
     // fn only while a keyboard that reports KEY_FN is open.
     quint64 visibleModifiers() const override;
-    // Remembered only: a device that is not grabbed cannot keep keys from other applications.
-    void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override;
-    QList<Shortcut> consumedShortcuts() const { return m_consumed; }
+    // Nothing to do: a device that is not grabbed cannot keep keys from other applications.
+    void setConsumedShortcuts(const QList<Shortcut> &) override {}
 
     // The keyboards open now, by path.
     QStringList devices() const;
-
-signals:
-    void devicesChanged();
 
 private:
     struct Device;
@@ -79,7 +75,6 @@ private:
     int m_watch = -1;
     std::unique_ptr<QSocketNotifier> m_watchNotifier;
     std::map<QString, std::unique_ptr<Device>> m_devices;
-    QList<Shortcut> m_consumed;
 };
 
 } // namespace orvanta::wayland
