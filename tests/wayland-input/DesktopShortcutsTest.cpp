@@ -7,6 +7,8 @@
 #include "Keybindings.h"
 #include "QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -176,6 +178,50 @@ TEST(KeyMechanism, PrefersWhatSeesTheMostKeys) {
     }
     EXPECT_TRUE(menuHint(KeyMechanism::Evdev, true).isEmpty());
     EXPECT_TRUE(keybindingsNote(KeyMechanism::Evdev).contains("also reach"));
+}
+
+} // namespace
+
+namespace {
+
+// KDE Plasma: our desktop files and groups of our own in kglobalshortcutsrc, read back with
+// kreadconfig5; the user's shortcuts stay as they were.
+TEST(KdeShortcuts, WritesGroupsOfItsOwnBesideTheUsers) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    QDir().mkpath(home.filePath("config"));
+    const QString users = "[kwin]\nWindow Close=Alt+F4,Alt+F4,Close Window\n\n"
+                          "[org.kde.konsole.desktop]\n_launch=Ctrl+Alt+T,none,Konsole\n";
+    QFile rc(home.filePath("config/kglobalshortcutsrc"));
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+    rc.write(users.toUtf8());
+    rc.close();
+
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Kde, "orvanta", environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+
+    const auto read = [&](const QString &group, const QString &key) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start("kreadconfig5",
+                      {"--file", "kglobalshortcutsrc", "--group", group, "--key", key});
+        EXPECT_TRUE(process.waitForFinished(10000));
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    };
+    EXPECT_EQ(read("orvanta-toggle.desktop", "_launch"), "Ctrl+Alt+Space,none,Talvo: Activate");
+    EXPECT_EQ(read("orvanta-cancel.desktop", "_launch"), "Ctrl+Shift+Esc,none,Talvo: Cancel");
+    EXPECT_EQ(read("orvanta-paste-last.desktop", "_launch"),
+              "Ctrl+Meta+V,none,Talvo: Paste Last Transcript");
+    EXPECT_EQ(read("org.kde.konsole.desktop", "_launch"), "Ctrl+Alt+T,none,Konsole");
+    EXPECT_EQ(read("kwin", "Window Close"), "Alt+F4,Alt+F4,Close Window");
+    QFile entry(home.filePath("data/applications/orvanta-toggle.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=orvanta --toggle\n"));
 }
 
 } // namespace

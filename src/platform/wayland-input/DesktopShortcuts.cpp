@@ -337,14 +337,19 @@ bool DesktopShortcuts::installGnome(QString *report) const {
 
 // One desktop file per action, and its shortcut in KGlobalAccel's file, in groups of our own.
 bool DesktopShortcuts::installKde(QString *report) const {
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("kwriteconfig5"));
+    const QString tool = QStandardPaths::findExecutable(
+        QStringLiteral("kwriteconfig5"),
+        m_environment.value(QStringLiteral("PATH")).split(u':', Qt::SkipEmptyParts));
     if (tool.isEmpty()) {
         *report = QStringLiteral("Nothing was changed: kwriteconfig5 is not installed; add the "
                                  "shortcuts in System Settings › Shortcuts.\n");
         return false;
     }
-    const QString applications =
-        QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    // Where the desktop the tools run for looks for them.
+    const QString dataHome = m_environment.value(QStringLiteral("XDG_DATA_HOME"),
+                                                 m_environment.value(QStringLiteral("HOME")) +
+                                                     QStringLiteral("/.local/share"));
+    const QString applications = dataHome + QStringLiteral("/applications");
     QDir().mkpath(applications);
     QString changes, error;
     for (const Binding &binding : m_bindings) {
