@@ -14,7 +14,9 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -163,7 +165,17 @@ protected:
     void SetUp() override {
         qDBusRegisterMetaType<Bound>();
         qDBusRegisterMetaType<QList<Bound>>();
-        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        // A bus without service activation: the machine's own portal must never answer here.
+        QFile config(m_directory.filePath("bus.conf"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:dir=" +
+                     QFile::encodeName(m_directory.path()) +
+                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        m_daemon.start("dbus-daemon",
+                       {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
         ASSERT_TRUE(m_daemon.waitForStarted());
         ASSERT_TRUE(waitFor([this] { return m_daemon.canReadLine(); }));
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
@@ -213,6 +225,7 @@ protected:
 
     QThread m_portalThread;
     StandInPortal *m_portal = nullptr;
+    QTemporaryDir m_directory;
     QProcess m_daemon;
     QString m_address;
 };
