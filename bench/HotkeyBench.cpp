@@ -1,14 +1,20 @@
 // The cost of deciding about one key event: the translation of a raw X key and the
-// shortcut monitor's decision.
+// shortcut monitor's decision; and the whole evdev path, from the bytes a keyboard device
+// delivers to the decision.
 
+#include "EvdevKeySource.h"
 #include "HotkeyManager.h"
 #include "X11KeyTranslator.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-#include <linux/input-event-codes.h>
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvanta;
 using orvanta::x11::X11KeyTranslator;
@@ -74,6 +80,48 @@ void BM_TranslateModifierChange(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * 2);
 }
 BENCHMARK(BM_TranslateModifierChange);
+
+// A recorded keyboard (a FIFO standing for its device node) read by the evdev source, the
+// real shortcut monitor deciding: 32 key events per batch (presses and releases of A with
+// Ctrl held), each followed by its SYN_REPORT as a device sends them.
+void BM_EvdevKeyEvent(benchmark::State &state) {
+    QTemporaryDir nodes;
+    const QByteArray node = QFile::encodeName(nodes.filePath(QStringLiteral("event0")));
+    mkfifo(node.constData(), 0600);
+    orvanta::wayland::EvdevKeySource source(nodes.path(), [](int) {
+        return orvanta::wayland::EvdevCapabilities{true, true, {}};
+    });
+    HotkeyManager manager(source);
+    manager.isRecordingActive = [] { return true; };
+    if (!manager.start()) {
+        state.SkipWithError("the source did not open the recorded keyboard");
+        return;
+    }
+    const int writer = ::open(node.constData(), O_WRONLY | O_NONBLOCK);
+    constexpr int keyEvents = 32;
+    std::vector<input_event> batch;
+    const auto add = [&batch](int type, int code, int value) {
+        input_event event{};
+        event.type = quint16(type);
+        event.code = quint16(code);
+        event.value = value;
+        batch.push_back(event);
+    };
+    for (int i = 0; i < keyEvents; ++i) {
+        add(EV_KEY, i == 0 ? KEY_LEFTCTRL : KEY_A, i == 0 || i % 2 == 1 ? 1 : 0);
+        add(EV_SYN, SYN_REPORT, 0);
+    }
+    for (auto _ : state) {
+        if (::write(writer, batch.data(), batch.size() * sizeof(input_event)) < 0) {
+            state.SkipWithError("write failed");
+            break;
+        }
+        QCoreApplication::processEvents();
+    }
+    ::close(writer);
+    state.SetItemsProcessed(state.iterations() * keyEvents);
+}
+BENCHMARK(BM_EvdevKeyEvent);
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 
 namespace orvanta {
@@ -82,6 +83,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     for (const CommandOption &option : commandOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(option.name),
                                             QString::fromLatin1(option.description)));
+    const QCommandLineOption shortcuts(
+        QStringLiteral("shortcuts"),
+        QStringLiteral(
+            "Print the desktop shortcuts that run --toggle, --cancel and --paste-last."));
+    const QCommandLineOption install(
+        QStringLiteral("install"),
+        QStringLiteral("With --shortcuts: add them to the desktop's shortcuts (GNOME, KDE Plasma, "
+                       "the running sway session)."));
+    parser.addOption(shortcuts);
+    parser.addOption(install);
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("orvanta: links to hand to the application."),
                                  QStringLiteral("[URL…]"));
@@ -97,6 +108,19 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     }
     if (parser.isSet(version)) {
         parsed.output = QStringLiteral("orvanta %1\n").arg(QStringLiteral(ORVANTA_VERSION));
+        return parsed;
+    }
+    if (parser.isSet(shortcuts) || parser.isSet(install)) {
+        if (!parser.isSet(shortcuts))
+            parsed.error = QStringLiteral("--install goes with --shortcuts.");
+        else if (!parser.positionalArguments().isEmpty() ||
+                 std::any_of(commandOptions.begin(), commandOptions.end(),
+                             [&parser](const CommandOption &option) {
+                                 return parser.isSet(QString::fromLatin1(option.name));
+                             }))
+            parsed.error = QStringLiteral("--shortcuts takes no other command.");
+        parsed.desktopShortcuts = parsed.error.isEmpty();
+        parsed.installShortcuts = parsed.desktopShortcuts && parser.isSet(install);
         return parsed;
     }
     Request request;

@@ -42,6 +42,9 @@ struct ParsedCommandLine {
     std::optional<Request> request; // absent when the process only prints and exits
     QString output;                 // --help or --version text for standard output
     QString error;                  // a usage error for standard error
+    // --shortcuts: print the desktop shortcuts that run the commands; with --install, apply them.
+    bool desktopShortcuts = false;
+    bool installShortcuts = false;
 };
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments);

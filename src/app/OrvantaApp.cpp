@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QQmlComponent>
+#include <QQmlContext>
 #include <QQuickWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "orvanta.app", QtInfoMsg)
@@ -49,15 +50,26 @@ OrvantaApp::OrvantaApp()
     , m_auth(serviceConfig(), *this, m_network)
     , m_transcriber(serviceConfig(), m_settings, m_vocabulary, m_auth, m_network)
     , m_transcription(m_transcriber)
-    , m_permissions([this] { return m_keySource.isStarted() || x11::inputAccessAvailable(); })
+    // An X server's keys are everyone's only outside a Wayland session (XWayland sees its
+    // own clients' keys alone).
+    , m_keySources(qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                       qEnvironmentVariable("XDG_SESSION_TYPE") != u"wayland",
+                   [this](const Shortcut &consumed) {
+                       return consumed == m_keybindings.pasteLast() ? KeybindAction::PasteLast
+                              : consumed == m_keybindings.cancel()  ? KeybindAction::Cancel
+                                                                    : KeybindAction::Activate;
+                   })
+    , m_permissions(
+          [this] { return m_keySources.source().isStarted() || x11::inputAccessAvailable(); })
     , m_waylandInserter(wayland::WaylandTextInserter::forSession(m_insertionChoice, {}))
-    , m_hotkeys(m_keySource)
+    , m_hotkeys(m_keySources.source())
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     qml_register_types_Orvanta();
     // This is the one running instance: what an earlier run left behind is cleared up.
     AudioRecorder::removeLeftovers();
     m_systemAudio.restoreAfterEarlierRun();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+    m_engine.rootContext()->setContextProperty(QStringLiteral("keySources"), &m_keySources);
 
     m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
     m_indicator->setWindowPreparer([](QQuickWindow &window) {
@@ -172,7 +184,9 @@ TextInsertionPort &OrvantaApp::textInsertion() {
 
 void OrvantaApp::createSettingsWindow() {
     KeybindingsModel::ScanCodeTranslator scanCodes;
-    if (QGuiApplication::platformName() == u"xcb")
+    // Both report the XKB key code, which is the Linux key code plus 8.
+    if (QGuiApplication::platformName() == u"xcb" ||
+        QGuiApplication::platformName().startsWith(u"wayland"))
         scanCodes = [](quint32 code) { return x11::X11KeyTranslator::keyCodeFor(int(code)); };
     m_settingsWindow = std::make_unique<SettingsWindowController>(
         m_engine,

@@ -8,6 +8,7 @@
 #include "Config.h"
 #include "History.h"
 #include "HotkeyManager.h"
+#include "KeySourceChoice.h"
 #include "Keybindings.h"
 #include "LoginItem.h"
 #include "MenuActions.h"
@@ -83,7 +84,7 @@ private:
     AudioRecorder m_recorder;
     SystemAudio m_systemAudio;
     Sounds m_sounds;
-    x11::X11KeySource m_keySource;
+    KeySourceChoice m_keySources;
     Permissions m_permissions;
     x11::TextInserter m_textInserter;
     // Pastes on a Wayland session whose compositor lets it; the X11 one pastes otherwise.

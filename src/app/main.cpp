@@ -1,12 +1,17 @@
 // orvanta: starts the application, or hands the request to the one already running.
 
 #include "CommandLine.h"
+#include "DesktopShortcuts.h"
+#include "Keybindings.h"
 #include "OrvantaApp.h"
+#include "PreferenceStore.h"
 #include "SingleInstance.h"
 #include "WaylandProbe.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <cstdio>
@@ -83,10 +88,39 @@ void quitOnTerminationSignals() {
         ::sigaction(signal, &action, nullptr);
 }
 
+// The lines that bind the stored shortcuts as the desktop's own; with `install`, applies them.
+int desktopShortcuts(int argc, char *argv[], bool install) {
+    QCoreApplication application(argc, argv);
+    describeApplication();
+    const std::unique_ptr<PreferenceStore> store = PreferenceStore::openDefault();
+    const Keybindings keybindings(*store);
+    // The desktop runs the program by name when that name finds this one.
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("orvanta"));
+    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self
+                                ? QStringLiteral("orvanta")
+                                : self;
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    wayland::DesktopShortcuts shortcuts(wayland::DesktopShortcuts::detect(environment), program,
+                                        environment);
+    shortcuts.setBindings(keybindings.activate(), keybindings.cancel(), keybindings.pasteLast());
+    QTextStream out(stdout);
+    if (!install) {
+        out << shortcuts.instructions();
+        return 0;
+    }
+    QString report;
+    const bool installed = shortcuts.install(&report);
+    out << report;
+    return installed ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
     const ParsedCommandLine parsed = parseCommandLine(argumentsOf(argc, argv));
+    if (parsed.desktopShortcuts)
+        return desktopShortcuts(argc, argv, parsed.installShortcuts);
     if (!parsed.request) {
         QTextStream(parsed.error.isEmpty() ? stdout : stderr)
             << (parsed.error.isEmpty() ? parsed.output

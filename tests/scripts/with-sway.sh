@@ -2,7 +2,8 @@
 # Runs a command against a private headless sway compositor. sway refuses to run as root,
 # so it runs as an unprivileged test user (created when missing, which needs root); the
 # command runs as the caller with WAYLAND_DISPLAY and SWAYSOCK pointing at it. With
-# ORVANTA_SWAY_XWAYLAND=1 sway also runs XWayland and DISPLAY names it. The compositor is
+# ORVANTA_SWAY_XWAYLAND=1 sway also runs XWayland and DISPLAY names it; lines of
+# $ORVANTA_SWAY_CONFIG are added to its configuration. The compositor is
 # stopped by its PID when the command ends.
 # Usage: tests/scripts/with-sway.sh COMMAND [ARG...]
 set -euo pipefail
@@ -34,6 +35,10 @@ cat >"$scratch/sway.conf" <<'CONF'
 output HEADLESS-1 resolution 1280x800
 default_border none
 CONF
+# Lines of $ORVANTA_SWAY_CONFIG, when set, are added to sway's configuration.
+if [ -n "${ORVANTA_SWAY_CONFIG:-}" ]; then
+    cat "$ORVANTA_SWAY_CONFIG" >>"$scratch/sway.conf"
+fi
 if [ "${ORVANTA_SWAY_XWAYLAND:-0}" = 1 ]; then
     echo "xwayland enable" >>"$scratch/sway.conf"
     # The X display sway starts is announced to its own children: one of them reports it.

@@ -59,6 +59,28 @@ TEST(CommandLineTest, HelpVersionAndMistakes) {
     EXPECT_FALSE(parse({"--frobnicate"}).error.isEmpty());
 }
 
+// --shortcuts runs in the process itself and never reaches a running instance.
+TEST(CommandLineTest, DesktopShortcutsStandAlone) {
+    const struct {
+        QStringList arguments;
+        bool shortcuts, install, error;
+    } cases[] = {
+        {{"--shortcuts"}, true, false, false},
+        {{"--shortcuts", "--install"}, true, true, false},
+        {{"--install"}, false, false, true},
+        {{"--shortcuts", "--toggle"}, false, false, true},
+        {{"--shortcuts", "orvanta://x"}, false, false, true},
+    };
+    for (const auto &c : cases) {
+        const ParsedCommandLine parsed = parse(c.arguments);
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        EXPECT_FALSE(parsed.request.has_value());
+        EXPECT_EQ(parsed.desktopShortcuts, c.shortcuts);
+        EXPECT_EQ(parsed.installShortcuts, c.install);
+        EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+    }
+}
+
 TEST(CommandLineTest, MalformedSocketRequestsAreRefused) {
     for (const QByteArray &line :
          {QByteArray("{}"), QByteArray(R"({"command":"explode","urls":[]})"),

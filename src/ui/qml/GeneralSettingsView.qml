@@ -84,7 +84,7 @@ SectionScaffold {
             Repeater {
                 model: [
                     { key: "microphone", title: "Microphone", subtitle: "Required to record audio for dictation." },
-                    { key: "accessibility", title: "Accessibility", subtitle: "Required for the keyboard shortcuts and pasting text at your cursor." }
+                    { key: "accessibility", title: "Accessibility", subtitle: typeof keySources !== "undefined" ? keySources.inputAccessText : "Required for the keyboard shortcuts and pasting text at your cursor." }
                 ]
                 ColumnLayout {
                     id: permission

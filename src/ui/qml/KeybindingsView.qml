@@ -84,6 +84,16 @@ ColumnLayout {
         }
     }
 
+    Text {
+        objectName: "keybindingsNote"
+        Layout.fillWidth: true
+        visible: text !== ""
+        text: typeof keySources !== "undefined" ? keySources.keybindingsNote : ""
+        font.pixelSize: 11
+        color: Theme.ovSecondary
+        wrapMode: Text.Wrap
+    }
+
     Button {
         objectName: "resetDefaults"
         flat: true

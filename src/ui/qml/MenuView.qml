@@ -161,7 +161,8 @@ Rectangle {
             SymbolIcon { name: "exclamationmark.triangle.fill"; colour: Theme.orange; size: 14 }
             Text {
                 Layout.fillWidth: true
-                text: "Accessibility permission required \u2014 for the shortcuts and pasting."
+                text: typeof keySources !== "undefined" && keySources.menuHint(true) !== "" ? keySources.menuHint(true)
+                    : "Accessibility permission required \u2014 for the shortcuts and pasting."
                 font.pixelSize: Theme.textBody
                 color: Theme.ovText
                 wrapMode: Text.Wrap

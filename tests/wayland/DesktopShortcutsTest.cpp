@@ -1,0 +1,227 @@
+// The desktop shortcuts as the desktops' tools read them: gsettings (with its keyfile
+// backend in a private folder) for GNOME.
+
+#include "DesktopShortcuts.h"
+#include "DesktopTriggers.h"
+#include "KeyMechanism.h"
+#include "Keybindings.h"
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using orvanta::wayland::DesktopShortcuts;
+using orvanta::wayland::TriggerSyntax;
+using orvanta::wayland::triggerText;
+
+namespace {
+
+const Shortcut shiftCommandK =
+    Shortcut::combo(40, {ModifierKey::Shift, ModifierKey::Command}, QStringLiteral("K"));
+const Shortcut controlOptionLeft = Shortcut::combo(
+    KeyCode::leftArrow, {ModifierKey::Option, ModifierKey::Control, ModifierKey::Fn},
+    QStringLiteral("←"));
+const Shortcut commandComma = Shortcut::combo(43, {ModifierKey::Command}, QStringLiteral(","));
+
+struct TriggerCase {
+    Shortcut shortcut;
+    const char *gtk, *kde, *sway, *hyprland, *portal;
+};
+
+TEST(DesktopTriggers, SpellsCombinationsTheWayEachDesktopReadsThem) {
+    const TriggerCase cases[] = {
+        {Keybindings::defaultPaste(), "<Control><Super>v", "Ctrl+Meta+V", "Ctrl+Mod4+v",
+         "CTRL SUPER, v", "CTRL+LOGO+v"},
+        {shiftCommandK, "<Shift><Super>k", "Shift+Meta+K", "Shift+Mod4+k", "SHIFT SUPER, k",
+         "SHIFT+LOGO+k"},
+        {controlOptionLeft, "<Control><Alt>Left", "Ctrl+Alt+Left", "Ctrl+Alt+Left",
+         "CTRL ALT, Left", "CTRL+ALT+Left"},
+        {commandComma, "<Super>comma", "Meta+,", "Mod4+comma", "SUPER, comma", "LOGO+comma"},
+        {Keybindings::defaultCancel(), "Escape", "Esc", "Escape", ", Escape", "Escape"},
+    };
+    for (const TriggerCase &c : cases) {
+        SCOPED_TRACE(c.shortcut.display.toStdString());
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Gtk), QString::fromUtf8(c.gtk));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Kde), QString::fromUtf8(c.kde));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Sway), QString::fromUtf8(c.sway));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Hyprland), QString::fromUtf8(c.hyprland));
+        EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax::Portal), QString::fromUtf8(c.portal));
+    }
+    EXPECT_FALSE(triggerText(Keybindings::defaultActivate(), TriggerSyntax::Gtk));
+}
+
+TEST(DesktopShortcuts, TellsTheDesktopFromTheSession) {
+    const std::pair<std::map<QString, QString>, DesktopShortcuts::Desktop> cases[] = {
+        {{{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}}, DesktopShortcuts::Desktop::Gnome},
+        {{{"XDG_CURRENT_DESKTOP", "KDE"}}, DesktopShortcuts::Desktop::Kde},
+        {{{"XDG_CURRENT_DESKTOP", "sway"}}, DesktopShortcuts::Desktop::Sway},
+        {{{"SWAYSOCK", "/run/user/1000/sway-ipc.sock"}}, DesktopShortcuts::Desktop::Sway},
+        {{{"HYPRLAND_INSTANCE_SIGNATURE", "abc"}}, DesktopShortcuts::Desktop::Hyprland},
+        {{{"XDG_CURRENT_DESKTOP", "XFCE"}}, DesktopShortcuts::Desktop::Other},
+    };
+    for (const auto &[variables, desktop] : cases) {
+        QProcessEnvironment environment;
+        for (const auto &[name, value] : variables)
+            environment.insert(name, value);
+        EXPECT_EQ(DesktopShortcuts::detect(environment), desktop)
+            << variables.begin()->second.toStdString();
+    }
+}
+
+class GnomeShortcutsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_home.isValid());
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("GSETTINGS_BACKEND", "keyfile");
+        m_environment.insert("XDG_CONFIG_HOME", m_home.path());
+    }
+
+    QString gsettings(const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start("gsettings", arguments);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    QString entry(const QString &path, const QString &key) {
+        return gsettings(
+            {"get", "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + path, key});
+    }
+
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
+};
+
+const QString base = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
+
+TEST_F(GnomeShortcutsTest, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
+    const QString users = base + "custom0/";
+    gsettings({"set", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings",
+               "['" + users + "']"});
+    gsettings({"set", "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + users,
+               "binding", "<Super>t"});
+
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Gnome, "/opt/talvo/bin/orvanta",
+                               m_environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+    EXPECT_TRUE(report.contains("other 1 custom")) << report.toStdString();
+
+    // Rebinding Activate and installing again changes our entry, adds none.
+    shortcuts.setBindings(shiftCommandK, Keybindings::defaultCancel(), Keybindings::defaultPaste());
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+    EXPECT_TRUE(report.contains("updated")) << report.toStdString();
+
+    EXPECT_EQ(
+        gsettings({"get", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings"}),
+        "['" + users + "', '" + base + "orvanta-toggle/', '" + base + "orvanta-cancel/', '" + base +
+            "orvanta-paste-last/']");
+    EXPECT_EQ(entry(users, "binding"), "'<Super>t'");
+    const std::tuple<const char *, const char *, const char *, const char *> expected[] = {
+        {"orvanta-toggle/", "'Talvo: Activate'", "'/opt/talvo/bin/orvanta --toggle'",
+         "'<Shift><Super>k'"},
+        {"orvanta-cancel/", "'Talvo: Cancel'", "'/opt/talvo/bin/orvanta --cancel'",
+         "'<Control><Shift>Escape'"},
+        {"orvanta-paste-last/", "'Talvo: Paste Last Transcript'",
+         "'/opt/talvo/bin/orvanta --paste-last'", "'<Control><Super>v'"},
+    };
+    for (const auto &[path, name, command, binding] : expected) {
+        EXPECT_EQ(entry(base + path, "name"), name);
+        EXPECT_EQ(entry(base + path, "command"), command);
+        EXPECT_EQ(entry(base + path, "binding"), binding);
+    }
+}
+
+TEST_F(GnomeShortcutsTest, ChangesNothingWhenGsettingsLacksTheSchema) {
+    m_environment.insert("GSETTINGS_SCHEMA_DIR", m_home.path());
+    m_environment.insert("XDG_DATA_DIRS", m_home.path());
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Gnome, "orvanta", m_environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    EXPECT_FALSE(shortcuts.install(&report));
+    EXPECT_TRUE(report.startsWith("Nothing was changed")) << report.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST(KeyMechanism, PrefersWhatSeesTheMostKeys) {
+    struct Case {
+        bool x11, keyboardReadable, portalOffered;
+        KeyMechanism chosen;
+    };
+    const Case cases[] = {
+        {true, true, true, KeyMechanism::X11},
+        {false, true, true, KeyMechanism::Evdev},
+        {false, false, true, KeyMechanism::Portal},
+        {false, false, false, KeyMechanism::DesktopShortcuts},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(chooseKeyMechanism(c.x11, c.keyboardReadable, c.portalOffered), c.chosen)
+            << mechanismName(c.chosen).toStdString();
+    }
+    // Where the keys cannot be seen, the row and the menu say what the user can do.
+    for (KeyMechanism mechanism : {KeyMechanism::Portal, KeyMechanism::DesktopShortcuts}) {
+        EXPECT_TRUE(inputAccessText(mechanism).contains("input group"));
+        EXPECT_FALSE(menuHint(mechanism, true).isEmpty());
+    }
+    EXPECT_TRUE(menuHint(KeyMechanism::Evdev, true).isEmpty());
+    EXPECT_TRUE(keybindingsNote(KeyMechanism::Evdev).contains("also reach"));
+}
+
+} // namespace
+
+namespace {
+
+// KDE Plasma: our desktop files and groups of our own in kglobalshortcutsrc, read back with
+// kreadconfig5; the user's shortcuts stay as they were.
+TEST(KdeShortcuts, WritesGroupsOfItsOwnBesideTheUsers) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    QDir().mkpath(home.filePath("config"));
+    const QString users = "[kwin]\nWindow Close=Alt+F4,Alt+F4,Close Window\n\n"
+                          "[org.kde.konsole.desktop]\n_launch=Ctrl+Alt+T,none,Konsole\n";
+    QFile rc(home.filePath("config/kglobalshortcutsrc"));
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+    rc.write(users.toUtf8());
+    rc.close();
+
+    DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Kde, "orvanta", environment);
+    shortcuts.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
+                          Keybindings::defaultPaste());
+    QString report;
+    ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
+
+    const auto read = [&](const QString &group, const QString &key) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start("kreadconfig5",
+                      {"--file", "kglobalshortcutsrc", "--group", group, "--key", key});
+        EXPECT_TRUE(process.waitForFinished(10000));
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    };
+    EXPECT_EQ(read("orvanta-toggle.desktop", "_launch"), "Ctrl+Alt+Space,none,Talvo: Activate");
+    EXPECT_EQ(read("orvanta-cancel.desktop", "_launch"), "Ctrl+Shift+Esc,none,Talvo: Cancel");
+    EXPECT_EQ(read("orvanta-paste-last.desktop", "_launch"),
+              "Ctrl+Meta+V,none,Talvo: Paste Last Transcript");
+    EXPECT_EQ(read("org.kde.konsole.desktop", "_launch"), "Ctrl+Alt+T,none,Konsole");
+    EXPECT_EQ(read("kwin", "Window Close"), "Alt+F4,Alt+F4,Close Window");
+    QFile entry(home.filePath("data/applications/orvanta-toggle.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=orvanta --toggle\n"));
+}
+
+} // namespace
