@@ -15,11 +15,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -324,7 +326,10 @@ TEST_F(EndToEnd, ShowsTheServiceRefusalUntilItClears) {
 
 // A termination signal (logout, kill) while recording ends the instance as Quit does: the
 // output it muted is unmuted and the partial recording is gone.
-TEST_F(EndToEnd, ATerminationSignalWhileRecordingUnmutesAndLeavesNoRecording) {
+// Ended by a signal while recording or while the service works on the recording, the
+// instance (at once, or at the next start after a crash) leaves the output unmuted and no
+// recording behind, loses nothing stored and writes no token into any of its files.
+TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
     const auto outputMute = [] {
         QProcess pactl;
         pactl.start(QStringLiteral("pactl"),
@@ -332,19 +337,62 @@ TEST_F(EndToEnd, ATerminationSignalWhileRecordingUnmutesAndLeavesNoRecording) {
         pactl.waitForFinished(10000);
         return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
     };
-    ASSERT_EQ(outputMute(), QStringLiteral("Mute: no"));
-    runOk({QStringLiteral("--start")});
-    ASSERT_TRUE(app().waitForStatus(signedIn(QStringLiteral("recording")), 30s));
     const QDir recordings(app().runtimeDirectory() + QStringLiteral("/orvanta"));
-    EXPECT_EQ(recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files).size(), 1);
-    EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
+    const auto leftRecordings = [&recordings] {
+        return recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files);
+    };
+    const QStringList tokens = {
+        storedSecret(QStringLiteral("auth-access-token")).value_or(QStringLiteral("?")),
+        storedSecret(QStringLiteral("auth-refresh-token")).value_or(QStringLiteral("?"))};
+    const struct {
+        const char *when;
+        int signal;
+        bool transcribing;
+    } cases[] = {{"SIGTERM while recording", SIGTERM, false},
+                 {"SIGKILL while recording", SIGKILL, false},
+                 {"SIGKILL while transcribing", SIGKILL, true}};
+    for (const auto &ending : cases) {
+        SCOPED_TRACE(ending.when);
+        ASSERT_EQ(outputMute(), QStringLiteral("Mute: no"));
+        const qsizetype historyBefore = historyIn(app().historyFile()).size();
+        const qint64 wordsBefore = wordsDictatedIn(app().configFile());
+        runOk({QStringLiteral("--start")});
+        ASSERT_TRUE(app().waitForStatus(signedIn(QStringLiteral("recording")), 30s));
+        EXPECT_EQ(leftRecordings().size(), 1);
+        EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
+        if (ending.transcribing) {
+            ASSERT_TRUE(service().command(QStringLiteral("stall 3000")));
+            const qsizetype sent = service().requests(QStringLiteral("/transcribe")).size();
+            runOk({QStringLiteral("--stop")});
+            ASSERT_TRUE(service().waitForRequests(QStringLiteral("/transcribe"), sent + 1, 20s));
+        }
 
-    ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
-    ASSERT_EQ(::kill(pid_t(app().pid()), SIGTERM), 0);
-    EXPECT_TRUE(waitUntil([this] { return !app().isRunning(); }, 20s));
-    EXPECT_EQ(outputMute(), QStringLiteral("Mute: no"));
-    EXPECT_TRUE(recordings.entryList({QStringLiteral("orvanta-*.m4a")}, QDir::Files).isEmpty());
-    ASSERT_TRUE(app().launch()) << "the next test quits a running instance";
+        ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
+        ASSERT_EQ(::kill(pid_t(app().pid()), ending.signal), 0);
+        EXPECT_TRUE(waitUntil([this] { return !app().isRunning(); }, 20s));
+        if (ending.signal == SIGKILL && !ending.transcribing) { // the next start cleans up
+            EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
+        }
+        ASSERT_TRUE(app().launch());
+        EXPECT_TRUE(waitUntil([&] { return outputMute() == u"Mute: no"; }, 10s));
+        EXPECT_TRUE(waitUntil([&] { return leftRecordings().isEmpty(); }, 10s))
+            << leftRecordings().join(u' ').toStdString();
+        EXPECT_EQ(historyIn(app().historyFile()).size(), historyBefore);
+        EXPECT_EQ(wordsDictatedIn(app().configFile()), wordsBefore);
+        ASSERT_TRUE(service().command(QStringLiteral("stall 0")));
+    }
+
+    QDirIterator files(QFileInfo(app().runtimeDirectory()).path(), QDir::Files | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        for (const QString &token : tokens)
+            EXPECT_FALSE(bytes.contains(token.toUtf8()))
+                << "a token in " << file.fileName().toStdString();
+    }
 }
 
 TEST_F(EndToEnd, QuitsWhenAsked) {

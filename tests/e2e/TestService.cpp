@@ -26,6 +26,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -77,6 +78,9 @@ public:
             m_answerText = line.section(QLatin1Char(' '), 2);
         } else if (command == QLatin1String("expire-access-token")) {
             m_accessToken = QStringLiteral("expired");
+        } else if (command == QLatin1String("stall")) {
+            // Later transcriptions are answered only after this many milliseconds.
+            m_stallMs = line.section(QLatin1Char(' '), 1, 1).toInt();
         }
         report(QStringLiteral("done ") + command);
     }
@@ -157,6 +161,8 @@ private:
             record(request);
             if (!authorised(request))
                 return refusal(401, QStringLiteral("invalid token"));
+            if (m_stallMs > 0)
+                QThread::msleep(m_stallMs);
             if (m_answerStatus != 200)
                 return refusal(m_answerStatus, m_answerText);
             m_wordsUsed += m_answerText.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
@@ -173,6 +179,7 @@ private:
     int m_answerStatus = 200;
     QString m_answerText = QStringLiteral("hello");
     qint64 m_wordsUsed = 0;
+    int m_stallMs = 0;
 };
 
 } // namespace
