@@ -68,6 +68,15 @@ void AppState::applyKeybindings() {
     m_services.hotkeys->setPasteLast(m_services.keybindings->pasteLast());
 }
 
+std::optional<Shortcut> AppState::listenedActivate() const {
+    if (!m_services.hotkeys || !m_services.keybindings)
+        return std::nullopt;
+    // From the store itself: the monitor hears of a change a moment later.
+    const Keybindings &bindings = *m_services.keybindings;
+    return effectiveActivate(bindings.activate(), bindings.isChosen(KeybindAction::Activate),
+                             m_services.hotkeys->visibleModifiers());
+}
+
 bool AppState::activateBindingCanFire() const {
     return !m_services.hotkeys || m_services.hotkeys->activateCanFire();
 }

@@ -2,6 +2,7 @@
 
 #include "DictationStatus.h"
 #include "Ports.h"
+#include "Shortcut.h"
 
 #include <QObject>
 #include <QSet>
@@ -84,6 +85,9 @@ public:
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool microphoneGranted() const { return m_microphoneGranted; }
     bool activateBindingCanFire() const;
+    // The Activate binding the shortcut monitor listens for (for the stored bindings as they
+    // are now); nothing without a monitor.
+    std::optional<Shortcut> listenedActivate() const;
     // What the shortcut monitor asks to choose between start and stop.
     bool isRecordingActive() const { return m_status.is(DictationStatus::Kind::Recording); }
 

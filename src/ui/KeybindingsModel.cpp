@@ -35,16 +35,24 @@ void KeybindingsModel::setScanCodeTranslator(ScanCodeTranslator translator) {
     m_translateScanCode = std::move(translator);
 }
 
+void KeybindingsModel::setListenedActivate(ListenedActivate listened) {
+    m_listenedActivate = std::move(listened);
+    emit rowsChanged();
+}
+
 QVariantList KeybindingsModel::rows() const {
     QVariantList list;
     for (KeybindAction action : allKeybindActions) {
+        Shortcut working = m_keybindings.binding(action);
+        if (action == KeybindAction::Activate && m_listenedActivate)
+            working = m_listenedActivate().value_or(working);
         list.append(QVariantMap{
             {QStringLiteral("action"), rawValue(action)},
             {QStringLiteral("title"), title(action)},
             {QStringLiteral("description"), description(action)},
             {QStringLiteral("icon"), iconName(action)},
             {QStringLiteral("display"), m_keybindings.binding(action).display},
-            {QStringLiteral("label"), desktopLabel(m_keybindings.binding(action))},
+            {QStringLiteral("label"), desktopLabel(working)},
         });
     }
     return list;

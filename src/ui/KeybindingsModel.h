@@ -37,9 +37,14 @@ public:
     ~KeybindingsModel() override;
 
     void setScanCodeTranslator(ScanCodeTranslator translator);
+    // The Activate binding the shortcut monitor listens for, when it differs from the stored
+    // one (the built-in default where the key source cannot see its key).
+    using ListenedActivate = std::function<std::optional<Shortcut>()>;
+    void setListenedActivate(ListenedActivate listened);
 
     // [{action, title, description, icon, display, label}] in the order activate, cancel, paste
-    // last; `display` is the stored text, `label` the desktop's way of writing the binding.
+    // last; `display` is the stored text, `label` the desktop's way of writing the binding that
+    // really works.
     QVariantList rows() const;
     bool recording() const { return m_recorder != nullptr; }
     QString actionTitle() const;
@@ -72,6 +77,7 @@ private:
 
     Keybindings &m_keybindings;
     ScanCodeTranslator m_translateScanCode;
+    ListenedActivate m_listenedActivate;
     std::unique_ptr<ShortcutRecorder> m_recorder;
     QPointer<QWindow> m_window;
 };

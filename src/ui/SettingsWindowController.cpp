@@ -29,6 +29,11 @@ SettingsWindowController::SettingsWindowController(QQmlEngine &engine,
     , m_history(new HistoryListModel(services.history, services.textInserter, this))
     , m_accountActions(new AccountActions(services.account, services.openManagePage, this)) {
     m_keybindingsModel->setScanCodeTranslator(services.scanCodeTranslator);
+    AppState &appState = services.appState;
+    m_keybindingsModel->setListenedActivate([&appState] { return appState.listenedActivate(); });
+    // The monitor's binding changes when the key source starts and learns what it can see.
+    connect(&appState, &AppState::activateBindingCanFireChanged, m_keybindingsModel,
+            &KeybindingsModel::rowsChanged);
 }
 
 SettingsWindowController::~SettingsWindowController() {

@@ -8,6 +8,7 @@
 #include "PreferenceStore.h"
 #include "ReplacementListModel.h"
 #include "Settings.h"
+#include "ShortcutLabel.h"
 #include "TempEnvironment.h"
 #include "Vocabulary.h"
 
@@ -119,6 +120,17 @@ TEST_F(SettingsModelsTest, BindingRowsFollowTheStore) {
     EXPECT_EQ(rows[1].toMap()["display"], QString::fromUtf8("⌥ ×2"));
     model.resetToDefaults();
     EXPECT_EQ(model.rows()[1].toMap()["display"], Keybindings::defaultCancel().display);
+
+    // The Activate row names what the shortcut monitor really listens for; the stored text
+    // stays as it is.
+    std::optional<Shortcut> listened = Keybindings::fallbackActivate();
+    model.setListenedActivate([&listened] { return listened; });
+    const QVariantMap activate = model.rows()[0].toMap();
+    EXPECT_EQ(activate["label"], desktopLabel(Keybindings::fallbackActivate()));
+    EXPECT_EQ(activate["display"], keybindings.activate().display);
+    EXPECT_NE(activate["label"], desktopLabel(keybindings.activate()));
+    listened.reset();
+    EXPECT_EQ(model.rows()[0].toMap()["label"], desktopLabel(keybindings.activate()));
 }
 
 } // namespace
