@@ -24,13 +24,31 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZ
     >/dev/null
 cmake --build "$build"
 
-tests=${ORVANTA_MUTATION_TESTS:-"cd '$build' && ctest -L unit -j2 --stop-on-failure --timeout 60 -Q \
-&& ctest -R '^(cloud_service_tests|cloud_no_secret_service_tests|service_tests)\$' \
---stop-on-failure --timeout 300 -Q"}
+integration='^(cloud_service_tests|cloud_no_secret_service_tests|service_tests)$'
+tests="cd '$build' && ctest -L unit -j2 --stop-on-failure --timeout 60 -Q \
+&& ctest -R '$integration' --stop-on-failure --timeout 300 -Q"
+# After a mutant only the executables those tests run are linked again.
+targets=$(cd "$build" && { ctest --show-only=json-v1 -L unit; ctest --show-only=json-v1 \
+    -R "$integration"; } | python3 -c '
+import json, os, sys
+decoder, text, names = json.JSONDecoder(), sys.stdin.read(), {"orvanta", "orvanta-service"}
+at = 0
+while at < len(text.strip()):
+    document, at = decoder.raw_decode(text, at)
+    at = len(text) - len(text[at:].lstrip())
+    for test in document["tests"]:
+        for word in test.get("command", []):
+            if word.startswith(sys.argv[1]) and os.access(word, os.X_OK):
+                names.add(os.path.basename(word))
+print(" ".join(sorted(names)))' "$build/")
+if [ -n "${ORVANTA_MUTATION_TESTS:-}" ]; then
+    tests=$ORVANTA_MUTATION_TESTS
+    targets=""
+fi
 echo "Checking that the tests pass without a mutant"
 if ! bash -c "$tests" >/dev/null 2>&1; then
     echo "The tests fail on the unchanged sources; fix that first (run: $tests)" >&2
     exit 1
 fi
 exec python3 "$root/scripts/mutation_sample.py" --root "$root" --build "$build" \
-    --count "$count" --seed "$seed" --test-command "$tests"
+    --count "$count" --seed "$seed" --test-command "$tests" --targets $targets

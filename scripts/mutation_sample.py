@@ -141,6 +141,8 @@ def main():
     parser.add_argument("--test-command", required=True,
                         help="shell command that runs the tests; non-zero exit kills a mutant")
     parser.add_argument("--test-timeout", type=int, default=600)
+    parser.add_argument("--targets", nargs="*", default=[],
+                        help="the build targets the tests need (all when none are given)")
     args = parser.parse_args()
 
     candidates = sorted(all_candidates(args.root, args.dirs),
@@ -150,6 +152,7 @@ def main():
     print(f"{len(candidates)} candidate mutants; testing {args.count} (seed {args.seed}); "
           f"log: {log_path}", flush=True)
 
+    build = ["cmake", "--build", args.build] + (["--target"] + args.targets if args.targets else [])
     restore = {}
 
     def put_back(*_):
@@ -183,7 +186,7 @@ def main():
             with open(full, "w", encoding="utf-8") as f:
                 f.write("".join(lines))
             log.write(f"\n### {path}:{number} {operator}: {line.strip()} -> {mutated.strip()}\n")
-            if run(["cmake", "--build", args.build], 1800, log) != 0:
+            if run(build, 1800, log) != 0:
                 stillborn += 1
                 continue
             tested += 1
