@@ -100,6 +100,8 @@ TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsError) {
         {413, "Recording too long", failure(TranscribeError::limitReached("Recording too long")),
          "text/plain"},
         {403, R"({"error":"blocked"})", failure(TranscribeError::http(403, "blocked"))},
+        {400, R"({"error":"No such model."})",
+         failure(TranscribeError::http(400, "No such model."))},
         {500, R"({"error": 42})", failure(TranscribeError::http(500, R"({"error": 42})"))},
         {500, R"({"error":"model crashed"})", failure(TranscribeError::http(500, "model crashed"))},
         {503, thousand, failure(TranscribeError::http(503, thousand)), "text/plain"},
