@@ -149,19 +149,6 @@ TEST_F(TranscriberTest, ASecondRejectionAfterRenewalMeansSignInWithoutAnotherRen
     EXPECT_TRUE(auth->isSignedIn());
 }
 
-TEST_F(TranscriberTest, ARejectionWithoutRefreshTokenSignsOut) {
-    storeTokens(makeJwt("ada@example.org"), std::nullopt);
-    connectTo(server.baseUrl());
-    ASSERT_TRUE(auth->isSignedIn());
-    server.reply(transcribePath, {401, R"({"error":"expired"})"});
-
-    EXPECT_EQ(transcribe().error(), TranscribeError::notSignedIn());
-    EXPECT_EQ(server.requestCount(), 1);
-    EXPECT_FALSE(auth->isSignedIn());
-    EXPECT_EQ(storedAccess(), std::nullopt);
-    EXPECT_EQ(storedRefresh(), std::nullopt);
-}
-
 TEST_F(TranscriberTest, ServersThatRefuseStayStillOrBreakOffAreNetworkErrors) {
     connectTo(unusedLocalBase());
     const TranscribeOutcome refused = transcribe();
