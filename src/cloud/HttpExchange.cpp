@@ -30,10 +30,12 @@ bool isAnswerFromServer(QNetworkReply::NetworkError error) {
             error <= QNetworkReply::UnknownServerError);
 }
 
-// A redirect the policy refused still leaves the redirect answer itself in hand.
-bool isRefusedRedirect(QNetworkReply::NetworkError error) {
+// Errors that still leave the server's answer in hand when it carries a status: a redirect the
+// policy refused, and 400, which Qt reports as an invalid operation of the protocol.
+bool isAnswerWithStatus(QNetworkReply::NetworkError error) {
     return error == QNetworkReply::InsecureRedirectError ||
-           error == QNetworkReply::TooManyRedirectsError;
+           error == QNetworkReply::TooManyRedirectsError ||
+           error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
 // Collects the body as it arrives and stops the transfer once it passes the limit.
@@ -65,7 +67,7 @@ QCoro::Task<HttpAnswer> collect(QNetworkReply *reply) {
     const QNetworkReply::NetworkError error = reply->error();
     const bool answered = error == QNetworkReply::NoError || answer->bodyTruncated ||
                           isAnswerFromServer(error) ||
-                          (isRefusedRedirect(error) && status.isValid());
+                          (isAnswerWithStatus(error) && status.isValid());
     if (!answered)
         answer->transportFailure = describeFailure(*reply);
     reply->deleteLater();

@@ -1,5 +1,7 @@
+#include "Auth.h"
 #include "Config.h"
 #include "QtPrinters.h"
+#include "SignInWindow.h"
 #include "TranscribeError.h"
 #include "Transcriber.h"
 
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace orvanta;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -17,9 +20,8 @@ TEST(ConfigTest, TokensGoOnlyOverHttpsOrToThisMachine) {
     for (const char *base : {"http://127.0.0.1:9000", "http://[::1]:9000", "HTTP://LOCALHOST:1",
                              "https://api.example.com"})
         EXPECT_TRUE(Config(base, {}).isConfigured()) << base;
-    for (const char *base :
-         {"http://api.example.com", "http://127.0.0.2", "http://localhost.evil", "ftp://a.example",
-          "https://", "api.example.com", "https://exa mple.com", "https://x.example/REPLACE_ME"})
+    for (const char *base : {"http://api.example.com", "ftp://localhost", "https://",
+                             "https://exa mple.com", "https://x.example/REPLACE_ME"})
         EXPECT_FALSE(Config(base, {}).isConfigured()) << base;
 }
 
@@ -57,6 +59,88 @@ TEST(RequestBodyTest, EmptySourcesAreSentEmptyNotLeftOut) {
     EXPECT_EQ(object["audio_base64"], QJsonValue(""));
     EXPECT_EQ(object["dictionary"], QJsonValue(QJsonArray()));
     EXPECT_EQ(object["instructions"], QJsonValue(""));
+}
+
+TEST(CallbackTokens, OnlyTheExactSchemeAndTheFirstNonEmptyTokensWithoutControlsCount) {
+    const std::optional<QString> none;
+    const struct {
+        const char *url;
+        std::optional<QString> access, refresh;
+    } cases[] = {
+        {"orvanta://any/path?state=x&access_token=a.b&refresh_token=r%2B1", "a.b", "r+1"},
+        {"orvanta:?access_token=a%20b", "a b", none},
+        {"orvanta://x?access_token=1&access_token=2&refresh_token=r1&refresh_token=r2", "1", "r1"},
+        {"orvanta://x?access_token=a&refresh_token", "a", none},
+        {"orvanta://x?access_token=a&refresh_token=", "a", none},
+        {"Orvanta://x?access_token=a", none, none},
+        {"https://x?access_token=a", none, none},
+        {"orvantax://x?access_token=a", none, none},
+        {"orvanta://x", none, none},
+        {"orvanta://x?access_token=", none, none},
+        {"orvanta://x?access_token", none, none},
+        {"orvanta://x?refresh_token=r", none, none},
+        {"orvanta://x?Access_Token=a", none, none},
+        {"orvanta://x?access_token=&access_token=b", none, none},
+        {"orvanta://x?access_token=a%0D%0AX-Evil:%201", none, none},
+        {"orvanta://x?access_token=a%1F", none, none},
+        {"orvanta://x?access_token=a%7F", none, none},
+        {"orvanta://x?access_token=a&refresh_token=r%0A", none, none},
+    };
+    for (const auto &c : cases) {
+        const auto tokens = Auth::tokensFromCallback(QString::fromLatin1(c.url));
+        EXPECT_EQ(tokens ? std::optional(tokens->access) : none, c.access) << c.url;
+        EXPECT_EQ(tokens ? tokens->refresh : none, c.refresh) << c.url;
+    }
+}
+
+QByteArray base64Url(const QByteArray &bytes) {
+    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// A token whose payload holds `email`, padded with spaces until its Base64url text has the
+// wanted length modulo 4.
+QString tokenWith(const QString &email, int residue, const QByteArray &before = "e30.") {
+    QByteArray json = QJsonDocument(QJsonObject{{"email", email}}).toJson(QJsonDocument::Compact);
+    while (base64Url(json).size() % 4 != residue)
+        json.append(' ');
+    return QString::fromLatin1(before + base64Url(json) + ".c2ln");
+}
+
+TEST(EmailFromJwt, ReadsAStringClaimOfTheSecondPartWhateverThePadding) {
+    const QString ada = QStringLiteral("ada@example.org");
+    for (int residue : {0, 2, 3})
+        EXPECT_EQ(Auth::emailFromJWT(tokenWith(ada, residue)), ada) << residue;
+    // Characters whose standard Base64 holds '+' and '/'.
+    const QString urlSafe = QStringLiteral("?~?>>~~@example.org");
+    ASSERT_TRUE(tokenWith(urlSafe, 0).contains('-') || tokenWith(urlSafe, 0).contains('_'));
+    EXPECT_EQ(Auth::emailFromJWT(tokenWith(urlSafe, 0)), urlSafe);
+    // Empty parts are dropped: the payload is the second part that remains.
+    EXPECT_EQ(Auth::emailFromJWT(tokenWith(ada, 0, "..hdr..")), ada);
+
+    const auto tokenFor = [](const QByteArray &json) {
+        return QString::fromLatin1("e30." + base64Url(json) + ".c2ln");
+    };
+    for (const QString &token :
+         {tokenWith(ada, 0).replace(".c2ln", "A.c2ln"), tokenFor(R"({"sub":"42"})"),
+          tokenFor(R"({"email":42})"), tokenFor("[1,2]"), tokenFor("not json"),
+          QStringLiteral("e30.!!!!.c2ln"), QString::fromLatin1(base64Url("{}")), QString()})
+        EXPECT_EQ(Auth::emailFromJWT(token), std::nullopt) << token.toStdString();
+}
+
+TEST(SignInWindowTest, StaysOpenFifteenMinutesFromTheLastOpening) {
+    SignInWindow::Clock::time_point now{};
+    SignInWindow window([&now] { return now; });
+    EXPECT_FALSE(window.isOpen());
+    window.open();
+    now += 10min;
+    window.open();
+    now += 15min;
+    EXPECT_TRUE(window.isOpen());
+    now += 1s;
+    EXPECT_FALSE(window.isOpen());
+    window.open();
+    window.close();
+    EXPECT_FALSE(window.isOpen());
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
-#include <QTimer>
 
 #include <memory>
 
@@ -46,104 +45,29 @@ QList<RecordedRequest> TestServer::requests(const QString &path) const {
     return matching;
 }
 
-SilentServer::SilentServer() {
-    // Pending connections stay open and unread, as with a stuck server.
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
-        throw std::runtime_error("the silent server cannot listen");
-}
-
-QString SilentServer::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
-}
-
-FaultyServer::FaultyServer(Fault fault, QByteArray answer)
-    : m_fault(fault)
-    , m_answer(std::move(answer)) {
+RawServer::RawServer(QByteArray answer)
+    : m_answer(std::move(answer)) {
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
-        while (QTcpSocket *socket = m_server.nextPendingConnection())
-            serve(socket);
+        while (QTcpSocket *socket =
+                   m_answer.isEmpty() ? nullptr : m_server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            auto request = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+                // A JSON body holds no other closing brace than its last character.
+                if (!request->append(socket->readAll()).endsWith('}'))
+                    return;
+                ++m_answered;
+                socket->write(m_answer);
+                socket->disconnectFromHost();
+            });
+        }
     });
     if (!m_server.listen(QHostAddress::LocalHost, 0))
-        throw std::runtime_error("the faulty server cannot listen");
+        throw std::runtime_error("the raw server cannot listen");
 }
 
-QString FaultyServer::baseUrl() const {
+QString RawServer::baseUrl() const {
     return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
-}
-
-void FaultyServer::serve(QTcpSocket *socket) {
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    auto request = std::make_shared<QByteArray>();
-    auto answered = std::make_shared<bool>(false);
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request, answered] {
-        const QByteArray bytes = socket->readAll();
-        m_received += bytes.size();
-        if (*answered)
-            return;
-        request->append(bytes);
-        if (m_fault == Fault::CloseMidUpload) {
-            if (request->size() >= 64 * 1024)
-                socket->abort();
-            return;
-        }
-        const qsizetype headerEnd = request->indexOf("\r\n\r\n");
-        if (headerEnd < 0)
-            return;
-        const QByteArray lengthHeader = "content-length:";
-        const qsizetype at = request->toLower().indexOf(lengthHeader);
-        const qsizetype lineEnd = request->indexOf("\r\n", at);
-        const qint64 length =
-            at < 0 ? 0
-                   : request->mid(at + lengthHeader.size(), lineEnd - at - lengthHeader.size())
-                         .trimmed()
-                         .toLongLong();
-        if (request->size() < headerEnd + 4 + length)
-            return;
-        *answered = true;
-        switch (m_fault) {
-        case Fault::CloseMidUpload:
-            break;
-        case Fault::CloseMidAnswer:
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                          "Content-Length: 1000\r\n\r\n{\"text\":\"cut off");
-            socket->flush();
-            socket->disconnectFromHost();
-            break;
-        case Fault::OneByteAtATime: {
-            const QByteArray whole = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                     "Connection: close\r\nContent-Length: " +
-                                     QByteArray::number(m_answer.size()) + "\r\n\r\n" + m_answer;
-            auto *timer = new QTimer(socket);
-            auto sent = std::make_shared<qsizetype>(0);
-            QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, whole, sent] {
-                socket->write(whole.mid((*sent)++, 1));
-                if (*sent == whole.size()) {
-                    timer->stop();
-                    socket->disconnectFromHost();
-                }
-            });
-            timer->start(5);
-            break;
-        }
-        case Fault::EndlessText: {
-            constexpr qint64 total = 50LL * 1024 * 1024;
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                          QByteArray::number(total) + "\r\n\r\n");
-            auto left = std::make_shared<qint64>(total);
-            const auto more = [socket, left] {
-                // Keeps about a megabyte in flight, so the stand-in never holds 50 MiB itself.
-                while (*left > 0 && socket->bytesToWrite() < 1024 * 1024) {
-                    const qint64 chunk = qMin<qint64>(*left, 64 * 1024);
-                    socket->write(QByteArray(chunk, 'w'));
-                    *left -= chunk;
-                }
-            };
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
-            more();
-            break;
-        }
-        }
-    });
 }
 
 QString unusedLocalBase() {

@@ -45,37 +45,18 @@ private:
     QList<RecordedRequest> m_requests;
 };
 
-// Accepts connections and never answers.
-class SilentServer {
+// Answers each JSON request with the raw bytes `answer` and closes the connection; with none,
+// leaves every connection open and unanswered, as a stuck server does.
+class RawServer {
 public:
-    SilentServer();
+    explicit RawServer(QByteArray answer);
     QString baseUrl() const;
+    int answered() const { return m_answered; }
 
 private:
     QTcpServer m_server;
-};
-
-// A raw HTTP/1.1 stand-in that fails in one of the ways a network or a broken service fails.
-class FaultyServer {
-public:
-    enum class Fault {
-        CloseMidUpload, // closes after the first 64 KiB of the request
-        CloseMidAnswer, // answers 200 with a Content-Length it never reaches, then closes
-        OneByteAtATime, // answers `answer` whole, one byte every 5 ms
-        EndlessText,    // answers 200 with 50 MiB of plain text, as fast as it is taken
-    };
-    FaultyServer(Fault fault, QByteArray answer = {});
-    QString baseUrl() const;
-    // The request bytes received before the connection ended.
-    qint64 receivedBytes() const { return m_received; }
-
-private:
-    void serve(QTcpSocket *socket);
-
-    QTcpServer m_server;
-    Fault m_fault;
     QByteArray m_answer;
-    qint64 m_received = 0;
+    int m_answered = 0;
 };
 
 // A base on 127.0.0.1 where nothing listens.

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace orvanta::test {
 
@@ -59,6 +61,53 @@ httplib::Client ServiceProcess::client() const {
     client.set_read_timeout(90, 0);
     client.set_write_timeout(90, 0);
     return client;
+}
+
+namespace {
+
+Reply replyOf(const httplib::Result &result) {
+    if (!result)
+        return {};
+    return {result->status, result->body, result->get_header_value("Location")};
+}
+
+} // namespace
+
+Reply ServiceProcess::get(const std::string &path, const httplib::Headers &headers) const {
+    return replyOf(client().Get(path, headers));
+}
+
+Reply ServiceProcess::post(const std::string &path, const std::string &json,
+                           const httplib::Headers &headers) const {
+    return replyOf(client().Post(path, headers, json, "application/json"));
+}
+
+Reply ServiceProcess::postForm(const std::string &path, const httplib::Params &form,
+                               const httplib::Headers &headers) const {
+    return replyOf(client().Post(path, headers, form));
+}
+
+Tokens ServiceProcess::signIn(const std::string &email, const std::string &secret) const {
+    const Reply answer = email.empty()
+                             ? postForm("/signin", {})
+                             : postForm("/signin", {{"email", email}, {"password", secret}});
+    return answer.status == 303 ? tokensFromCallback(answer.location) : Tokens{};
+}
+
+bool ServiceProcess::addUser(const QString &dataDir, const char *email,
+                             const QStringList &options) {
+    return run(QStringList{"add-user", email, "--data", dataDir} + options,
+               QByteArray(password) + "\n")
+               .exitCode == 0;
+}
+
+Tokens tokensFromCallback(const std::string &location) {
+    const QUrl url(QString::fromStdString(location));
+    if (url.scheme() != "orvanta" || url.host() != "auth" || url.path() != "/callback")
+        return {};
+    const QUrlQuery query(url);
+    return {query.queryItemValue("access_token").toStdString(),
+            query.queryItemValue("refresh_token").toStdString()};
 }
 
 CommandResult ServiceProcess::run(const QStringList &arguments, const QByteArray &input) {

@@ -1,20 +1,44 @@
 #pragma once
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <httplib.h>
 
-#include <memory>
-
 namespace orvanta::test {
+
+inline constexpr auto password = "correct horse battery staple";
 
 struct CommandResult {
     int exitCode = -1;
     QString output;
     QString errors;
 };
+
+// One answer of the service; status -1 when none came.
+struct Reply {
+    int status = -1;
+    std::string body;
+    std::string location;
+
+    QJsonObject json() const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+    }
+    QString error() const { return json().value("error").toString(); }
+    QString text() const { return json().value("text").toString(); }
+};
+
+struct Tokens {
+    std::string access;
+    std::string refresh;
+};
+
+inline httplib::Headers bearer(const std::string &token) {
+    return {{"Authorization", "Bearer " + token}};
+}
 
 // The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
 // it is given. Stopped (SIGTERM) and checked for a clean exit when destroyed.
@@ -30,8 +54,19 @@ public:
     // Stops the service; returns its exit code.
     int stop();
 
+    Reply get(const std::string &path, const httplib::Headers &headers = {}) const;
+    Reply post(const std::string &path, const std::string &json,
+               const httplib::Headers &headers = {}) const;
+    Reply postForm(const std::string &path, const httplib::Params &form,
+                   const httplib::Headers &headers = {}) const;
+    // The tokens of a password sign-in (of the one-click sign-in when `email` is empty); empty
+    // when it is refused.
+    Tokens signIn(const std::string &email = {}, const std::string &secret = password) const;
+
     // Runs a command such as add-user to completion, with `input` on its standard input.
     static CommandResult run(const QStringList &arguments, const QByteArray &input = {});
+    // add-user with the shared password and `options`; true when it succeeded.
+    static bool addUser(const QString &dataDir, const char *email, const QStringList &options = {});
 
 private:
     QProcess m_process;
@@ -40,40 +75,8 @@ private:
     bool m_stopped = false;
 };
 
-} // namespace orvanta::test
-
-namespace orvanta::test {
-
-struct Tokens {
-    std::string access;
-    std::string refresh;
-};
-
 // The tokens of an "orvanta://auth/callback?access_token=…&refresh_token=…" address; empty
 // members when the address is not one.
-inline Tokens tokensFromCallback(const std::string &location) {
-    const std::string prefix = "orvanta://auth/callback?";
-    if (location.rfind(prefix, 0) != 0)
-        return {};
-    Tokens tokens;
-    std::string query = location.substr(prefix.size());
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string item = query.substr(0, amp);
-        query = amp == std::string::npos ? "" : query.substr(amp + 1);
-        const auto equals = item.find('=');
-        const std::string name = item.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : item.substr(equals + 1);
-        if (name == "access_token")
-            tokens.access = value;
-        else if (name == "refresh_token")
-            tokens.refresh = value;
-    }
-    return tokens;
-}
-
-inline httplib::Headers bearer(const std::string &token) {
-    return {{"Authorization", "Bearer " + token}};
-}
+Tokens tokensFromCallback(const std::string &location);
 
 } // namespace orvanta::test

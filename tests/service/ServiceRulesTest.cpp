@@ -3,8 +3,16 @@
 #include "TempEnvironment.h"
 #include "TextRules.h"
 #include "TokenService.h"
+#include "WhisperBackend.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageAuthenticationCode>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -34,17 +42,22 @@ TEST(ServiceTextRules, CleanSentencesAreCapitalisedAndEnded) {
 
 TEST(ServiceCommandLine, OptionsAndCommandsAreReadOrRefused) {
     const auto serve = CommandLine::parse({"--listen", "::1", "--port=0", "--backend", "upstream"});
+    EXPECT_EQ(CommandLine::parse({"--port", "65535"}).port, 65535);
     EXPECT_TRUE(serve.error.empty());
     EXPECT_EQ(serve.command, CommandLine::Command::Serve);
     EXPECT_EQ(serve.listen, "::1");
     EXPECT_EQ(serve.port, 0);
-    const auto add = CommandLine::parse({"add-user", "a@b.c", "--plan", "pro", "--limit", "9"});
+    const auto add = CommandLine::parse({"add-user", "a@b.c", "--plan", "pro", "--limit", "0"});
+    EXPECT_TRUE(add.error.empty()) << add.error;
     EXPECT_EQ(add.command, CommandLine::Command::AddUser);
     EXPECT_EQ(add.email, "a@b.c");
-    EXPECT_EQ(add.limit, 9);
+    EXPECT_EQ(add.limit, 0);
     for (const std::vector<std::string> &bad :
          std::vector<std::vector<std::string>>{{"--port", "8x"},
                                                {"--port"},
+                                               {"--port", "65536"},
+                                               {"--port", "-1"},
+                                               {"--bogus"},
                                                {"--backend", "cloud"},
                                                {"add-user"},
                                                {"add-user", "a@b.c", "--limit", "-1"},
@@ -100,6 +113,91 @@ TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
     EXPECT_TRUE(TokenService::passwordMatches(hash, "secret"));
     EXPECT_FALSE(TokenService::passwordMatches(hash, "Secret"));
     EXPECT_FALSE(TokenService::passwordMatches("", ""));
+}
+
+// A token of `claims` under `header`, signed with `key` as the service signs.
+std::string signedToken(const QJsonObject &header, const QJsonObject &claims,
+                        const std::string &key) {
+    const std::string part =
+        Base64Url::encode(QJsonDocument(header).toJson(QJsonDocument::Compact).toStdString()) +
+        '.' + Base64Url::encode(QJsonDocument(claims).toJson(QJsonDocument::Compact).toStdString());
+    const QByteArray mac = QMessageAuthenticationCode::hash(QByteArray::fromStdString(part),
+                                                            QByteArray::fromStdString(key),
+                                                            QCryptographicHash::Sha256);
+    return part + '.' + Base64Url::encode(mac.toStdString());
+}
+
+TEST(ServiceTokens, AccessTokensHoldForAnHourAndOnlyAsSigned) {
+    const std::string secret(32, 's');
+    const TokenService tokens(secret);
+    const std::string token = tokens.issueAccessToken(7, "ada@example.org", 1000);
+    const auto claims = tokens.verify(token, 4599);
+    ASSERT_TRUE(claims);
+    EXPECT_EQ(claims->accountId, 7);
+    EXPECT_EQ(claims->email, "ada@example.org");
+    EXPECT_EQ(claims->expiresAt, 4600);
+    EXPECT_FALSE(tokens.verify(token, 4600)) << "expired at its last second";
+
+    const QJsonObject hs256{{"alg", "HS256"}};
+    const QJsonObject good{{"sub", "7"}, {"email", "a@b.c"}, {"exp", 5000}};
+    ASSERT_TRUE(tokens.verify(signedToken(hs256, good, secret), 1000));
+    const auto with = [&good](const char *name, const QJsonValue &value) {
+        QJsonObject changed = good;
+        changed[name] = value;
+        return changed;
+    };
+    std::string tampered = token;
+    tampered[tampered.find('.') + 2] ^= 1;
+    const std::string rejected[] = {
+        signedToken(hs256, good, std::string(32, 'k')),
+        signedToken({{"alg", "none"}}, good, secret),
+        signedToken(hs256, with("sub", "seven"), secret),
+        signedToken(hs256, with("email", 7), secret),
+        signedToken(hs256, with("exp", "5000"), secret),
+        signedToken(hs256, with("email", QString(4000, 'a')), secret),
+        tampered,
+        token.substr(0, token.rfind('.')),
+        "garbage",
+        "a.b.c",
+        "",
+    };
+    for (const std::string &bad : rejected)
+        EXPECT_FALSE(tokens.verify(bad, 1000)) << bad;
+}
+
+TEST(ServiceTokens, TheSecretIsMadeOnceAndRefusedWhenDamagedOrReadableByOthers) {
+    const orvanta::test::TempFolder folder;
+    const QString file = folder.filePath("token-secret");
+    const std::string secret = TokenService::loadOrCreateSecret(file.toStdString());
+    EXPECT_EQ(secret.size(), 32u);
+    struct stat info {};
+    ASSERT_EQ(::stat(file.toLocal8Bit().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(TokenService::loadOrCreateSecret(file.toStdString()), secret);
+
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    EXPECT_THROW(TokenService::loadOrCreateSecret(file.toStdString()), std::runtime_error);
+    for (const std::size_t size : {31, 33}) {
+        QFile::remove(file);
+        orvanta::test::TempFolder::write(file, QByteArray(qsizetype(size), 's'));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_THROW(TokenService::loadOrCreateSecret(file.toStdString()), std::runtime_error)
+            << size;
+    }
+}
+
+TEST(ServiceWhisper, ThePromptHoldsAsManyWholeTermsAsFitSixHundredBytes) {
+    // 49 terms of 10 bytes with ", " between them are 586 bytes; a 12-byte term fills the rest.
+    std::vector<std::string> terms(49, "0123456789");
+    terms.insert(terms.begin() + 1, "");
+    terms.push_back(std::string(12, 'x'));
+    const std::string full = WhisperBackend::prompt(terms);
+    EXPECT_EQ(full.size(), 600u);
+    EXPECT_EQ(full.substr(0, 24), "0123456789, 0123456789, ");
+    EXPECT_EQ(full.substr(586), ", " + terms.back());
+    terms.back() += 'x';
+    EXPECT_EQ(WhisperBackend::prompt(terms), full.substr(0, 586));
+    EXPECT_EQ(WhisperBackend::prompt({}), "");
 }
 
 } // namespace

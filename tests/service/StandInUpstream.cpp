@@ -50,12 +50,10 @@ StandInUpstream::~StandInUpstream() {
 void StandInUpstream::respond(const httplib::Request &request, httplib::Response &response,
                               std::string (*answer)(const std::string &text), const char *failure) {
     std::unique_lock lock(m_mutex);
-    ++m_requests;
-    m_lastBody = request.body;
-    m_lastAuthorization = request.get_header_value("Authorization");
-    m_lastForm.clear();
-    for (const auto &[name, field] : request.files)
-        m_lastForm[name] = field;
+    m_seen.requests++;
+    m_seen.body = request.body;
+    m_seen.authorization = request.get_header_value("Authorization");
+    m_seen.form = {request.files.begin(), request.files.end()};
     switch (m_behaviour) {
     case Behaviour::Answer:
         response.set_content(answer(m_text), "application/json");
@@ -81,24 +79,9 @@ void StandInUpstream::setBehaviour(Behaviour behaviour, std::string text) {
     m_text = std::move(text);
 }
 
-std::string StandInUpstream::lastBody() const {
+StandInUpstream::Seen StandInUpstream::seen() const {
     std::lock_guard lock(m_mutex);
-    return m_lastBody;
-}
-
-std::string StandInUpstream::lastAuthorization() const {
-    std::lock_guard lock(m_mutex);
-    return m_lastAuthorization;
-}
-
-std::map<std::string, httplib::MultipartFormData> StandInUpstream::lastForm() const {
-    std::lock_guard lock(m_mutex);
-    return m_lastForm;
-}
-
-int StandInUpstream::requestCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests;
+    return m_seen;
 }
 
 } // namespace orvanta::test

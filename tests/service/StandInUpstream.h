@@ -22,12 +22,14 @@ public:
     int port() const { return m_port; }
     void setBehaviour(Behaviour behaviour, std::string text = {});
 
-    // What the last request carried.
-    std::string lastBody() const;
-    std::string lastAuthorization() const;
-    // The form fields of the last transcription request, by name.
-    std::map<std::string, httplib::MultipartFormData> lastForm() const;
-    int requestCount() const;
+    struct Seen {
+        int requests = 0;
+        // Of the last request: its body, its Authorization header and its form fields by name.
+        std::string body;
+        std::string authorization;
+        std::map<std::string, httplib::MultipartFormData> form;
+    };
+    Seen seen() const;
 
 private:
     // Answers by the behaviour; `answer` makes the success body from the text, `failure` is
@@ -43,10 +45,7 @@ private:
     bool m_stopping = false;
     Behaviour m_behaviour = Behaviour::Answer;
     std::string m_text;
-    std::string m_lastBody;
-    std::string m_lastAuthorization;
-    std::map<std::string, httplib::MultipartFormData> m_lastForm;
-    int m_requests = 0;
+    Seen m_seen;
 };
 
 } // namespace orvanta::test
