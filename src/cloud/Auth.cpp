@@ -62,10 +62,17 @@ Auth::Auth(Config config, AuthHost &host, QNetworkAccessManager &network, SignIn
     , m_host(host)
     , m_network(network)
     , m_signInWindow(std::move(signInWindow)) {
-    if (const std::optional<QString> token = accessToken()) {
-        m_isSignedIn = true;
-        m_email = emailFromJWT(*token);
-    }
+    restoreSession();
+}
+
+QCoro::Task<> Auth::restoreSession() {
+    const int changes = m_sessionChanges;
+    QPointer<Auth> self(this);
+    const std::optional<QString> token = co_await accessToken();
+    if (!self || !token || changes != m_sessionChanges)
+        co_return;
+    setSignedIn(true);
+    setEmail(emailFromJWT(*token));
 }
 
 void Auth::openSignInPage() {
@@ -90,16 +97,26 @@ void Auth::handleCallback(const QString &url) {
         return;
     }
     m_signInWindow.close();
+    ++m_sessionChanges;
     Keychain::set(tokens->access, accessTokenAccount);
     Keychain::set(tokens->refresh, refreshTokenAccount);
-    // Without a working store every request would ask for a sign-in again; showing the user
-    // as signed in would only hide that.
-    if (accessToken() != tokens->access) {
+    confirmSignIn(tokens->access);
+}
+
+// Without a working store every request would ask for a sign-in again; showing the user as
+// signed in would only hide that. The read comes after the writes of the sign-in.
+QCoro::Task<> Auth::confirmSignIn(QString access) {
+    const int changes = m_sessionChanges;
+    QPointer<Auth> self(this);
+    const std::optional<QString> stored = co_await accessToken();
+    if (!self || changes != m_sessionChanges)
+        co_return;
+    if (stored != access) {
         qCWarning(lcAuth) << "The sign-in could not be kept: the token store did not take it";
-        return;
+        co_return;
     }
     setSignedIn(true);
-    setEmail(emailFromJWT(tokens->access));
+    setEmail(emailFromJWT(access));
     m_host.bringToFront();
 }
 
@@ -119,7 +136,11 @@ QCoro::Task<std::optional<QString>> Auth::refreshIfPossible() {
 }
 
 QCoro::Task<std::optional<QString>> Auth::renew() {
-    const std::optional<QString> refresh = Keychain::get(refreshTokenAccount);
+    const int changes = m_sessionChanges;
+    QPointer<Auth> self(this);
+    const std::optional<QString> refresh = co_await Keychain::get(refreshTokenAccount);
+    if (!self || changes != m_sessionChanges)
+        co_return std::nullopt;
     if (!refresh || !m_config.isConfigured()) {
         signOut();
         co_return std::nullopt;
@@ -130,9 +151,9 @@ QCoro::Task<std::optional<QString>> Auth::renew() {
     const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("refresh_token"), *refresh}})
                                 .toJson(QJsonDocument::Compact);
 
-    QPointer<Auth> self(this);
     const HttpAnswer answer = co_await HttpExchange::post(m_network, request, body);
-    if (!self)
+    // Tokens of a session that was left meanwhile are not stored again.
+    if (!self || changes != m_sessionChanges)
         co_return std::nullopt;
 
     const std::optional<QJsonObject> object =
@@ -162,14 +183,14 @@ void Auth::refreshUsage() {
 }
 
 QCoro::Task<> Auth::updateUsage() {
-    const std::optional<QString> token = accessToken();
-    if (!token || !m_config.isConfigured())
+    QPointer<Auth> self(this);
+    const std::optional<QString> token = co_await accessToken();
+    if (!self || !token || !m_config.isConfigured())
         co_return;
     QNetworkRequest request =
         HttpExchange::request(m_config.endpoint(QStringLiteral("/me")), m_config.transferTimeout());
     request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
 
-    QPointer<Auth> self(this);
     const HttpAnswer answer = co_await HttpExchange::get(m_network, request);
     if (!self)
         co_return;
@@ -205,13 +226,14 @@ void Auth::applyUsage(const UsageFigures &usage) {
 }
 
 void Auth::signOut() {
+    ++m_sessionChanges;
     Keychain::set(std::nullopt, accessTokenAccount);
     Keychain::set(std::nullopt, refreshTokenAccount);
     setSignedIn(false);
     setEmail(std::nullopt);
 }
 
-std::optional<QString> Auth::accessToken() const {
+QCoro::Task<std::optional<QString>> Auth::accessToken() const {
     return Keychain::get(accessTokenAccount);
 }
 

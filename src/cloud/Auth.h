@@ -32,7 +32,9 @@ struct UsageFigures {
 };
 
 // The account session: whether the user is signed in, the account's e-mail address, plan and
-// word usage. The tokens live in the Keychain and are read when needed. Main thread only.
+// word usage. The tokens live in the Keychain and are read when needed; the Keychain queues
+// every read and write in the order asked, so a sign-in, renewal or sign-out is stored as it
+// happened. Main thread only.
 class Auth : public QObject, public AccountSessionPort {
     Q_OBJECT
     Q_PROPERTY(bool isSignedIn READ isSignedIn NOTIFY isSignedInChanged)
@@ -47,7 +49,8 @@ public:
     static inline const QString refreshTokenAccount = QStringLiteral("auth-refresh-token");
     static inline const QString callbackScheme = QStringLiteral("orvanta");
 
-    // Signed in at once when an access token is stored; makes no network call.
+    // Signed in as soon as the store answers that an access token is stored (a sign-in or
+    // sign-out before that answer wins); makes no network call.
     Auth(Config config, AuthHost &host, QNetworkAccessManager &network,
          SignInWindow signInWindow = SignInWindow(), QObject *parent = nullptr);
 
@@ -62,7 +65,7 @@ public:
     // and from then on accepts one callback for a limited time.
     Q_INVOKABLE void openSignInPage();
     // Takes the tokens of an "orvanta:" callback URL while a sign-in is pending; ignores
-    // anything else.
+    // anything else. Signed in once the store has taken the tokens.
     Q_INVOKABLE void handleCallback(const QString &url);
     // Exchanges the refresh token for a new access token. Any failure signs out and gives
     // nothing. Callers that ask while a renewal runs share its answer: the single-use
@@ -75,7 +78,7 @@ public:
     Q_INVOKABLE void signOut();
 
     // The stored access token, if any.
-    std::optional<QString> accessToken() const;
+    QCoro::Task<std::optional<QString>> accessToken() const;
 
     // The tokens of a callback URL, or nothing when the URL is not one that counts. The
     // scheme is compared exactly as written.
@@ -98,6 +101,8 @@ private:
     void setEmail(const std::optional<QString> &email);
     void applyUsage(const UsageFigures &usage);
     QCoro::Task<std::optional<QString>> renew();
+    QCoro::Task<> restoreSession();
+    QCoro::Task<> confirmSignIn(QString access);
 
     Config m_config;
     AuthHost &m_host;
@@ -105,6 +110,9 @@ private:
     SignInWindow m_signInWindow;
     bool m_isSignedIn = false;
     bool m_renewing = false;
+    // Counts sign-ins and sign-outs, so an answer of the store that was asked for before one
+    // of them is not taken as the state after it.
+    int m_sessionChanges = 0;
     std::optional<QString> m_email;
     QString m_plan = QStringLiteral("free");
     qint64 m_wordsUsed = 0;

@@ -5,9 +5,15 @@
 
 #include "CloudLogging.h"
 
+#include <QFuture>
+#include <QPromise>
 #include <QStringDecoder>
+#include <QThreadPool>
+
+#include <qcoro/qcorofuture.h>
 
 #include <atomic>
+#include <memory>
 
 namespace orvanta {
 
@@ -57,6 +63,17 @@ std::optional<QString> strictUtf8(const char *data, gsize length) {
     return text;
 }
 
+// One thread at most, so the queue is worked through in the order jobs were added.
+struct SerialPool : QThreadPool {
+    SerialPool() { setMaxThreadCount(1); }
+};
+
+// A static object: its destruction at exit waits for the writes still queued.
+QThreadPool &storeThread() {
+    static SerialPool pool;
+    return pool;
+}
+
 void clear(const QByteArray &account) {
     GError *error = nullptr;
     secret_password_clear_sync(schema(), nullptr, &error, "service", serviceAttribute, "account",
@@ -64,14 +81,11 @@ void clear(const QByteArray &account) {
     noteFailure(error);
 }
 
-} // namespace
-
-std::optional<QString> Keychain::get(const QString &account) {
+std::optional<QString> lookUp(const QByteArray &account) {
     GError *error = nullptr;
-    const QByteArray accountBytes = account.toUtf8();
     SecretValue *value =
         secret_password_lookup_binary_sync(schema(), nullptr, &error, "service", serviceAttribute,
-                                           "account", accountBytes.constData(), nullptr);
+                                           "account", account.constData(), nullptr);
     noteFailure(error);
     if (!value)
         return std::nullopt;
@@ -82,19 +96,36 @@ std::optional<QString> Keychain::get(const QString &account) {
     return text;
 }
 
-void Keychain::set(const std::optional<QString> &value, const QString &account) {
-    const QByteArray accountBytes = account.toUtf8();
-    clear(accountBytes);
-    if (!value || value->isEmpty())
+void store(const QByteArray &account, const QByteArray &label, QByteArray secret) {
+    clear(account);
+    if (secret.isEmpty())
         return;
-    const QByteArray label = (service + QStringLiteral(": ") + account).toUtf8();
-    QByteArray secret = value->toUtf8();
     GError *error = nullptr;
     secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(),
                                secret.constData(), nullptr, &error, "service", serviceAttribute,
-                               "account", accountBytes.constData(), nullptr);
+                               "account", account.constData(), nullptr);
     secret.fill('\0');
     noteFailure(error);
+}
+
+} // namespace
+
+QCoro::Task<std::optional<QString>> Keychain::get(QString account) {
+    auto promise = std::make_shared<QPromise<std::optional<QString>>>();
+    QFuture<std::optional<QString>> answer = promise->future();
+    promise->start();
+    storeThread().start([promise, accountBytes = account.toUtf8()] {
+        promise->addResult(lookUp(accountBytes));
+        promise->finish();
+    });
+    co_return co_await answer;
+}
+
+void Keychain::set(const std::optional<QString> &value, const QString &account) {
+    const QByteArray label = (service + QStringLiteral(": ") + account).toUtf8();
+    storeThread().start([account = account.toUtf8(), label, secret = value.value_or(QString())] {
+        store(account, label, secret.toUtf8());
+    });
 }
 
 } // namespace orvanta

@@ -127,7 +127,9 @@ QCoro::Task<TranscribeOutcome> Transcriber::transcribe(QString audioFile) {
         co_return TranscribeOutcome::otherFailure(prepared.readFailure);
     }
 
-    const std::optional<QString> token = m_auth.accessToken();
+    const std::optional<QString> token = co_await m_auth.accessToken();
+    if (!self)
+        co_return TranscribeOutcome::otherFailure(cancelledText);
     if (!token)
         co_return TranscribeOutcome::failure(TranscribeError::notSignedIn());
 

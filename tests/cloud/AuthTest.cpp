@@ -32,6 +32,7 @@ protected:
     void signInThroughTheBrowser(const QString &access, const QString &refreshToken) {
         auth->openSignInPage();
         auth->handleCallback(callback(access, refreshToken));
+        settle();
         ASSERT_TRUE(auth->isSignedIn());
     }
 };
@@ -60,6 +61,7 @@ TEST_F(AuthTest, ACallbackSignsInOnlyAfterTheSignInPageWasOpened) {
     ASSERT_EQ(host.opened.size(), 1);
     EXPECT_EQ(host.opened[0], QUrl(server.baseUrl() + "/signin"));
     auth->handleCallback(callback(token, QStringLiteral("r1")));
+    settle();
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), "ada@example.org");
     EXPECT_EQ(storedAccess(), token);
@@ -227,6 +229,15 @@ TEST_F(AuthTest, SignOutDeletesTheTokensAndKeepsTheFigures) {
     // Signed out, there is no usage to ask for.
     updateUsage();
     EXPECT_EQ(server.requests(mePath).size(), 1);
+
+    // Signed out before the store took the sign-in: the sign-out's deletes come last.
+    auth->openSignInPage();
+    auth->handleCallback(callback(makeJwt("ada@example.org"), QStringLiteral("r3")));
+    auth->signOut();
+    settle();
+    EXPECT_FALSE(auth->isSignedIn());
+    EXPECT_EQ(storedAccess(), std::nullopt);
+    EXPECT_EQ(storedRefresh(), std::nullopt);
 }
 
 } // namespace

@@ -3,9 +3,16 @@
 #include "Keychain.h"
 #include "QtPrinters.h"
 
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <qcoro/qcorotask.h>
+
+#include <csignal>
+#include <cstdlib>
 
 using namespace orvanta;
 
@@ -22,6 +29,10 @@ QByteArray secretTool(const QStringList &arguments, const QByteArray &input = {}
     tool.closeWriteChannel();
     tool.waitForFinished(30'000);
     return tool.readAllStandardOutput();
+}
+
+std::optional<QString> read(const QString &account) {
+    return QCoro::waitFor(Keychain::get(account));
 }
 
 QByteArray lookUp(const QString &account) {
@@ -42,32 +53,32 @@ protected:
 };
 
 TEST_F(KeychainTest, KeepsOneValuePerAccountUntilSetEmpty) {
-    EXPECT_EQ(Keychain::get(accountA), std::nullopt);
+    EXPECT_EQ(read(accountA), std::nullopt);
     Keychain::set(QStringLiteral("first"), accountA);
-    EXPECT_EQ(Keychain::get(accountA), "first");
+    EXPECT_EQ(read(accountA), "first");
     const QString second = QString::fromUtf8("second \xC3\xA9\xE2\x86\x92");
     Keychain::set(second, accountA);
-    EXPECT_EQ(Keychain::get(accountA), second);
+    EXPECT_EQ(read(accountA), second);
     EXPECT_EQ(lookUp(accountA), second.toUtf8());
 
     Keychain::set(QString(), accountA);
-    EXPECT_EQ(Keychain::get(accountA), std::nullopt);
+    EXPECT_EQ(read(accountA), std::nullopt);
     EXPECT_EQ(lookUp(accountA), QByteArray());
     Keychain::set(std::nullopt, accountA); // nothing to delete: no effect
-    EXPECT_EQ(Keychain::get(accountA), std::nullopt);
+    EXPECT_EQ(read(accountA), std::nullopt);
 }
 
 TEST_F(KeychainTest, AccountsAreIndependent) {
     Keychain::set(QStringLiteral("a-value"), accountA);
     Keychain::set(QStringLiteral("b-value"), accountB);
     Keychain::set(std::nullopt, accountA);
-    EXPECT_EQ(Keychain::get(accountA), std::nullopt);
-    EXPECT_EQ(Keychain::get(accountB), "b-value");
+    EXPECT_EQ(read(accountA), std::nullopt);
+    EXPECT_EQ(read(accountB), "b-value");
 }
 
 TEST_F(KeychainTest, ItemsWrittenElsewhereAreReadAndReplaced) {
     storeOutside(accountB, "from-the-shell");
-    EXPECT_EQ(Keychain::get(accountB), "from-the-shell");
+    EXPECT_EQ(read(accountB), "from-the-shell");
     Keychain::set(QStringLiteral("replaced"), accountB);
     EXPECT_EQ(lookUp(accountB), "replaced");
 }
@@ -75,7 +86,38 @@ TEST_F(KeychainTest, ItemsWrittenElsewhereAreReadAndReplaced) {
 TEST_F(KeychainTest, DataThatIsNotUtf8ReadsAsNothing) {
     storeOutside(accountA, "ab\xff\xfe");
     ASSERT_EQ(lookUp(accountA), "ab\xff\xfe");
-    EXPECT_EQ(Keychain::get(accountA), std::nullopt);
+    EXPECT_EQ(read(accountA), std::nullopt);
+}
+
+// The store stops answering (its process is stopped) while a sign-in's writes and a read are
+// queued: the calling thread's event loop goes on, and once the store answers again the
+// writes land in the order asked.
+TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
+    const char *pidText = std::getenv("ORVANTA_TEST_KEYRING_PID");
+    ASSERT_NE(pidText, nullptr);
+    const pid_t keyring = pid_t(std::atoi(pidText));
+    ASSERT_EQ(read(accountA), std::nullopt); // the connection to the store is up
+    ASSERT_EQ(::kill(keyring, SIGSTOP), 0);
+
+    Keychain::set(QStringLiteral("first"), accountA);
+    Keychain::set(std::nullopt, accountA);
+    Keychain::set(QStringLiteral("second"), accountB);
+    Keychain::set(QStringLiteral("last"), accountA);
+    QCoro::Task<std::optional<QString>> reading = Keychain::get(accountA);
+    int turns = 0;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
+    turn.start(10);
+    QEventLoop loop;
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool answeredWhileStopped = reading.isReady();
+    ::kill(keyring, SIGCONT);
+
+    EXPECT_GT(turns, 0);
+    EXPECT_FALSE(answeredWhileStopped);
+    EXPECT_EQ(QCoro::waitFor(reading), "last");
+    EXPECT_EQ(lookUp(accountB), "second");
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <qcoro/qcorotask.h>
+
 using namespace orvanta;
 
 namespace {
@@ -29,13 +31,16 @@ TEST(NoSecretService, NothingIsKeptNoSignInIsClaimedAndOneWarningSaysSo) {
     const QString token = QStringLiteral("secret-token-4711");
     const QtMessageHandler previous = qInstallMessageHandler(collect);
     Keychain::set(token, QStringLiteral("auth-access-token"));
-    const std::optional<QString> read = Keychain::get(QStringLiteral("auth-access-token"));
+    const std::optional<QString> read =
+        QCoro::waitFor(Keychain::get(QStringLiteral("auth-access-token")));
 
     NullHost host;
     QNetworkAccessManager network;
     Auth auth(Config(QStringLiteral("https://api.example.com"), QString()), host, network);
     auth.openSignInPage();
     auth.handleCallback(QStringLiteral("orvanta://x?access_token=") + token);
+    // Answered in order: this read comes after the sign-in's own.
+    QCoro::waitFor(Keychain::get(QStringLiteral("auth-access-token")));
     qInstallMessageHandler(previous);
 
     EXPECT_EQ(read, std::nullopt);

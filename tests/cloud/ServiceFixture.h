@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <qcoro/qcorotask.h>
+
 #include <memory>
 
 namespace orvanta {
@@ -70,16 +72,23 @@ protected:
         config = std::make_unique<Config>(base, QString(), timeout);
         auth = std::make_unique<Auth>(*config, host, network);
         transcriber = std::make_unique<Transcriber>(*config, settings, vocabulary, *auth, network);
+        settle();
     }
+
+    // The token store answers in the order asked: once this read is answered, so is every
+    // read and write asked for before it, the session's own included.
+    static void settle() { storedAccess(); }
 
     static void storeTokens(const std::optional<QString> &access,
                             const std::optional<QString> &refresh) {
         Keychain::set(access, Auth::accessTokenAccount);
         Keychain::set(refresh, Auth::refreshTokenAccount);
     }
-    static std::optional<QString> storedAccess() { return Keychain::get(Auth::accessTokenAccount); }
+    static std::optional<QString> storedAccess() {
+        return QCoro::waitFor(Keychain::get(Auth::accessTokenAccount));
+    }
     static std::optional<QString> storedRefresh() {
-        return Keychain::get(Auth::refreshTokenAccount);
+        return QCoro::waitFor(Keychain::get(Auth::refreshTokenAccount));
     }
 
     TempFolder folder;
