@@ -1,6 +1,5 @@
 #include "OrvantaApp.h"
 
-#include "AudioDevices.h"
 #include "SchemeHandler.h"
 #include "Symbols.h"
 #include "X11KeyTranslator.h"
@@ -189,21 +188,21 @@ void OrvantaApp::createSettingsWindow() {
         QGuiApplication::platformName().startsWith(u"wayland"))
         scanCodes = [](quint32 code) { return x11::X11KeyTranslator::keyCodeFor(int(code)); };
     m_settingsWindow = std::make_unique<SettingsWindowController>(
-        m_engine,
-        SettingsWindowServices{*m_appState, m_settings, m_vocabulary, m_history, m_keybindings,
-                               m_auth, m_auth, m_permissions, textInsertion(), m_micTester,
-                               [] {
-                                   QList<std::pair<QString, QString>> devices;
-                                   for (const AudioInputDevice &device : AudioDevices::inputs())
-                                       devices.append({device.id, device.name});
-                                   return devices;
-                               },
-                               [this] {
-                                   const QUrl page = serviceConfig().accountPage();
-                                   if (page.isValid())
-                                       openInBrowser(page);
-                               },
-                               scanCodes});
+        m_engine, SettingsWindowServices{
+                      *m_appState, m_settings, m_vocabulary, m_history, m_keybindings, m_auth,
+                      m_auth, m_permissions, textInsertion(), m_micTester,
+                      [this] {
+                          QList<std::pair<QString, QString>> devices;
+                          for (const AudioInputDevice &device : m_permissions.microphones())
+                              devices.append({device.id, device.name});
+                          return devices;
+                      },
+                      [this] {
+                          const QUrl page = serviceConfig().accountPage();
+                          if (page.isValid())
+                              openInBrowser(page);
+                      },
+                      scanCodes});
 }
 
 void OrvantaApp::openSettings() {

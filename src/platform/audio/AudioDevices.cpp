@@ -7,17 +7,9 @@
 
 namespace orvanta {
 
-QList<AudioInputDevice> AudioDevices::inputs() {
-    PulseClient client;
-    if (!client.connect()) {
-        qCInfo(lcAudio).noquote() << QStringLiteral("No input devices:") << client.errorText();
-        return {};
-    }
-    const auto sources = client.sources();
-    if (!sources)
-        return {};
+QList<AudioInputDevice> AudioDevices::microphonesAmong(const std::vector<PulseSource> &sources) {
     QList<AudioInputDevice> devices;
-    for (const PulseSource &source : *sources) {
+    for (const PulseSource &source : sources) {
         if (!source.isMonitor)
             devices.append({source.name, source.description});
     }

@@ -20,8 +20,8 @@ public:
     // Stands for the server's default source.
     static inline const QString defaultDeviceId = QStringLiteral("__default__");
 
-    // In the server's order; empty when no server answers.
-    static QList<AudioInputDevice> inputs();
+    // The microphones among `sources`, in their order.
+    static QList<AudioInputDevice> microphonesAmong(const std::vector<PulseSource> &sources);
 
     // The source to record from for a stored choice: the chosen source when it exists,
     // otherwise the server's default (or the first microphone when the default is a

@@ -47,10 +47,16 @@ void MicrophoneWatcher::retryIfDisconnected() {
     m_changed.notify_all();
 }
 
-void MicrophoneWatcher::answer(bool available) {
-    m_available = available;
+QList<AudioInputDevice> MicrophoneWatcher::microphones() {
+    std::lock_guard lock(m_mutex);
+    return m_microphones;
+}
+
+void MicrophoneWatcher::answer(QList<AudioInputDevice> microphones) {
+    m_available = !microphones.isEmpty();
     {
         std::lock_guard lock(m_mutex);
+        m_microphones = std::move(microphones);
         m_answered = true;
     }
     m_changed.notify_all();
@@ -69,7 +75,7 @@ void MicrophoneWatcher::run() {
             if (client.connect())
                 watch(client);
             m_connected = false;
-            answer(false);
+            answer({});
             std::lock_guard lock(m_mutex);
             m_client = nullptr;
         }
@@ -101,7 +107,8 @@ void MicrophoneWatcher::watch(PulseClient &client) {
     };
     while (!stopping()) {
         if (m_dirty.exchange(false))
-            answer(AudioDevices::resolve(client, AudioDevices::defaultDeviceId).has_value());
+            answer(AudioDevices::microphonesAmong(
+                client.sources().value_or(std::vector<PulseSource>())));
         if (!client.isConnected())
             break;
         // Sleeps in the server connection's poll until an event or a wake-up.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "AudioInputDevice.h"
+
+#include <QList>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,7 +14,7 @@ namespace orvanta {
 
 class PulseClient;
 
-// Whether the sound server offers a microphone, known from one long-lived connection on a
+// Which microphones the sound server offers, known from one long-lived connection on a
 // thread of its own that hears of every server and source change (a subscription): asking
 // costs nothing and never waits for the server. While no server answers, the connection is
 // tried again only when asked to (the permission poll), never on a timer of its own.
@@ -23,6 +27,8 @@ public:
 
     // The latest answer. The first call waits for the first one, at most `firstWait`.
     bool isAvailable(std::chrono::milliseconds firstWait = std::chrono::milliseconds(700));
+    // The latest list, in the server's order; monitors of outputs are no microphones.
+    QList<AudioInputDevice> microphones();
     // Without a connection: tries to connect again, now, on the watcher's thread.
     void retryIfDisconnected();
     bool isConnected() const { return m_connected; }
@@ -30,7 +36,7 @@ public:
 private:
     void run();
     void watch(PulseClient &client);
-    void answer(bool available);
+    void answer(QList<AudioInputDevice> microphones);
 
     std::atomic<bool> m_available = false;
     std::atomic<bool> m_connected = false;
@@ -39,6 +45,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_answered = false;
+    QList<AudioInputDevice> m_microphones;
     bool m_retry = false;
     bool m_stopping = false;
     PulseClient *m_client = nullptr; // the thread's connection while it exists

@@ -30,6 +30,10 @@ public:
     void requestMicrophone(std::function<void(bool granted)> completion) override;
     void openPrivacyPane(PrivacyPane pane) override;
 
+    // The microphones the sound server offers now, in its order; empty without a server.
+    // Known from the watcher: asking never waits for the server.
+    QList<AudioInputDevice> microphones() const { return m_microphone.microphones(); }
+
     // Opens a URL given as text; text that is not a URL is ignored.
     void open(const QString &url);
 
