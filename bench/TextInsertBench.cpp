@@ -1,8 +1,8 @@
-// The time from TextInserter::insert to the text showing in a focused window of another
+// The time from the X11 paste's insert to the text showing in a focused window of another
 // process, on the X server in DISPLAY (run it through tests/scripts/with-xvfb.sh).
 
-#include "TextInserter.h"
 #include "X11TestSupport.h"
+#include "XTestPaste.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -11,9 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+using orvanta::ClipboardPaste;
 using orvanta::test::TargetApp;
 using orvanta::test::XKeyboard;
-using orvanta::x11::TextInserter;
+using orvanta::x11::XTestPaste;
 
 namespace {
 
@@ -24,16 +25,16 @@ void BM_InsertUntilTextArrives(benchmark::State &state) {
         state.SkipWithError("no X display or target window");
         return;
     }
-    TextInserter inserter;
-    const TextInserter::Timing timing;
+    const ClipboardPaste::Timing timing;
+    auto inserter = XTestPaste::inserter(timing);
     int round = 0;
     double beyondDelayMs = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("dictated text %1").arg(++round);
-        QSignalSpy finished(&inserter, &TextInserter::finished);
+        QSignalSpy finished(inserter.get(), &ClipboardPaste::finished);
         QElapsedTimer clock;
         clock.start();
-        inserter.insert(text, {}, {});
+        inserter->insert(text, {}, {});
         if (!target.waitForLine(QStringLiteral("text ") + text)) {
             state.SkipWithError("the text never arrived");
             return;

@@ -1,4 +1,4 @@
-// The time from WaylandTextInserter::insert to the text showing in a native Wayland window
+// The time from the Wayland paste's insert to the text showing in a native Wayland window
 // of another process, on the compositor in WAYLAND_DISPLAY (run it through
 // tests/scripts/with-sway.sh, or bench/insert-x11-and-wayland.sh for both sessions).
 
@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+using orvanta::ClipboardPaste;
 using orvanta::test::TargetApp;
 using orvanta::wayland::TextInsertionChoice;
 using orvanta::wayland::WaylandTextInserter;
@@ -21,7 +22,7 @@ void BM_WaylandInsertUntilTextArrives(benchmark::State &state) {
     orvanta::test::WaylandUserKeyboard keyboard; // gives the seat a keyboard to focus with
     TargetApp target;
     TextInsertionChoice choice;
-    const WaylandTextInserter::Timing timing;
+    const ClipboardPaste::Timing timing;
     auto inserter = WaylandTextInserter::forSession(choice, timing);
     if (!keyboard.isOpen() || !inserter || !target.start()) {
         state.SkipWithError("no compositor that lets a client paste, or no target window");
@@ -31,7 +32,7 @@ void BM_WaylandInsertUntilTextArrives(benchmark::State &state) {
     double beyondDelayMs = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("dictated text %1").arg(++round);
-        QSignalSpy finished(inserter.get(), &WaylandTextInserter::finished);
+        QSignalSpy finished(inserter.get(), &ClipboardPaste::finished);
         QElapsedTimer clock;
         clock.start();
         inserter->insert(text, {}, {});

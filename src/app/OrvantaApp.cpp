@@ -178,7 +178,7 @@ void OrvantaApp::bringToFront() {
 TextInsertionPort &OrvantaApp::textInsertion() {
     if (m_waylandInserter)
         return *m_waylandInserter;
-    return m_textInserter;
+    return *m_textInserter;
 }
 
 void OrvantaApp::createSettingsWindow() {

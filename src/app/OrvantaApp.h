@@ -20,7 +20,6 @@
 #include "SettingsWindowController.h"
 #include "Sounds.h"
 #include "SystemAudio.h"
-#include "TextInserter.h"
 #include "Transcriber.h"
 #include "TranscriptionClient.h"
 #include "TrayController.h"
@@ -28,6 +27,7 @@
 #include "Vocabulary.h"
 #include "WaylandTextInserter.h"
 #include "X11KeySource.h"
+#include "XTestPaste.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -86,10 +86,10 @@ private:
     Sounds m_sounds;
     KeySourceChoice m_keySources;
     Permissions m_permissions;
-    x11::TextInserter m_textInserter;
+    std::unique_ptr<ClipboardPaste> m_textInserter = x11::XTestPaste::inserter();
     // Pastes on a Wayland session whose compositor lets it; the X11 one pastes otherwise.
     wayland::TextInsertionChoice m_insertionChoice;
-    std::unique_ptr<wayland::WaylandTextInserter> m_waylandInserter;
+    std::unique_ptr<ClipboardPaste> m_waylandInserter;
     HotkeyManager m_hotkeys;
     QtScheduler m_scheduler;
     QQmlEngine m_engine;

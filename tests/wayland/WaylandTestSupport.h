@@ -20,7 +20,7 @@ public:
 
 private:
     std::unique_ptr<wayland::WaylandConnection> m_connection;
-    std::unique_ptr<wayland::PasteKeystroke> m_keystroke;
+    std::unique_ptr<PasteKeystroke> m_keystroke;
 };
 
 // The user types into the target and copies its text, HTML and image there (a window may

@@ -1,5 +1,6 @@
-#include "TextInserter.h"
+#include "ToolkitClipboard.h"
 #include "X11TestSupport.h"
+#include "XTestPaste.h"
 
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -16,16 +17,17 @@
 using namespace orvanta;
 using namespace orvanta::test;
 using namespace std::chrono_literals;
-using orvanta::x11::TextInserter;
+using orvanta::x11::XTestPaste;
 using ::testing::IsEmpty;
 
 namespace {
 
 using Formats = QHash<QString, QByteArray>;
 
-Formats asFormats(const TextInserter::ClipboardSnapshot &snapshot) {
+Formats ourClipboard() {
     Formats formats;
-    for (const auto &[format, bytes] : snapshot)
+    const auto read = orvanta::x11::ToolkitClipboard().read(1s);
+    for (const auto &[format, bytes] : *read)
         formats.insert(format, bytes);
     return formats;
 }
@@ -47,8 +49,8 @@ protected:
         ASSERT_TRUE(target.start(keyboard));
     }
 
-    bool waitForFinished(TextInserter &inserter) {
-        QSignalSpy finished(&inserter, &TextInserter::finished);
+    bool waitForFinished(ClipboardPaste &inserter) {
+        QSignalSpy finished(&inserter, &ClipboardPaste::finished);
         return finished.wait(10000);
     }
 
@@ -58,7 +60,7 @@ protected:
         Formats seen;
         [[maybe_unused]] const bool done = QTest::qWaitFor(
             [&] {
-                seen = asFormats(TextInserter::takeSnapshot());
+                seen = ourClipboard();
                 return settled(seen);
             },
             5000);
@@ -94,9 +96,9 @@ TEST_F(TextInserterTest, TextArrivesAndEveryClipboardFormatComesBack) {
     ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
     ASSERT_TRUE(before.contains(QStringLiteral("text/plain")));
 
-    TextInserter inserter;
-    QSignalSpy finished(&inserter, &TextInserter::finished);
-    inserter.insert(QStringLiteral("héllo wörld"), {}, {});
+    auto inserter = XTestPaste::inserter();
+    QSignalSpy finished(inserter.get(), &ClipboardPaste::finished);
+    inserter->insert(QStringLiteral("héllo wörld"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(targetClipboardSettledTo(before), before);
@@ -107,16 +109,16 @@ TEST_F(TextInserterTest, AnEmptyClipboardIsEmptyAgain) {
     ASSERT_TRUE(target.command(QStringLiteral("clear-clipboard")));
     ASSERT_THAT(ourView([](const Formats &seen) { return seen.isEmpty(); }), IsEmpty());
 
-    TextInserter inserter;
-    inserter.insert(QStringLiteral("transient"), {}, {});
-    ASSERT_TRUE(waitForFinished(inserter));
+    auto inserter = XTestPaste::inserter();
+    inserter->insert(QStringLiteral("transient"), {}, {});
+    ASSERT_TRUE(waitForFinished(*inserter));
     EXPECT_TRUE(target.hasLine(QStringLiteral("text transient")));
     EXPECT_THAT(targetClipboardSettledTo({}), IsEmpty());
 
     std::optional<InsertionOutcome> outcome;
-    inserter.insert(QStringLiteral("kept"), {false, true},
-                    [&outcome](const InsertionOutcome &answer) { outcome = answer; });
-    ASSERT_TRUE(waitForFinished(inserter));
+    inserter->insert(QStringLiteral("kept"), {false, true},
+                     [&outcome](const InsertionOutcome &answer) { outcome = answer; });
+    ASSERT_TRUE(waitForFinished(*inserter));
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 10000));
     EXPECT_TRUE(outcome->succeeded());
     const Formats offered = target.dumpClipboard();
@@ -136,10 +138,10 @@ TEST_F(TextInserterTest, NoKeystrokeIsAFailureTheCallerHears) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
     const QByteArray display = qgetenv("DISPLAY");
     qputenv("DISPLAY", ":" + server.readLine().trimmed());
-    TextInserter inserter;
+    auto inserter = XTestPaste::inserter();
     std::optional<InsertionOutcome> outcome;
-    inserter.insert(QStringLiteral("nowhere"), {},
-                    [&outcome](const InsertionOutcome &answer) { outcome = answer; });
+    inserter->insert(QStringLiteral("nowhere"), {},
+                     [&outcome](const InsertionOutcome &answer) { outcome = answer; });
     const bool answered = QTest::qWaitFor([&] { return outcome.has_value(); }, 10000);
     qputenv("DISPLAY", display);
     server.kill();
@@ -152,14 +154,14 @@ TEST_F(TextInserterTest, QuickInsertsKeepTheUsersClipboard) {
     ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
     const Formats before = ourViewOfTheFullClipboard();
 
-    TextInserter inserter;
-    QSignalSpy pasted(&inserter, &TextInserter::pasted);
-    inserter.insert(QStringLiteral("one "), {}, {});
-    inserter.insert(QStringLiteral("two "), {}, {});
+    auto inserter = XTestPaste::inserter();
+    QSignalSpy pasted(inserter.get(), &ClipboardPaste::pasted);
+    inserter->insert(QStringLiteral("one "), {}, {});
+    inserter->insert(QStringLiteral("two "), {}, {});
     // The third comes while the restore after the second is pending.
     ASSERT_TRUE(QTest::qWaitFor([&] { return pasted.size() == 2; }, 10000));
-    inserter.insert(QStringLiteral("three"), {}, {});
-    ASSERT_TRUE(waitForFinished(inserter));
+    inserter->insert(QStringLiteral("three"), {}, {});
+    ASSERT_TRUE(waitForFinished(*inserter));
     EXPECT_TRUE(target.hasLine(QStringLiteral("text one two three")))
         << target.lines().join(u'|').toStdString();
     EXPECT_EQ(targetClipboardSettledTo(before), before);
@@ -180,22 +182,22 @@ TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
         QThread::msleep(5);
     ASSERT_NE(keyboard.clipboardOwner(), ownerBefore);
 
-    TextInserter inserter;
-    inserter.insert(QStringLiteral("fresh"), {}, {});
+    auto inserter = XTestPaste::inserter();
+    inserter->insert(QStringLiteral("fresh"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text fresh")))
         << target.lines().join(u'|').toStdString();
-    ASSERT_TRUE(waitForFinished(inserter));
+    ASSERT_TRUE(waitForFinished(*inserter));
     const Formats copied{{QStringLiteral("text/plain"), "copied just now"}};
     EXPECT_EQ(targetClipboardSettledTo(copied), copied);
 }
 
 TEST_F(TextInserterTest, ACopyMadeBeforeTheRestoreStays) {
     ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
-    TextInserter::Timing slowRestore;
+    ClipboardPaste::Timing slowRestore;
     slowRestore.restoreDelay = 3s;
-    TextInserter inserter(slowRestore);
-    QSignalSpy finished(&inserter, &TextInserter::finished);
-    inserter.insert(QStringLiteral("dictated"), {}, {});
+    auto inserter = XTestPaste::inserter(slowRestore);
+    QSignalSpy finished(inserter.get(), &ClipboardPaste::finished);
+    inserter->insert(QStringLiteral("dictated"), {}, {});
     ASSERT_TRUE(target.waitForLine(QStringLiteral("text dictated")));
     ASSERT_TRUE(target.command(QStringLiteral("set-clipboard-text copied later")));
     ASSERT_TRUE(finished.wait(10000));
@@ -205,48 +207,48 @@ TEST_F(TextInserterTest, ACopyMadeBeforeTheRestoreStays) {
 }
 
 TEST_F(TextInserterTest, ThePasteWaitsUntilModifiersAreReleased) {
-    TextInserter inserter;
-    QSignalSpy pasted(&inserter, &TextInserter::pasted);
+    auto inserter = XTestPaste::inserter();
+    QSignalSpy pasted(inserter.get(), &ClipboardPaste::pasted);
     keyboard.press("Super_L");
-    inserter.insert(QStringLiteral("after release"), {}, {});
+    inserter->insert(QStringLiteral("after release"), {}, {});
     QTest::qWait(300);
     EXPECT_THAT(pasted, IsEmpty()) << "pasted while Super was held";
     keyboard.release("Super_L");
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text after release")));
     EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Meta+Ctrl+V")));
-    ASSERT_TRUE(waitForFinished(inserter));
+    ASSERT_TRUE(waitForFinished(*inserter));
 }
 
 // A modifier another program holds on the XTEST device when the wait ends would reach the
 // keystroke: it is let go around it and pressed again after.
 TEST_F(TextInserterTest, AModifierHeldTooLongIsLetGoAroundTheKeystroke) {
-    TextInserter::Timing timing;
+    ClipboardPaste::Timing timing;
     timing.modifierReleaseLimit = 100ms;
-    TextInserter inserter(timing);
+    auto inserter = XTestPaste::inserter(timing);
     keyboard.sendSynthetic("Shift_L", true);
     target.forget();
-    inserter.insert(QStringLiteral("plain"), {}, {});
+    inserter->insert(QStringLiteral("plain"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("text plain")))
         << target.lines().join(u'|').toStdString();
     EXPECT_TRUE(target.hasLine(QStringLiteral("key Ctrl+V")));
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+Shift+V")));
     EXPECT_TRUE(keyboard.isHeld("Shift_L")) << "pressed again after the keystroke";
     keyboard.sendSynthetic("Shift_L", false);
-    ASSERT_TRUE(waitForFinished(inserter));
+    ASSERT_TRUE(waitForFinished(*inserter));
 }
 
 TEST_F(TextInserterTest, TerminalsGetCtrlShiftV) {
     keyboard.setWindowClass(target.window(), "xterm", "XTerm");
-    TextInserter inserter;
-    inserter.insert(QStringLiteral("ls"), {}, {});
+    auto inserter = XTestPaste::inserter();
+    inserter->insert(QStringLiteral("ls"), {}, {});
     EXPECT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+Shift+V")));
     EXPECT_FALSE(target.hasLine(QStringLiteral("key Ctrl+V")));
-    ASSERT_TRUE(waitForFinished(inserter));
+    ASSERT_TRUE(waitForFinished(*inserter));
 
-    EXPECT_TRUE(TextInserter::isTerminal(QStringLiteral("konsole"), QStringLiteral("Konsole")));
-    EXPECT_TRUE(TextInserter::isTerminal(QStringLiteral("main"), QStringLiteral("Alacritty")));
-    EXPECT_FALSE(TextInserter::isTerminal(QStringLiteral("firefox"), QStringLiteral("Firefox")));
+    EXPECT_TRUE(XTestPaste::isTerminal(QStringLiteral("konsole"), QStringLiteral("Konsole")));
+    EXPECT_TRUE(XTestPaste::isTerminal(QStringLiteral("main"), QStringLiteral("Alacritty")));
+    EXPECT_FALSE(XTestPaste::isTerminal(QStringLiteral("firefox"), QStringLiteral("Firefox")));
 }
 
 } // namespace

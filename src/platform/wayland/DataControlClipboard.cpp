@@ -220,7 +220,8 @@ bool DataControlClipboard::put(const Formats &formats) {
     return m_connection.flush();
 }
 
-bool DataControlClipboard::holdsOwnOffer() const {
+bool DataControlClipboard::holdsOwnOffer() {
+    m_connection.dispatch(std::chrono::milliseconds(0));
     return m_ownSource && m_sources.contains(m_ownSource);
 }
 

@@ -48,7 +48,8 @@ public:
 
     std::optional<Formats> read(std::chrono::milliseconds limit) override;
     bool put(const Formats &formats) override;
-    bool holdsOwnOffer() const override;
+    // Handles the compositor's events first: one may say another client took over.
+    bool holdsOwnOffer() override;
 
 signals:
     // Another application took the clipboard over from this one.

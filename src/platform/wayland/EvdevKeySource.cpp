@@ -1,5 +1,6 @@
 #include "EvdevKeySource.h"
 
+#include "UinputPaste.h"
 #include "WaylandLogging.h"
 #include "X11KeyTranslator.h"
 
@@ -174,7 +175,8 @@ void EvdevKeySource::openDevice(const QString &path) {
         return;
     }
     const EvdevCapabilities capabilities = m_probe(fd);
-    if (!capabilities.keyboard) {
+    // The paste's own keyboard types Ctrl+V, which is no key of the user's.
+    if (!capabilities.keyboard || capabilities.name == QLatin1String(UinputPaste::deviceName)) {
         ::close(fd);
         return;
     }

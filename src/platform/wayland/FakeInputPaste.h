@@ -1,11 +1,11 @@
 #pragma once
 
 #include "PasteKeystroke.h"
+#include "SeatKeymap.h"
 
 #include <memory>
 
 struct org_kde_kwin_fake_input;
-struct wl_keyboard;
 
 namespace orvanta::wayland {
 
@@ -24,17 +24,13 @@ public:
 
     bool send(bool withShift) override;
 
-    // Listener entry point: the seat's keyboard map.
-    static void onKeymap(void *data, wl_keyboard *keyboard, unsigned format, int fd, unsigned size);
-
 private:
     FakeInputPaste(WaylandConnection &connection, org_kde_kwin_fake_input *input);
     void key(unsigned evdevCode, bool pressed);
 
     WaylandConnection &m_connection;
     org_kde_kwin_fake_input *m_input = nullptr;
-    wl_keyboard *m_keyboard = nullptr;
-    unsigned m_keyV; // the Linux key code that types V in the seat's map
+    SeatKeymap m_keymap;
 };
 
 } // namespace orvanta::wayland

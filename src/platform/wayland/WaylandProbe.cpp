@@ -39,6 +39,10 @@ TextInsertionChoice chooseTextInsertion(const SessionOffer &offer) {
                     Keystroke::RemoteDesktopPortal,
                     QStringLiteral("the compositor offers data-control; the RemoteDesktop portal "
                                    "types, once the user agrees")};
+        if (offer.uinputWritable)
+            return {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::Uinput,
+                    QStringLiteral("the compositor offers data-control; a uinput keyboard of "
+                                   "our own types")};
         return {Mechanism::WaylandClipboardOnly, ClipboardWay::DataControl, Keystroke::None,
                 QStringLiteral("the compositor offers data-control but no way to type: the text "
                                "is left on the clipboard")};
@@ -47,6 +51,10 @@ TextInsertionChoice chooseTextInsertion(const SessionOffer &offer) {
         return {Mechanism::WaylandTyped, ClipboardWay::XWayland, Keystroke::RemoteDesktopPortal,
                 QStringLiteral("no data-control: the clipboard of XWayland, and the RemoteDesktop "
                                "portal types once the user agrees")};
+    if (offer.x11Display && offer.uinputWritable)
+        return {Mechanism::WaylandTyped, ClipboardWay::XWayland, Keystroke::Uinput,
+                QStringLiteral("no data-control: the clipboard of XWayland, and a uinput "
+                               "keyboard of our own types")};
     if (offer.x11Display)
         return {Mechanism::X11, ClipboardWay::None, Keystroke::None,
                 QStringLiteral("the compositor offers no data-control and no portal keyboard: "

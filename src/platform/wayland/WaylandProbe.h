@@ -31,6 +31,7 @@ enum class PasteKeystrokeProtocol {
     VirtualKeyboard,     // zwp_virtual_keyboard_v1: wlroots compositors
     FakeInput,           // org_kde_kwin_fake_input: KWin
     RemoteDesktopPortal, // the RemoteDesktop portal's keyboard: GNOME, KDE
+    Uinput,              // a keyboard device of our own through /dev/uinput
 };
 
 // What the session offers, as found when connecting.
@@ -39,6 +40,7 @@ struct SessionOffer {
     QList<QByteArray> waylandGlobals;   // interface names the compositor announced
     bool x11Display = false;            // an X display (XWayland on a Wayland session)
     bool remoteDesktopKeyboard = false; // the RemoteDesktop portal offers a keyboard
+    bool uinputWritable = false;        // this process may make input devices
 };
 
 struct TextInsertionChoice {
@@ -49,8 +51,9 @@ struct TextInsertionChoice {
     QString reason;
 };
 
-// Decides from what the session offers, never from the desktop's name. The portal is the
-// last way to type, as it asks the user.
+// Decides from what the session offers, never from the desktop's name. The portal comes
+// after the compositor's own ways to type, as it asks the user; a uinput keyboard last, as
+// it needs rights few users have and types through whatever layout the session uses.
 TextInsertionChoice chooseTextInsertion(const SessionOffer &offer);
 // Whether the compositor offers a protocol of its own to type with (the portal is then not
 // asked).

@@ -1,4 +1,3 @@
 #include "X11Logging.h"
 
 Q_LOGGING_CATEGORY(lcX11, "orvanta.x11", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcTextInserter, "orvanta.textinserter", QtInfoMsg)

@@ -3,4 +3,3 @@
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcX11)
-Q_DECLARE_LOGGING_CATEGORY(lcTextInserter)

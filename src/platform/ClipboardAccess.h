@@ -8,7 +8,7 @@
 #include <chrono>
 #include <optional>
 
-namespace orvanta::wayland {
+namespace orvanta {
 
 // Reads and sets the session's clipboard for the paste; one implementation per way in.
 class ClipboardAccess {
@@ -23,8 +23,9 @@ public:
     // Makes this application the clipboard's owner, offering `formats`; an empty list
     // empties the clipboard.
     virtual bool put(const Formats &formats) = 0;
-    // Whether the clipboard still holds what the last put offered.
-    virtual bool holdsOwnOffer() const = 0;
+    // Whether the clipboard still holds what the last put offered, as far as the events
+    // about it that have arrived by now tell.
+    virtual bool holdsOwnOffer() = 0;
 
     // A format worth keeping: a MIME type, and none of the toolkit's private ones.
     static bool isRestorableFormat(const QString &format) {
@@ -33,4 +34,4 @@ public:
     }
 };
 
-} // namespace orvanta::wayland
+} // namespace orvanta

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-namespace orvanta::wayland {
+namespace orvanta::x11 {
 
 std::optional<ClipboardAccess::Formats> ToolkitClipboard::read(std::chrono::milliseconds) {
     // The toolkit bounds its own wait for another owner's data.
@@ -22,6 +22,7 @@ std::optional<ClipboardAccess::Formats> ToolkitClipboard::read(std::chrono::mill
 
 bool ToolkitClipboard::put(const Formats &formats) {
     QClipboard *clipboard = QGuiApplication::clipboard();
+    m_offered = formats;
     if (formats.isEmpty()) {
         clipboard->clear(QClipboard::Clipboard);
         return true;
@@ -33,8 +34,13 @@ bool ToolkitClipboard::put(const Formats &formats) {
     return true;
 }
 
-bool ToolkitClipboard::holdsOwnOffer() const {
-    return QGuiApplication::clipboard()->ownsClipboard();
+bool ToolkitClipboard::holdsOwnOffer() {
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (m_offered.isEmpty() || !clipboard->ownsClipboard())
+        return false;
+    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
+    const auto &[format, bytes] = m_offered.first();
+    return data && data->data(format) == bytes;
 }
 
-} // namespace orvanta::wayland
+} // namespace orvanta::x11
