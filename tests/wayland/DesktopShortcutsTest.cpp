@@ -152,10 +152,6 @@ TEST_F(GnomeShortcutsTest, ChangesNothingWhenGsettingsLacksTheSchema) {
     EXPECT_TRUE(report.startsWith("Nothing was changed")) << report.toStdString();
 }
 
-} // namespace
-
-namespace {
-
 TEST(KeyMechanism, PrefersWhatSeesTheMostKeys) {
     struct Case {
         bool x11, keyboardReadable, portalOffered;
@@ -179,10 +175,6 @@ TEST(KeyMechanism, PrefersWhatSeesTheMostKeys) {
     EXPECT_TRUE(menuHint(KeyMechanism::Evdev, true).isEmpty());
     EXPECT_TRUE(keybindingsNote(KeyMechanism::Evdev).contains("also reach"));
 }
-
-} // namespace
-
-namespace {
 
 // KDE Plasma: our desktop files and groups of our own in kglobalshortcutsrc, read back with
 // kreadconfig5; the user's shortcuts stay as they were.

@@ -5,12 +5,16 @@
 #include "HotkeyManager.h"
 #include "Keybindings.h"
 #include "QtPrinters.h"
+#include "UinputPaste.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include <fcntl.h>
 #include <linux/input.h>
@@ -21,6 +25,7 @@
 using namespace orvanta;
 using orvanta::wayland::EvdevCapabilities;
 using orvanta::wayland::EvdevKeySource;
+using orvanta::wayland::UinputPaste;
 
 namespace {
 
@@ -32,6 +37,28 @@ struct Key {
     int value;
     int atMs;
 };
+
+// "[keyboard:]key<change><ms>" separated by spaces, as in "fn+0 fn-80 1:esc*250": + press,
+// - release, * repeat; "gone" unplugs the keyboard, "drop" stands for dropped events.
+std::vector<Key> keys(const QString &stream) {
+    static const std::map<QString, int> codes = {
+        {"fn", KEY_FN},           {"esc", KEY_ESC},         {"v", KEY_V},
+        {"lctrl", KEY_LEFTCTRL},  {"rctrl", KEY_RIGHTCTRL}, {"lmeta", KEY_LEFTMETA},
+        {"rmeta", KEY_RIGHTMETA}, {"lalt", KEY_LEFTALT}};
+    std::vector<Key> parsed;
+    for (QString token : stream.split(u' ', Qt::SkipEmptyParts)) {
+        const int device = token.contains(u':') ? token.section(u':', 0, 0).toInt() : 0;
+        token = token.section(u':', -1);
+        const qsizetype at = token.indexOf(QRegularExpression("[-+*@]"));
+        const QString name = token.left(at);
+        const int value = name == "gone"   ? -1
+                          : name == "drop" ? -2
+                                           : QString("-+*").indexOf(token.at(at));
+        parsed.push_back(
+            {device, codes.count(name) ? codes.at(name) : 0, value, token.mid(at + 1).toInt()});
+    }
+    return parsed;
+}
 
 // A keyboard whose events the test writes into the node the source reads.
 class RecordedKeyboard {
@@ -159,98 +186,40 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
 }
 
 const std::vector<Case> cases = {
-    {"FnTwiceWithinTheWindow",
-     false,
-     {{0, KEY_FN, 1, 0}, {0, KEY_FN, 0, 80}, {0, KEY_FN, 1, 300}, {0, KEY_FN, 0, 380}},
-     {"start"}},
-    {"FnTwiceAtTheWindowsEdge",
-     false,
-     {{0, KEY_FN, 1, 0}, {0, KEY_FN, 0, 80}, {0, KEY_FN, 1, 400}, {0, KEY_FN, 0, 480}},
-     {"start"}},
+    {"FnTwiceWithinTheWindow", false, keys("fn+0 fn-80 fn+300 fn-380"), {"start"}},
+    {"FnTwiceAtTheWindowsEdge", false, keys("fn+0 fn-80 fn+400 fn-480"), {"start"}},
     {"FnTwiceBeyondTheWindowThenAThirdPress",
      false,
-     {{0, KEY_FN, 1, 0},
-      {0, KEY_FN, 0, 80},
-      {0, KEY_FN, 1, 500},
-      {0, KEY_FN, 0, 580},
-      {0, KEY_FN, 1, 800},
-      {0, KEY_FN, 0, 880}},
+     keys("fn+0 fn-80 fn+500 fn-580 fn+800 fn-880"),
      {"start"}},
-    {"FnTwiceBeyondTheWindow",
-     false,
-     {{0, KEY_FN, 1, 0}, {0, KEY_FN, 0, 80}, {0, KEY_FN, 1, 401}, {0, KEY_FN, 0, 480}},
-     {}},
+    {"FnTwiceBeyondTheWindow", false, keys("fn+0 fn-80 fn+401 fn-480"), {}},
     {"HeldFnRepeatsAreNoPresses",
      false,
-     {{0, KEY_FN, 1, 0},
-      {0, KEY_FN, 2, 100},
-      {0, KEY_FN, 2, 150},
-      {0, KEY_FN, 0, 200},
-      {0, KEY_FN, 1, 350},
-      {0, KEY_FN, 0, 400}},
+     keys("fn+0 fn*100 fn*150 fn-200 fn+350 fn-400"),
      {"start"}},
-    {"HeldEscCancelsOnce",
-     true,
-     {{0, KEY_ESC, 1, 0}, {0, KEY_ESC, 2, 250}, {0, KEY_ESC, 2, 280}, {0, KEY_ESC, 0, 300}},
-     {"cancel"}},
-    {"EscWhileIdlePasses", false, {{0, KEY_ESC, 1, 0}, {0, KEY_ESC, 0, 50}}, {}},
-    {"ChordOfTheBinding",
-     false,
-     {{0, KEY_RIGHTCTRL, 1, 0},
-      {0, KEY_RIGHTMETA, 1, 10},
-      {0, KEY_V, 1, 20},
-      {0, KEY_V, 0, 30},
-      {0, KEY_RIGHTMETA, 0, 40},
-      {0, KEY_RIGHTCTRL, 0, 50}},
-     {"paste"}},
+    {"HeldEscCancelsOnce", true, keys("esc+0 esc*250 esc*280 esc-300"), {"cancel"}},
+    {"EscWhileIdlePasses", false, keys("esc+0 esc-50"), {}},
+    {"ChordOfTheBinding", false, keys("rctrl+0 rmeta+10 v+20 v-30 rmeta-40 rctrl-50"), {"paste"}},
     {"ChordWithAnExtraModifier",
      false,
-     {{0, KEY_LEFTCTRL, 1, 0},
-      {0, KEY_LEFTALT, 1, 5},
-      {0, KEY_LEFTMETA, 1, 10},
-      {0, KEY_V, 1, 20},
-      {0, KEY_V, 0, 30},
-      {0, KEY_LEFTMETA, 0, 40},
-      {0, KEY_LEFTALT, 0, 45},
-      {0, KEY_LEFTCTRL, 0, 50}},
+     keys("lctrl+0 lalt+5 lmeta+10 v+20 v-30 lmeta-40 lalt-45 lctrl-50"),
      {}},
     {"ChordAcrossTwoKeyboards",
      false,
-     {{0, KEY_LEFTCTRL, 1, 0},
-      {1, KEY_LEFTMETA, 1, 10},
-      {1, KEY_V, 1, 20},
-      {1, KEY_V, 0, 30},
-      {1, KEY_LEFTMETA, 0, 40},
-      {0, KEY_LEFTCTRL, 0, 50}},
+     keys("lctrl+0 1:lmeta+10 1:v+20 1:v-30 1:lmeta-40 lctrl-50"),
      {"paste"}},
     {"PluggedInKeyboardStopsARecording",
      true,
-     {{0, KEY_FN, 1, 0}, {0, KEY_FN, 0, 50}, {1, KEY_FN, 1, 1000}, {1, KEY_FN, 0, 1050}},
+     keys("fn+0 fn-50 1:fn+1000 1:fn-1050"),
      {"stop", "stop"}},
-    {"ModifiersWhoseReleaseWasDroppedAreUp",
-     false,
-     {{0, KEY_LEFTCTRL, 1, 0},
-      {0, KEY_LEFTMETA, 1, 10},
-      {0, 0, -2, 20},
-      {0, KEY_V, 1, 30},
-      {0, KEY_V, 0, 40}},
-     {}},
+    {"ModifiersWhoseReleaseWasDroppedAreUp", false, keys("lctrl+0 lmeta+10 drop@20 v+30 v-40"), {}},
     {"KeyboardGoneWhileItsModifiersAreHeld",
      false,
-     {{1, KEY_LEFTCTRL, 1, 0},
-      {1, KEY_LEFTMETA, 1, 10},
-      {1, 0, -1, 20},
-      {0, KEY_V, 1, 30},
-      {0, KEY_V, 0, 40}},
+     keys("1:lctrl+0 1:lmeta+10 1:gone@20 v+30 v-40"),
      {}},
     {"KeyboardGoneWhileFnIsHeldIsNoTap",
      false,
-     {{1, KEY_FN, 1, 0},
-      {1, 0, -1, 20},
-      {0, KEY_FN, 1, 300},
-      {0, KEY_FN, 0, 350},
-      {0, KEY_FN, 1, 600},
-      {0, KEY_FN, 0, 650}},
+     keys("1:fn+0 1:gone@20 fn+300 fn-350 fn+600 fn-650"),
      {"start"}},
 };
 
@@ -269,12 +238,19 @@ TEST(EvdevKeySource, SeesFnOnlyWithAKeyboardThatReportsIt) {
               Keybindings::fallbackActivate());
 }
 
-TEST(EvdevKeySource, DoesNotStartWithoutAKeyboard) {
-    QTemporaryDir nodes;
-    RecordedKeyboard notAKeyboard(nodes.filePath("event0"));
-    EvdevKeySource source(nodes.path(), &EvdevKeySource::probeDevice);
-    EXPECT_FALSE(source.start());
-    EXPECT_FALSE(source.isStarted());
+// Neither a node that is no keyboard nor the paste's own uinput keyboard is the user's.
+TEST(EvdevKeySource, DoesNotStartWithoutAKeyboardOfTheUsers) {
+    const EvdevKeySource::Probe probes[] = {
+        &EvdevKeySource::probeDevice, [](int) {
+            return EvdevCapabilities{true, true, QString::fromLatin1(UinputPaste::deviceName)};
+        }};
+    for (const EvdevKeySource::Probe &probe : probes) {
+        QTemporaryDir nodes;
+        RecordedKeyboard notAKeyboard(nodes.filePath("event0"));
+        EvdevKeySource source(nodes.path(), probe);
+        EXPECT_FALSE(source.start());
+        EXPECT_FALSE(source.isStarted());
+    }
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // answer to the consent dialog chosen by the test.
 
 #include "RemoteDesktopPaste.h"
-#include "PortalRequest.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -141,14 +140,6 @@ TEST_F(RemoteDesktopPasteTest, ARefusalIsNotAskedAgainInTheSameRun) {
     QTest::qWait(100);
     EXPECT_EQ(portal.sessionsCreated, 1);
     EXPECT_TRUE(portal.keys.isEmpty());
-}
-
-TEST(PortalRequestTest, TheRequestPathIsTheOneThePortalMakes) {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    QString sender = bus.baseService().mid(1);
-    EXPECT_EQ(PortalRequest::requestPath(bus, QStringLiteral("t1")),
-              portalPath + QStringLiteral("/request/") + sender.replace(u'.', u'_') +
-                  QStringLiteral("/t1"));
 }
 
 } // namespace

@@ -247,4 +247,24 @@ QHash<QString, QByteArray> TargetApp::dumpClipboard() {
     return formats;
 }
 
+QHash<QString, QByteArray> TargetApp::clipboardFormats() {
+    QHash<QString, QByteArray> formats = dumpClipboard();
+    formats.removeIf([](const auto &format) {
+        return !format.key().contains(u'/') || format.key() == u"application/x-qt-image";
+    });
+    return formats;
+}
+
+QHash<QString, QByteArray>
+TargetApp::clipboardSettledTo(const QHash<QString, QByteArray> &expected) {
+    QHash<QString, QByteArray> seen;
+    [[maybe_unused]] const bool settled = QTest::qWaitFor(
+        [&] {
+            seen = clipboardFormats();
+            return seen == expected;
+        },
+        5000);
+    return seen;
+}
+
 } // namespace orvanta::test

@@ -72,6 +72,11 @@ public:
     void send(const QString &command);
     // The clipboard as the target sees it: format → bytes.
     QHash<QString, QByteArray> dumpClipboard();
+    // Its MIME formats only: no X targets, no toolkit-private ones.
+    QHash<QString, QByteArray> clipboardFormats();
+    // Those once they equal `expected`, or as they are after a generous wait: a reader learns
+    // of a new owner by an event that may trail the change.
+    QHash<QString, QByteArray> clipboardSettledTo(const QHash<QString, QByteArray> &expected);
     void forget() { m_lines.clear(); }
 
 private:

@@ -1,0 +1,210 @@
+// The paste sequence's rules, on a clipboard and a keystroke that write down what is done to
+// them; the real clipboards and keystrokes are tested against real servers.
+
+#include "ClipboardPaste.h"
+#include "PasteKeystroke.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace std::chrono_literals;
+using Failure = InsertionOutcome::Failure;
+
+namespace {
+
+class FakeClipboard final : public ClipboardAccess {
+public:
+    explicit FakeClipboard(QStringList &journal)
+        : m_journal(journal) {}
+    std::optional<Formats> read(std::chrono::milliseconds) override {
+        m_journal << "read";
+        return content.isEmpty() ? Formats{} : Formats{{"text/plain", content}};
+    }
+    bool put(const Formats &formats) override {
+        const QByteArray offered = formats.isEmpty() ? QByteArray() : formats.first().second;
+        m_journal << "put " + offered;
+        ours = refusedPuts-- <= 0;
+        content = ours ? offered : QByteArray("theirs"); // another application was quicker
+        return true;
+    }
+    bool holdsOwnOffer() override { return ours; }
+
+    QByteArray content = "user";
+    bool ours = false;
+    int refusedPuts = 0;
+
+private:
+    QStringList &m_journal;
+};
+
+class FakeKeystroke final : public PasteKeystroke {
+public:
+    explicit FakeKeystroke(QStringList &journal)
+        : m_journal(journal) {}
+    bool send(bool withShift) override {
+        m_journal << (withShift ? "send shift" : "send");
+        if (afterSend)
+            afterSend();
+        return works;
+    }
+    bool modifierHeld() override { return heldPolls-- > 0; }
+
+    bool works = true;
+    int heldPolls = 0;
+    std::function<void()> afterSend;
+
+private:
+    QStringList &m_journal;
+};
+
+// How a case differs from a plain insert with every part working.
+struct Arrangement {
+    QByteArray userClipboard = "user";
+    int refusedPuts = 0;        // offers another application takes over at once
+    bool copyAfterSend = false; // another application copies right after the keystroke
+    bool keystroke = true;
+    bool keystrokeWorks = true;
+    ClipboardPaste::WhenNotTyped whenNotTyped = ClipboardPaste::WhenNotTyped::RestoreClipboard;
+    bool terminal = false;
+    InsertionOptions options = {};
+    QStringList texts = {"hi"};
+    QString afterLastSend = {}; // inserted while the restore after the others is pending
+};
+
+struct Case {
+    const char *name;
+    QStringList journal; // what was done to the clipboard and the keystroke
+    QList<Failure> outcomes;
+    Arrangement setup;
+};
+
+void PrintTo(const Case &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class ClipboardPasteTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ClipboardPasteTest, FollowsTheSequence) {
+    const Case &test = GetParam();
+    const Arrangement &c = test.setup;
+    QStringList journal;
+    QList<Failure> outcomes;
+    auto clipboard = std::make_unique<FakeClipboard>(journal);
+    clipboard->content = c.userClipboard;
+    clipboard->refusedPuts = c.refusedPuts;
+    FakeClipboard &clipboardRef = *clipboard;
+    auto keystroke = c.keystroke ? std::make_unique<FakeKeystroke>(journal) : nullptr;
+    FakeKeystroke *keys = keystroke.get();
+    ClipboardPaste::Timing timing;
+    timing.pasteDelay = 1ms;
+    timing.restoreDelay = 30ms;
+    ClipboardPaste paste(std::move(clipboard), std::move(keystroke), c.whenNotTyped, timing);
+    if (keys) {
+        keys->works = c.keystrokeWorks;
+        keys->afterSend = [&, sends = 0]() mutable {
+            if (c.copyAfterSend)
+                clipboardRef.ours = false;
+            if (++sends == c.texts.size() && !c.afterLastSend.isEmpty())
+                QTimer::singleShot(5, &paste,
+                                   [&] { paste.insert(c.afterLastSend, c.options, {}); });
+        };
+    }
+    QObject::connect(&paste, &ClipboardPaste::finished, [&journal] { journal << "finished"; });
+    paste.setTerminalCheck([&c] { return c.terminal; });
+    for (const QString &text : c.texts)
+        paste.insert(text, c.options,
+                     [&outcomes](const InsertionOutcome &outcome) { outcomes << outcome.failure; });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return journal.endsWith("finished") && outcomes.size() >= test.outcomes.size(); },
+        5000))
+        << journal.join(", ").toStdString();
+    QTest::qWait(50); // nothing more happens
+    EXPECT_EQ(journal, test.journal);
+    EXPECT_EQ(outcomes, test.outcomes);
+}
+
+using WhenNotTyped = ClipboardPaste::WhenNotTyped;
+const QList<Failure> typed = {Failure::None};
+
+const Case cases[] = {
+    {"TheUsersClipboardComesBack", {"read", "put hi", "send", "put user", "finished"}, typed, {}},
+    {"AnEmptyClipboardIsEmptiedAgain",
+     {"read", "put hi", "send", "put ", "finished"},
+     typed,
+     {.userClipboard = {}}},
+    {"TerminalsGetShift",
+     {"read", "put hi", "send shift", "put user", "finished"},
+     typed,
+     {.terminal = true}},
+    {"WithoutRestoreTheTextStays",
+     {"put hi", "send", "finished"},
+     typed,
+     {.options = {false, false}}},
+    {"ACopyMadeBeforeTheRestoreStays",
+     {"read", "put hi", "send", "finished"},
+     typed,
+     {.copyAfterSend = true}},
+    {"TwoTakenOffersAreMadeAgainAndTheNewClipboardIsTheOneRestored",
+     {"read", "put hi", "read", "put hi", "read", "put hi", "send", "put theirs", "finished"},
+     typed,
+     {.refusedPuts = 2}},
+    {"AThirdTakenOfferGivesUp",
+     {"read", "put hi", "read", "put hi", "read", "put hi", "finished"},
+     {Failure::ClipboardUnavailable},
+     {.refusedPuts = 3}},
+    {"AFailedKeystrokeGivesTheClipboardBack",
+     {"read", "put hi", "send", "put user", "finished"},
+     {Failure::KeystrokeUnavailable},
+     {.keystrokeWorks = false}},
+    {"AFailedKeystrokeLeavesTheTextWhereTheSessionSaysSo",
+     {"read", "put hi", "send", "finished"},
+     {Failure::LeftOnClipboard},
+     {.keystrokeWorks = false, .whenNotTyped = WhenNotTyped::LeaveText}},
+    {"WithoutAKeystrokeTheTextIsLeftUnread",
+     {"put hi", "finished"},
+     {Failure::LeftOnClipboard},
+     {.keystroke = false}},
+    {"QuickInsertsKeepTheUsersClipboard",
+     {"read", "put one", "send", "put two", "send", "put three", "send", "put user", "finished"},
+     {Failure::None, Failure::None},
+     {.texts = {"one", "two"}, .afterLastSend = "three"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ClipboardPasteTest, ::testing::ValuesIn(cases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ClipboardPasteModifiers, TheKeystrokeWaitsForTheModifiersUpToTheLimit) {
+    // Let go after 30 polls within the limit; never, and the limit ends the wait.
+    for (const auto &[heldPolls, limit] : {std::pair{30, 2000ms}, {1 << 30, 20ms}}) {
+        QStringList journal;
+        auto keystroke = std::make_unique<FakeKeystroke>(journal);
+        FakeKeystroke &keys = *keystroke;
+        keys.heldPolls = heldPolls;
+        ClipboardPaste::Timing timing;
+        timing.pasteDelay = 1ms;
+        timing.modifierPoll = 1ms;
+        timing.modifierReleaseLimit = limit;
+        ClipboardPaste paste(std::make_unique<FakeClipboard>(journal), std::move(keystroke),
+                             ClipboardPaste::WhenNotTyped::RestoreClipboard, timing);
+        paste.insert("hi", {}, {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return journal.contains("send"); }, 5000));
+        EXPECT_EQ(keys.heldPolls < 0, limit == 2000ms) << "typed while a modifier was held";
+    }
+}
+
+TEST(ClipboardPasteFormats, EveryFormatCarriesTheTextAndOnlyASensitiveOneAsksNotToKeepIt) {
+    for (const bool sensitive : {false, true}) {
+        bool hint = false;
+        for (const auto &[name, bytes] : ClipboardPaste::textFormats("é", sensitive)) {
+            hint = hint || (name == "x-kde-passwordManagerHint" && bytes == "secret");
+            EXPECT_TRUE(name == "x-kde-passwordManagerHint" || bytes == "\xc3\xa9")
+                << name.toStdString();
+        }
+        EXPECT_EQ(hint, sensitive);
+    }
+}
+
+} // namespace
