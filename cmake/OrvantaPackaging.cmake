@@ -28,8 +28,17 @@ set(CPACK_COMPONENT_APP_DESCRIPTION "Talvo, dictation at your cursor
  transcript is pasted where you were typing. Talvo lives in the system tray,
  keeps a history of transcripts and applies your own dictionary and
  replacement rules.")
+# FFmpeg is opened when the first recording is encoded, so dpkg-shlibdeps cannot see it:
+# Debian names its library packages after the soname's major version.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(ORVANTA_PACKAGED_FFMPEG REQUIRED libavcodec libavformat libavutil)
+set(ffmpeg_packages "")
+foreach(library avcodec avformat avutil)
+    string(REGEX MATCH "^[0-9]+" major "${ORVANTA_PACKAGED_FFMPEG_lib${library}_VERSION}")
+    string(APPEND ffmpeg_packages "lib${library}${major}, ")
+endforeach()
 set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS
-    "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, \
+    "${ffmpeg_packages}qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, \
 qml6-module-qtquick-shapes, qml6-module-qtquick-templates, qml6-module-qtquick-window, \
 qml6-module-qtqml-workerscript, xdg-utils")
 set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS

@@ -58,6 +58,14 @@ for package in orvanta orvanta-service; do
     dpkg-query -W -f='${Depends}' "$package" | grep 'libc6' >/dev/null ||
         fail "$package does not depend on the libraries it links (dpkg-shlibdeps)"
 done
+# FFmpeg is opened at the first recording, not linked: the package must name it itself.
+needed=$(objdump -p /usr/bin/orvanta | awk '/NEEDED/ { print $2 }')
+for library in avcodec avformat avutil; do
+    ! grep -q "^lib$library\\." <<<"$needed" ||
+        fail "/usr/bin/orvanta links lib$library at start-up"
+    dpkg-query -W -f='${Depends}' orvanta | grep "lib$library[0-9]" >/dev/null ||
+        fail "orvanta does not depend on lib$library, which it opens to record"
+done
 
 status=0
 output=$(/usr/bin/orvanta --status 2>&1) || status=$?

@@ -1,23 +1,17 @@
 #include "M4aWriter.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-}
+#include "FfmpegLibrary.h"
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 namespace orvanta {
 
 namespace {
 
-QString describe(int code) {
+QString describe(const FfmpegLibrary &ff, int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
+    ff.av_strerror(code, text, sizeof text);
     return QString::fromUtf8(text);
 }
 
@@ -29,26 +23,27 @@ M4aWriter::~M4aWriter() {
 
 bool M4aWriter::fail(const QString &what, int code) {
     m_failed = true;
-    m_error = code < 0 ? what + QStringLiteral(": ") + describe(code) : what;
+    m_error = code < 0 && m_ff ? what + QStringLiteral(": ") + describe(*m_ff, code) : what;
     return false;
 }
 
 bool M4aWriter::open(const QString &path) {
-    // The encoder's statistics and notes about discarded frames are not worth a log line.
-    static std::once_flag quietLibraries;
-    std::call_once(quietLibraries, [] { av_log_set_level(AV_LOG_ERROR); });
     release();
+    QString notLoaded;
+    m_ff = FfmpegLibrary::get(&notLoaded);
+    if (!m_ff)
+        return fail(notLoaded, 0);
     const QByteArray file = path.toUtf8();
-    int result = avformat_alloc_output_context2(&m_format, nullptr, "ipod", file.constData());
+    int result = m_ff->avformat_alloc_output_context2(&m_format, nullptr, "ipod", file.constData());
     if (result < 0 || !m_format)
         return fail(QStringLiteral("no M4A muxer"), result);
-    const AVCodec *aac = avcodec_find_encoder_by_name("aac");
+    const AVCodec *aac = m_ff->avcodec_find_encoder_by_name("aac");
     if (!aac)
         return fail(QStringLiteral("no AAC encoder"), 0);
-    m_stream = avformat_new_stream(m_format, nullptr);
-    m_codec = avcodec_alloc_context3(aac);
-    m_frame = av_frame_alloc();
-    m_packet = av_packet_alloc();
+    m_stream = m_ff->avformat_new_stream(m_format, nullptr);
+    m_codec = m_ff->avcodec_alloc_context3(aac);
+    m_frame = m_ff->av_frame_alloc();
+    m_packet = m_ff->av_packet_alloc();
     if (!m_stream || !m_codec || !m_frame || !m_packet)
         return fail(QStringLiteral("out of memory"), 0);
 
@@ -57,25 +52,25 @@ bool M4aWriter::open(const QString &path) {
     m_codec->bit_rate = bitRate;
     m_codec->profile = FF_PROFILE_AAC_LOW;
     m_codec->time_base = AVRational{1, sampleRate};
-    av_channel_layout_default(&m_codec->ch_layout, 1);
+    m_ff->av_channel_layout_default(&m_codec->ch_layout, 1);
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
         m_codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if ((result = avcodec_open2(m_codec, aac, nullptr)) < 0)
+    if ((result = m_ff->avcodec_open2(m_codec, aac, nullptr)) < 0)
         return fail(QStringLiteral("cannot start the AAC encoder"), result);
-    if ((result = avcodec_parameters_from_context(m_stream->codecpar, m_codec)) < 0)
+    if ((result = m_ff->avcodec_parameters_from_context(m_stream->codecpar, m_codec)) < 0)
         return fail(QStringLiteral("cannot describe the audio track"), result);
     m_stream->time_base = m_codec->time_base;
 
     m_frame->format = m_codec->sample_fmt;
     m_frame->sample_rate = sampleRate;
     m_frame->nb_samples = m_codec->frame_size;
-    if ((result = av_channel_layout_copy(&m_frame->ch_layout, &m_codec->ch_layout)) < 0 ||
-        (result = av_frame_get_buffer(m_frame, 0)) < 0)
+    if ((result = m_ff->av_channel_layout_copy(&m_frame->ch_layout, &m_codec->ch_layout)) < 0 ||
+        (result = m_ff->av_frame_get_buffer(m_frame, 0)) < 0)
         return fail(QStringLiteral("out of memory"), result);
 
-    if ((result = avio_open(&m_format->pb, file.constData(), AVIO_FLAG_WRITE)) < 0)
+    if ((result = m_ff->avio_open(&m_format->pb, file.constData(), AVIO_FLAG_WRITE)) < 0)
         return fail(QStringLiteral("cannot create ") + path, result);
-    if ((result = avformat_write_header(m_format, nullptr)) < 0)
+    if ((result = m_ff->avformat_write_header(m_format, nullptr)) < 0)
         return fail(QStringLiteral("cannot write the file header"), result);
     m_headerWritten = true;
     m_pending.reserve(static_cast<std::size_t>(m_codec->frame_size) * 2);
@@ -95,7 +90,7 @@ bool M4aWriter::encodePending(bool final) {
     std::size_t consumed = 0;
     while (m_pending.size() - consumed >= frameSize || (final && m_pending.size() > consumed)) {
         const std::size_t count = std::min(frameSize, m_pending.size() - consumed);
-        int result = av_frame_make_writable(m_frame);
+        int result = m_ff->av_frame_make_writable(m_frame);
         if (result < 0)
             return fail(QStringLiteral("out of memory"), result);
         m_frame->nb_samples = static_cast<int>(count);
@@ -111,13 +106,13 @@ bool M4aWriter::encodePending(bool final) {
 }
 
 bool M4aWriter::encode(const AVFrame *frame) {
-    int result = avcodec_send_frame(m_codec, frame);
+    int result = m_ff->avcodec_send_frame(m_codec, frame);
     if (result < 0)
         return fail(QStringLiteral("the AAC encoder refused audio"), result);
-    while ((result = avcodec_receive_packet(m_codec, m_packet)) >= 0) {
-        av_packet_rescale_ts(m_packet, m_codec->time_base, m_stream->time_base);
+    while ((result = m_ff->avcodec_receive_packet(m_codec, m_packet)) >= 0) {
+        m_ff->av_packet_rescale_ts(m_packet, m_codec->time_base, m_stream->time_base);
         m_packet->stream_index = m_stream->index;
-        if ((result = av_interleaved_write_frame(m_format, m_packet)) < 0)
+        if ((result = m_ff->av_interleaved_write_frame(m_format, m_packet)) < 0)
             return fail(QStringLiteral("cannot write audio"), result);
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
@@ -132,12 +127,12 @@ bool M4aWriter::finish() {
     }
     bool ok = encodePending(true) && encode(nullptr);
     if (ok) {
-        const int result = av_write_trailer(m_format);
+        const int result = m_ff->av_write_trailer(m_format);
         if (result < 0)
             ok = fail(QStringLiteral("cannot write the file index"), result);
     }
     if (ok) {
-        const int result = avio_closep(&m_format->pb);
+        const int result = m_ff->avio_closep(&m_format->pb);
         if (result < 0)
             ok = fail(QStringLiteral("cannot close the file"), result);
     }
@@ -150,14 +145,16 @@ void M4aWriter::abort() {
 }
 
 void M4aWriter::release() {
-    if (m_format && m_format->pb)
-        avio_closep(&m_format->pb);
-    avformat_free_context(m_format);
+    if (m_ff) {
+        if (m_format && m_format->pb)
+            m_ff->avio_closep(&m_format->pb);
+        m_ff->avformat_free_context(m_format);
+        m_ff->avcodec_free_context(&m_codec);
+        m_ff->av_frame_free(&m_frame);
+        m_ff->av_packet_free(&m_packet);
+    }
     m_format = nullptr;
     m_stream = nullptr;
-    avcodec_free_context(&m_codec);
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
     m_pending.clear();
     m_headerWritten = false;
 }

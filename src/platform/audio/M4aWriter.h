@@ -14,6 +14,8 @@ struct AVStream;
 
 namespace orvanta {
 
+struct FfmpegLibrary;
+
 // Encodes mono float samples to AAC-LC in an M4A file as they arrive, so that finishing a
 // long recording only flushes the last frame and writes the index.
 class M4aWriter {
@@ -43,6 +45,7 @@ private:
     bool fail(const QString &what, int code);
     void release();
 
+    const FfmpegLibrary *m_ff = nullptr; // loaded by the first open
     AVFormatContext *m_format = nullptr;
     AVCodecContext *m_codec = nullptr;
     AVStream *m_stream = nullptr;
