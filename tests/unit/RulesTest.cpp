@@ -1,0 +1,309 @@
+// The pure rules of the core: texts and figures the views show, version and word arithmetic,
+// the replacement pass and the JSON text the stores write.
+#include "Appcast.h"
+#include "FloatingBarGeometry.h"
+#include "JsonText.h"
+#include "MenuRules.h"
+#include "QtPrinters.h"
+#include "RelativeTime.h"
+#include "ReplacementPass.h"
+#include "Settings.h"
+#include "SettingsRules.h"
+#include "ShortcutLabel.h"
+#include "TextRules.h"
+
+#include <QJsonArray>
+#include <QLocale>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace orvanta;
+using namespace orvanta::SettingsRules;
+namespace geometry = orvanta::FloatingBarGeometry;
+
+namespace {
+
+TEST(MenuRulesTest, PrimaryButtonPillAndCardFollowTheStatus) {
+    EXPECT_EQ(MenuRules::primaryButton(DictationStatus::recording()).title, "Stop Dictation");
+    EXPECT_FALSE(MenuRules::primaryButton(DictationStatus::transcribing()).enabled);
+    EXPECT_TRUE(MenuRules::primaryButton(DictationStatus::error("boom")).enabled);
+    using MenuRules::PrimaryAction;
+    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::recording()), PrimaryAction::Stop);
+    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::transcribing()), PrimaryAction::Nothing);
+    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::error("boom")), PrimaryAction::Start);
+    EXPECT_EQ(MenuRules::statusPill(DictationStatus::error("x")).colour, "orange");
+
+    using MenuRules::ContentCard;
+    EXPECT_EQ(MenuRules::contentCard(false, true, true), ContentCard::SignIn);
+    EXPECT_EQ(MenuRules::contentCard(true, false, true), ContentCard::InputAccessWarning);
+    EXPECT_EQ(MenuRules::contentCard(true, true, false), ContentCard::ActivateUnavailable);
+    EXPECT_EQ(MenuRules::contentCard(true, true, true), ContentCard::Hint);
+}
+
+TEST(ShortcutLabelTest, BindingsReadAsOnALinuxDesktop) {
+    using enum ModifierKey;
+    Shortcut foreignDisplay = Shortcut::combo(KeyCode::escape, {Control}, "Esc");
+    foreignDisplay.display = "something else"; // the key code still names the key
+    const std::pair<Shortcut, QString> cases[] = {
+        {Shortcut::doubleTap(Control), "Ctrl ×2"},
+        {Shortcut::doubleTap(Fn), "Fn ×2"},
+        {Shortcut::combo(40, {Option, Control}, "K"), "Ctrl+Alt+K"},
+        {Shortcut::combo(KeyCode::v, {Command, Control}, "V"), "Ctrl+Super+V"},
+        {Shortcut::combo(KeyCode::leftArrow, {Fn, Command, Shift}, "←"), "Shift+Super+Fn+←"},
+        {Shortcut::combo(KeyCode::escape, {}, "Esc"), "Esc"},
+        {foreignDisplay, "Ctrl+Esc"},
+    };
+    for (const auto &[shortcut, label] : cases)
+        EXPECT_EQ(desktopLabel(shortcut), label) << shortcut.toJson().constData();
+}
+
+TEST(ShortcutTest, CombinationModifiersAreNormalisedAndKeysLabelled) {
+    const Shortcut paste = Shortcut::combo(9, {ModifierKey::Command, ModifierKey::Control}, "V");
+    EXPECT_EQ(paste.mods, (QList<ModifierKey>{ModifierKey::Control, ModifierKey::Command}));
+    using enum ModifierKey;
+    EXPECT_EQ(Shortcut::combo(49, {Command, Shift, Option, Control, Command}, "Space").display,
+              "⌃⌥⇧⌘Space");
+    EXPECT_EQ(Shortcut::combo(49, {Fn, Shift}, "Space").display, "⇧fnSpace");
+    EXPECT_EQ(modifiersPresent(0x800000 | 0x40000 | 0x1), (QList<ModifierKey>{Fn, Control}));
+
+    const std::tuple<quint16, QString, QString> labels[] = {
+        {36, "\r", "Return"}, {49, " ", "Space"}, {123, "", "←"},  {0, "a", "A"},
+        {10, "", "Key10"},    {50, " ", "Key50"}, {27, "ß", "SS"},
+    };
+    for (const auto &[code, characters, label] : labels)
+        EXPECT_EQ(keyLabel(code, characters), label) << code;
+}
+
+TEST(SettingsRulesTest, TextsAndFiguresOfTheSettingsWindow) {
+    EXPECT_EQ(greeting(QTime(11, 59, 59)), "Good morning");
+    EXPECT_EQ(greeting(QTime(12, 0)), "Good afternoon");
+    EXPECT_EQ(greeting(QTime(17, 59, 59)), "Good afternoon");
+    EXPECT_EQ(greeting(QTime(18, 0)), "Good evening");
+    EXPECT_EQ(wordsDictatedText(1234567), "1234567 words dictated") << "no group separators";
+    EXPECT_EQ(dictionaryCounterText(1200), "1200/800 entries") << "800 is wording, not a cap";
+    EXPECT_FALSE(canAddTerm("  \t "));
+    EXPECT_TRUE(canAddTerm(" Acme "));
+    EXPECT_TRUE(canAddTerm("\n")) << "only spaces and tabs are trimmed";
+
+    EXPECT_TRUE(isPro("pro"));
+    EXPECT_FALSE(isPro("Pro"));
+    EXPECT_DOUBLE_EQ(usageFraction(250, 1000), 0.25);
+    EXPECT_DOUBLE_EQ(usageFraction(5, 0), 0.0) << "no division by a zero limit";
+    EXPECT_DOUBLE_EQ(usageFraction(5, -3), 0.0);
+    EXPECT_DOUBLE_EQ(usageFraction(1500, 1000), 1.0);
+    EXPECT_DOUBLE_EQ(usageFraction(-40, 1000), 0.0) << "a hostile figure draws no negative bar";
+    EXPECT_FALSE(usageFull(usageFraction(999, 1000)));
+    EXPECT_TRUE(usageFull(usageFraction(1000, 1000)));
+    EXPECT_EQ(usageText(true, 12345, 1000), "12345 words");
+    EXPECT_EQ(usageText(false, 1500, 1000), "1500 / 1000 words");
+}
+
+TEST(SettingsRulesTest, PickersListTheChoicesAndSelectTheStoredOne) {
+    const auto mics = microphoneEntries({{"alsa.usb", "USB Mic"}, {"alsa.builtin", "Built-in"}});
+    ASSERT_EQ(mics.size(), 3);
+    EXPECT_EQ(mics[0], (PickerEntry{"Default (System)", Settings::defaultMicUID}));
+    EXPECT_EQ(mics[2], (PickerEntry{"Built-in", "alsa.builtin"}));
+    EXPECT_EQ(selectedIndex(mics, "alsa.builtin"), 2);
+    EXPECT_EQ(selectedIndex(mics, "unplugged"), -1) << "an unknown device selects nothing";
+
+    const QStringList options = Settings::modelOptions();
+    EXPECT_EQ(modelEntries(options, options.at(1)).size(), options.size());
+    const auto withOld = modelEntries(options, "vendor/retired-model");
+    ASSERT_EQ(withOld.size(), options.size() + 1) << "an unknown stored model stays listed";
+    EXPECT_EQ(withOld.last(), (PickerEntry{"vendor/retired-model", "vendor/retired-model"}));
+
+    const auto languages = languageEntries(Settings::languageOptions());
+    ASSERT_EQ(languages.size(), Settings::languageOptions().size());
+    EXPECT_EQ(languages.last().label, Settings::languageOptions().last().second);
+    EXPECT_EQ(languages.last().value, Settings::languageOptions().last().first);
+    const auto modes = dictationModeEntries();
+    ASSERT_EQ(modes.size(), qsizetype(allDictationModes.size()));
+    for (qsizetype i = 0; i < modes.size(); ++i) {
+        EXPECT_EQ(modes[i].label, label(allDictationModes[i]));
+        EXPECT_EQ(dictationModeFromRawValue(modes[i].value), allDictationModes[i]);
+    }
+    EXPECT_FALSE(dictationModeFromRawValue("Clean").has_value()) << "raw values are lower case";
+}
+
+TEST(RelativeTimeTest, PicksTheLargestWholeUnitInEnglish) {
+    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0), Qt::UTC);
+    const std::pair<qint64, QString> cases[] = {
+        {0, "0 seconds ago"},         {-59, "59 seconds ago"},       {-60, "1 minute ago"},
+        {-119, "1 minute ago"},       {-3 * 3600, "3 hours ago"},    {-86400, "1 day ago"},
+        {-15 * 86400, "2 weeks ago"}, {-65 * 86400, "2 months ago"}, {-800 * 86400, "2 years ago"},
+        {2 * 3600, "in 2 hours"},
+    };
+    for (const auto &[seconds, text] : cases)
+        EXPECT_EQ(relativeTimeText(now.addSecs(seconds), now), text) << seconds;
+
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QDateTime tokyo = now.addSecs(-7200).toTimeZone(QTimeZone("Asia/Tokyo"));
+    EXPECT_EQ(relativeTimeText(tokyo, now), "2 hours ago");
+    QLocale::setDefault(previous);
+}
+
+TEST(TextRulesTest, WordsAreSeparatedOnlyBySpaceLineFeedAndTab) {
+    const std::pair<QString, qint64> cases[] = {
+        {"four  words\there\nnow", 4},
+        {" \n\t  \n", 0},
+        {"   two    words  \n", 2},
+        {"a\r\nb", 1} /* CR LF is one character and no separator */,
+        {"one, two; three", 3},
+        {"no\u00a0break\fform\rreturn", 1},
+        {"a \u0301b", 1} /* a space with a mark */,
+        {"👍🏽 ok", 2},
+    };
+    for (const auto &[text, words] : cases)
+        EXPECT_EQ(countWords(text), words) << text.toStdString();
+
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    constexpr qint64 min = std::numeric_limits<qint64>::min();
+    EXPECT_EQ(saturatingAdd(max, 1), max);
+    EXPECT_EQ(saturatingAdd(max - 1, 1), max);
+    EXPECT_EQ(saturatingAdd(max - 2, 1), max - 1);
+    EXPECT_EQ(saturatingAdd(min, -1), min);
+    EXPECT_EQ(saturatingAdd(min + 1, -1), min);
+    EXPECT_EQ(saturatingAdd(5, -2), 3);
+}
+
+// The stores' JSON: quoting that reads back as the same text, and strict identifiers.
+TEST(JsonTextTest, QuotedTextReadsBackAndIdentifiersAreStrict) {
+    const QString loneSurrogate(QChar(0xdc01));
+    const std::pair<QString, QByteArray> quoted[] = {
+        {"a\\b\"c/d", R"("a\\b\"c\/d")"},
+        {"\n\r\t\b\f", R"("\n\r\t\b\f")"},
+        {QString(QChar(0x1f)) + QChar(0x01), R"("\u001f\u0001")"},
+        {"x" + loneSurrogate + "é", "\"x\\udc01\xc3\xa9\""},
+    };
+    for (const auto &[text, json] : quoted) {
+        EXPECT_EQ(json::quote(text), json);
+        const auto document = json::parse("[" + json::quote(text) + "]");
+        ASSERT_TRUE(document.has_value());
+        EXPECT_EQ(document->array().at(0).toString(), text);
+    }
+    EXPECT_FALSE(json::parse("[\"\xc3\x28\"]").has_value()) << "invalid UTF-8";
+
+    const QString id = "e621e1f8-c36c-495a-93fc-0c247a3e6e5f";
+    EXPECT_EQ(json::uuidText(*json::parseUuid(id)), id.toUpper());
+    for (const QString bad :
+         {"g621e1f8-c36c-495a-93fc-0c247a3e6e5f", "e621e1f8-c36c-495a-93fc-0c247a3e6e5:",
+          "e621e1f8-c36c-495a-93fc-0c247a3e6e5/", "e621e1f8c36c495a93fc0c247a3e6e5f",
+          "{e621e1f8-c36c-495a-93fc-0c247a3e6e5}", "e621e1f8+c36c-495a-93fc-0c247a3e6e5f"})
+        EXPECT_FALSE(json::parseUuid(bad).has_value()) << bad.toStdString();
+}
+
+TEST(AppcastTest, ReadsReleasesWithAVersionAndAWebLinkAndPicksTheNewest) {
+    const QByteArray feed = R"(<rss version="2.0" xmlns:ov="https://example.org/appcast"><channel>
+  <item><title>1.2.0</title><ov:version>1.2.0</ov:version><link>https://example.org/1.2</link></item>
+  <item><ov:version>1.10.0-beta</ov:version><link>https://example.org/1.10b</link></item>
+  <item><title>no link</title><ov:version>9.0</ov:version></item>
+  <item><ov:version>8.0</ov:version><link>javascript:alert(1)</link></item>
+  <item><enclosure url="https://example.org/1.3.tar.gz" ov:version="1.3"/></item>
+  <item><title>no version</title><link>https://example.org/x</link></item>
+</channel></rss>)";
+    const auto releases = Appcast::parse(feed);
+    ASSERT_TRUE(releases.has_value());
+    ASSERT_EQ(releases->size(), 3);
+    EXPECT_EQ(releases->at(0).link, QUrl("https://example.org/1.2"));
+    EXPECT_EQ(releases->at(2).version, "1.3");
+    EXPECT_EQ(releases->at(2).link, QUrl("https://example.org/1.3.tar.gz"));
+    EXPECT_EQ(Appcast::newerRelease(*releases, "1.2.0")->version, "1.10.0-beta");
+    EXPECT_FALSE(Appcast::newerRelease(*releases, "1.10").has_value());
+
+    const std::tuple<const char *, const char *, int> versions[] = {
+        {"1.9", "1.10", -1},   {"1.2", "1.2.0", 0},  {"2.0-rc1", "2.0", -1},
+        {"2.0", "2.0-rc1", 1}, {"v2.1", "2.0.9", 1}, {"garbage", "0.0.1", -1},
+    };
+    for (const auto &[a, b, sign] : versions) {
+        const int order = Appcast::compareVersions(a, b);
+        EXPECT_EQ((order > 0) - (order < 0), sign) << a << " vs " << b;
+    }
+
+    for (const QByteArray broken : {"", "<html><body>502 Bad Gateway</body></html>",
+                                    "<rss><channel><item><title>cut off", "<rss/>"})
+        EXPECT_FALSE(Appcast::parse(broken).has_value()) << broken.constData();
+    EXPECT_EQ(Appcast::parse("<rss><channel/></rss>"), QList<AppcastRelease>());
+}
+
+TEST(FloatingBarGeometryTest, FrameSitsCentredJustAboveTheBottomOfTheAvailableArea) {
+    const QRect available(0, 0, 1920, 1050); // a panel takes the bottom 30 pixels
+    const QRect recording = geometry::frame(DictationStatus::recording(), available);
+    EXPECT_EQ(recording.size(), QSize(210, 40));
+    EXPECT_EQ(recording.center().x(), available.center().x());
+    EXPECT_EQ(recording.bottom() + 1 + 6, 1050);
+    const QRect second(1920, 100, 1280, 800); // a screen right of the first
+    EXPECT_EQ(geometry::frame(DictationStatus::error("x"), second),
+              QRect(1920 + (1280 - 120) / 2, 100 + 800 - 6 - 34, 120, 34));
+    EXPECT_EQ(geometry::frame(DictationStatus::transcribing(), second).size(), QSize(150, 38));
+
+    int phase = 0;
+    QList<int> phases;
+    for (int tick = 0; tick < geometry::loadingDotCount; ++tick)
+        phases.append(phase = geometry::nextLoadingPhase(phase));
+    EXPECT_EQ(phases, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
+}
+
+TEST(FloatingBarGeometryTest, WaveformPeaksInTheMiddleWithinFixedBounds) {
+    const int bars = geometry::waveformBars;
+    const auto height = [bars](int bar, double level) {
+        return geometry::waveformBarHeight(bar, bars, level);
+    };
+    EXPECT_DOUBLE_EQ(height(7, 0.0), 3.8);
+    EXPECT_DOUBLE_EQ(height(7, 1.0), 19.0);
+    EXPECT_DOUBLE_EQ(height(7, 2.0), 19.0);
+    EXPECT_DOUBLE_EQ(height(7, std::nan("")), 3.8);
+    EXPECT_DOUBLE_EQ(height(0, 1.0), 1.0 * 16 * 0.12 + 3) << "the outer bars stop at the floor";
+    EXPECT_DOUBLE_EQ(height(1, 1.0), height(0, 1.0));
+    for (int i = 0; i < bars; ++i) {
+        EXPECT_DOUBLE_EQ(height(i, 0.6), height(bars - 1 - i, 0.6));
+        if (i > 0 && i <= 7) {
+            EXPECT_GE(height(i, 0.6), height(i - 1, 0.6));
+        }
+    }
+    EXPECT_DOUBLE_EQ(geometry::waveformBarHeight(0, 1, 1.0), 19.0) << "a single bar is central";
+}
+
+TEST(ReplacementPassTest, RulesRewriteTheTextInOrder) {
+    const auto rule = [](const QString &from, const QString &to, bool caseSensitive = false) {
+        return Replacement{QUuid::createUuid(), from, to, caseSensitive};
+    };
+    const QString cafe = "caf\u00e9", cafeDecomposed = "cafe\u0301";
+    const QString around = "nai\u0308ve 👩‍💻 Ångström \u212b ";
+    const struct {
+        QString text;
+        QList<Replacement> rules;
+        QString expected;
+    } cases[] = {
+        {"A and A", {rule("A", "B", true), rule("B", "C", true)}, "C and C"},
+        {"A", {rule("B", "C", true), rule("A", "B", true)}, "B"},
+        {"keep me", {rule("", "X"), rule("", "")}, "keep me"},
+        {"aaaaa", {rule("aa", "b")}, "bba"},
+        {"concatenate the cat", {rule("cat", "dog")}, "condogenate the dog"},
+        {"ha ha", {rule("ha", "haha")}, "haha haha"}, // the inserted text is not searched again
+        {"x", {rule("x", "xx"), rule("x", "xx")}, "xxxx"},
+        {"remove all of this", {rule(" of this", "")}, "remove all"},
+        {"Open AI and open ai", {rule("open ai", "OpenAI")}, "OpenAI and OpenAI"},
+        {"Open AI and open ai", {rule("open ai", "OpenAI", true)}, "Open AI and OpenAI"},
+        {"ÇAY çay Çay", {rule("çay", "tea")}, "tea tea tea"},
+        {"ΣΟΦΙΑ", {rule("σοφια", "Sofia")}, "Sofia"},
+        {"at the " + cafeDecomposed + ".", {rule(cafe, "bar", true)}, "at the bar."},
+        {"at the " + cafe + ".", {rule(cafeDecomposed, "bar", true)}, "at the bar."},
+        {"CAFE\u0301", {rule(cafe, "bar")}, "bar"},
+        {"q\u0307\u0323", {rule("q\u0323\u0307", "ok", true)}, "ok"}, // marks in another order
+        {cafeDecomposed, {rule("cafe", "X")}, cafeDecomposed},        // a letter keeps its marks
+        {cafe, {rule("e", "X")}, cafe},
+        {"\u00e9t\u00e9", {rule("t", "d")}, "\u00e9d\u00e9"},
+        {around + "cat", {rule("cat", "dog")}, around + "dog"},
+        {around, {rule("zzz", "dog")}, around},
+        {"🙂 smile 🙂", {rule("🙂", ":)")}, ":) smile :)"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(applyReplacementRules(c.text, c.rules), c.expected) << c.text.toStdString();
+}
+
+} // namespace

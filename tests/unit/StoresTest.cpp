@@ -1,0 +1,461 @@
+// The stores on real files: the preference file with the settings, vocabulary and bindings
+// kept in it, and the history file. Each checks its stored form and what it does with a file
+// it cannot read.
+#include "FakePorts.h"
+#include "History.h"
+#include "JsonText.h"
+#include "Keybindings.h"
+#include "LoginItem.h"
+#include "PreferenceStore.h"
+#include "QtPrinters.h"
+#include "Settings.h"
+#include "TempEnvironment.h"
+#include "Vocabulary.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <limits>
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+namespace {
+
+const QUuid firstId = QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
+const QByteArray idMember = R"("id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")";
+const QDateTime someDay(QDate(2024, 5, 17), QTime(9, 30, 15, 250), Qt::UTC);
+const QByteArray activateJson =
+    R"({"kind":"doubleTapModifier","modifier":"fn","mods":[],"display":"fn ×2"})";
+const QByteArray pasteJson =
+    R"({"kind":"combo","keyCode":9,"mods":["control","command"],"display":"⌃⌘V"})";
+
+class StoreTest : public ::testing::Test {
+protected:
+    // Another store on the same file: it sees only what reached the disk.
+    PreferenceStore &reopened() { return m_reopened.emplace_back(file); }
+    QVariant onDisk(const QString &key) const {
+        return QSettings(file, QSettings::IniFormat).value(key);
+    }
+    void writeOnDisk(const QString &key, const QVariant &value) const {
+        QSettings(file, QSettings::IniFormat).setValue(key, value);
+    }
+    QStringList keysOnDisk() const { return QSettings(file, QSettings::IniFormat).allKeys(); }
+    QStringList keptHistories() const {
+        return QDir(historyDir).entryList({"history.json.unreadable-*"}, QDir::Files);
+    }
+
+    TempFolder folder;
+    QString file = folder.filePath("Orvanta.conf");
+    PreferenceStore store{file};
+    FakeLoginItem loginItem;
+    QString historyDir = folder.filePath("Orvanta");
+    QString historyFile = historyDir + "/history.json";
+
+private:
+    std::deque<PreferenceStore> m_reopened;
+};
+
+TEST_F(StoreTest, PreferenceValuesOfEveryTypeSurviveTheFile) {
+    const qint64 big = std::numeric_limits<qint64>::max();
+    const QByteArray bytes("[{\"from\":\"a\\/b\"}]\x00\xff", 18);
+    const QStringList many{"a,b", "\"quoted\"", "ünïcødé", " padded "};
+    store.setString("text", "@not a variant, with comma");
+    store.setBoolean("flag", true);
+    store.setInteger("count", big);
+    store.setData("bytes", bytes);
+    store.setStringList("none", {});
+    store.setStringList("one", {"only, with a comma"});
+    store.setStringList("many", many);
+    const PreferenceStore &other = reopened();
+    EXPECT_EQ(other.string("text"), "@not a variant, with comma");
+    EXPECT_TRUE(other.boolean("flag"));
+    EXPECT_EQ(other.integer("count"), big);
+    EXPECT_EQ(other.data("bytes"), bytes);
+    EXPECT_EQ(other.stringList("none"), QStringList());
+    EXPECT_EQ(other.stringList("one"), QStringList{"only, with a comma"});
+    EXPECT_EQ(other.stringList("many"), many);
+    EXPECT_EQ(PreferenceStore::openDefault()->fileName(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/Orvanta/Orvanta.conf");
+}
+
+TEST_F(StoreTest, PreferenceDefaultsAnswerWhileTheUserHasNoValidValue) {
+    store.registerDefaults({{"mode", QString("clean")}, {"bar", true}, {"words", qint64(7)}});
+    EXPECT_EQ(store.string("mode"), "clean");
+    EXPECT_EQ(store.integer("words"), 7);
+    EXPECT_FALSE(store.contains("mode"));
+    EXPECT_TRUE(keysOnDisk().isEmpty()) << "defaults are not written";
+    store.setBoolean("bar", false);
+    EXPECT_FALSE(reopened().boolean("bar"));
+
+    writeOnDisk("flag", "banana");
+    writeOnDisk("count", "12 apples");
+    writeOnDisk("list", QStringList{"x", "y"});
+    writeOnDisk("text", "plain");
+    PreferenceStore &other = reopened();
+    other.registerDefaults({{"flag", true}, {"count", qint64(3)}});
+    EXPECT_TRUE(other.boolean("flag")) << "a mistyped value reads as absent";
+    EXPECT_EQ(other.integer("count"), 3);
+    EXPECT_FALSE(other.string("list").has_value());
+    EXPECT_FALSE(other.data("text").has_value());
+    EXPECT_FALSE(other.stringList("missing").has_value());
+    EXPECT_FALSE(other.boolean("missing"));
+    EXPECT_EQ(other.integer("missing"), 0);
+}
+
+TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
+    Settings settings(store, loginItem);
+    EXPECT_EQ(settings.model(), "google/gemini-2.5-flash");
+    EXPECT_EQ(settings.language(), "auto");
+    EXPECT_EQ(settings.dictationMode(), DictationMode::Clean);
+    EXPECT_TRUE(settings.showFloatingBar());
+    EXPECT_TRUE(settings.muteBackgroundAudio());
+    EXPECT_FALSE(settings.privacyMode());
+    EXPECT_EQ(settings.micUID(), "__default__");
+    EXPECT_EQ(settings.wordsDictated(), 0);
+    EXPECT_TRUE(keysOnDisk().isEmpty());
+
+    QString seen;
+    QObject::connect(&settings, &Settings::modelChanged, [&] { seen = settings.model(); });
+    QSignalSpy bar(&settings, &Settings::showFloatingBarChanged);
+    settings.setModel("custom/model-x");
+    settings.setLanguage("tr");
+    settings.setDictationMode(DictationMode::Summary);
+    settings.setShowFloatingBar(false);
+    settings.setMuteBackgroundAudio(false);
+    settings.setPrivacyMode(true);
+    settings.setMicUID("alsa_input.usb-0d8c");
+    settings.setWordsDictated(41);
+    settings.addWords("one two three");
+    settings.setShowFloatingBar(false);
+    writeOnDisk("language", "fr"); // another writer changed the file meanwhile
+    settings.setLanguage("tr");
+    EXPECT_EQ(seen, "custom/model-x") << "observers read the new value";
+    EXPECT_EQ(bar.count(), 2) << "an equal value still notifies";
+    EXPECT_EQ(onDisk("dictationMode").toString(), "summary");
+
+    Settings reread(reopened(), loginItem);
+    EXPECT_EQ(reread.model(), "custom/model-x") << "a model outside the options is kept";
+    EXPECT_EQ(reread.language(), "tr") << "an equal value is still written";
+    EXPECT_EQ(reread.dictationMode(), DictationMode::Summary);
+    EXPECT_FALSE(reread.showFloatingBar());
+    EXPECT_FALSE(reread.muteBackgroundAudio());
+    EXPECT_TRUE(reread.privacyMode());
+    EXPECT_EQ(reread.micUID(), "alsa_input.usb-0d8c");
+    EXPECT_EQ(reread.wordsDictated(), 44);
+
+    settings.setWordsDictated(std::numeric_limits<qint64>::max() - 1);
+    settings.addWords("a b c");
+    EXPECT_EQ(settings.wordsDictated(), std::numeric_limits<qint64>::max());
+}
+
+TEST_F(StoreTest, AnUnknownStoredModeReadsAsCleanAndStaysStored) {
+    for (const QString stored : {"Clean", "EMAIL", "summary ", "", "shouting", "verbatim"}) {
+        writeOnDisk("dictationMode", stored);
+        const DictationMode expected =
+            stored == "verbatim" ? DictationMode::Verbatim : DictationMode::Clean;
+        EXPECT_EQ(Settings(reopened(), loginItem).dictationMode(), expected)
+            << stored.toStdString();
+        EXPECT_EQ(onDisk("dictationMode").toString(), stored);
+    }
+}
+
+// The switch shows the autostart entry, not the store, also after a write that failed.
+TEST_F(StoreTest, OpenAtLoginComesFromTheLoginItem) {
+    loginItem.enabled = true;
+    Settings settings(store, loginItem);
+    EXPECT_TRUE(settings.openAtLogin());
+    settings.setOpenAtLogin(false);
+    EXPECT_FALSE(loginItem.enabled);
+    EXPECT_FALSE(store.contains("openAtLogin"));
+
+    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
+    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
+    Settings failing(store, blocked);
+    QSignalSpy spy(&failing, &Settings::openAtLoginChanged);
+    failing.setOpenAtLogin(true);
+    EXPECT_FALSE(failing.openAtLogin());
+    EXPECT_EQ(spy.count(), 1) << "the switch hears the answer";
+    LoginItem writable(folder.filePath("config/autostart"), "orvanta");
+    Settings working(store, writable);
+    working.setOpenAtLogin(true);
+    EXPECT_TRUE(working.openAtLogin());
+}
+
+TEST_F(StoreTest, VocabularyTermsAreTrimmedAndUniqueAndInstructionsKept) {
+    Vocabulary vocabulary(store);
+    EXPECT_FALSE(vocabulary.addTerm(" \t\u00a0 "));
+    EXPECT_TRUE(vocabulary.addTerm("\u2003 Kubernetes, Helm\t"));
+    EXPECT_TRUE(vocabulary.addTerm("kubernetes, helm"));
+    EXPECT_FALSE(vocabulary.addTerm("Kubernetes, Helm"));
+    EXPECT_TRUE(vocabulary.addTerm("Jos\u00e9"));
+    EXPECT_FALSE(vocabulary.addTerm("Jose\u0301")) << "canonically equal";
+    EXPECT_TRUE(vocabulary.addTerm("line\n")) << "line breaks are not trimmed";
+    const QStringList terms{"Kubernetes, Helm", "kubernetes, helm", "Jos\u00e9", "line\n"};
+    EXPECT_EQ(Vocabulary(reopened()).terms(), terms);
+    vocabulary.removeTerm(1);
+    vocabulary.removeTerm(9);
+    vocabulary.removeTerm(0);
+    vocabulary.removeTerm(0);
+    EXPECT_EQ(Vocabulary(reopened()).terms(), QStringList{"line\n"});
+    vocabulary.removeTerm(0);
+    EXPECT_EQ(Vocabulary(reopened()).terms(), QStringList());
+
+    writeOnDisk("vocabInstructions", "Use British spelling.\nNo emoji.");
+    writeOnDisk("vocabTerms", QByteArray("\x01\x02"));
+    Vocabulary odd(reopened());
+    EXPECT_EQ(odd.instructions(), "Use British spelling.\nNo emoji.");
+    EXPECT_TRUE(odd.terms().isEmpty());
+    QSignalSpy spy(&odd, &Vocabulary::instructionsChanged);
+    odd.setInstructions("");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(Vocabulary(reopened()).instructions(), "");
+}
+
+TEST_F(StoreTest, ReplacementRulesAreStoredInTheirExactForm) {
+    Vocabulary vocabulary(store);
+    vocabulary.setReplacements({{firstId, "and/or", "\"both\"", true}});
+    EXPECT_EQ(onDisk("vocabReplacements").toByteArray(),
+              "[{" + idMember + R"(,"from":"and\/or","to":"\"both\"","caseSensitive":true}])");
+    vocabulary.addReplacement();
+    const QList<Replacement> rules = Vocabulary(reopened()).replacements();
+    ASSERT_EQ(rules.size(), 2);
+    EXPECT_EQ(rules[0], (Replacement{firstId, "and/or", "\"both\"", true}));
+    EXPECT_EQ(rules[1].from, "");
+    EXPECT_FALSE(rules[1].caseSensitive);
+    EXPECT_FALSE(rules[1].id.isNull());
+    vocabulary.updateReplacement({rules[1].id, "brb", "be right back", false});
+    vocabulary.removeReplacement(firstId);
+    EXPECT_EQ(Vocabulary(reopened()).applyReplacements("BRB"), "be right back");
+
+    const auto read = decodeReplacements(
+        R"([{"caseSensitive":false,"to":"a/b","from":"x\/y","id":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","extra":1}])");
+    EXPECT_EQ(read, QList<Replacement>{(Replacement{firstId, "x/y", "a/b", false})})
+        << "either slash form, any member order, unknown members ignored";
+    EXPECT_EQ(decodeReplacements("[]"), QList<Replacement>());
+    const QByteArray rule = "{" + idMember + R"(,"from":"a","to":"b","caseSensitive":false})";
+    const QList<QByteArray> hostile{
+        "[{" + idMember + R"(,"from":"a","to":"b"}])",
+        "[{" + idMember + R"(,"from":"a","to":"b","caseSensitive":"false"}])",
+        "[{" + idMember + R"(,"from":1,"to":"b","caseSensitive":false}])",
+        "[{" + idMember + R"(,"from":"a","to":[],"caseSensitive":false}])",
+        R"([{"id":"E621E1F8C36C495A93FC0C247A3E6E5F","from":"a","to":"b","caseSensitive":false}])",
+        "[" + rule + ",7]",
+        rule,
+        "[{" + idMember + ",\"from\":\"\xff\",\"to\":\"b\",\"caseSensitive\":false}]",
+        "[",
+    };
+    for (const QByteArray &json : hostile)
+        EXPECT_FALSE(decodeReplacements(json).has_value()) << json.toStdString();
+}
+
+TEST_F(StoreTest, UnreadableRulesAreKeptAsideOnceBeforeTheyAreReplaced) {
+    const QByteArray corrupt("[{" + idMember + R"(,"from":"a","to":"b"}])");
+    writeOnDisk("vocabReplacements", corrupt);
+    {
+        Vocabulary vocabulary(reopened());
+        EXPECT_TRUE(vocabulary.replacements().isEmpty());
+        EXPECT_EQ(onDisk("vocabReplacements").toByteArray(), corrupt) << "loading changes nothing";
+        vocabulary.addReplacement();
+        EXPECT_EQ(onDisk(Vocabulary::unreadableReplacementsKey).toByteArray(), corrupt);
+        EXPECT_EQ(Vocabulary(reopened()).replacements().size(), 1);
+    }
+    writeOnDisk("vocabReplacements", QString("not even data"));
+    Vocabulary(reopened()).addReplacement();
+    EXPECT_EQ(onDisk(Vocabulary::unreadableReplacementsKey).toByteArray(), corrupt)
+        << "a later corruption does not overwrite the first copy";
+    const QStringList copies = keysOnDisk().filter("vocabReplacements.unreadable.");
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(onDisk(copies[0]).toString(), "not even data");
+}
+
+TEST_F(StoreTest, BindingsStartAtTheDefaultsInTheirStoredForm) {
+    Keybindings bindings(store);
+    EXPECT_EQ(bindings.activate().toJson(), activateJson);
+    EXPECT_EQ(bindings.cancel().keyCode, 53);
+    EXPECT_EQ(bindings.pasteLast().toJson(), pasteJson);
+    EXPECT_TRUE(keysOnDisk().isEmpty());
+    EXPECT_EQ(Shortcut::fromJson(activateJson), Keybindings::defaultActivate());
+    EXPECT_EQ(Shortcut::fromJson(pasteJson), Keybindings::defaultPaste());
+    const Shortcut slash = Shortcut::combo(44, {ModifierKey::Command}, "/");
+    EXPECT_TRUE(slash.toJson().contains(R"("display":"⌘\/")"));
+    EXPECT_EQ(Shortcut::fromJson(slash.toJson()), slash);
+    EXPECT_EQ(
+        Shortcut::fromJson(R"({"display":"x","mods":[],"keyCode":null,"kind":"combo"})")->keyCode,
+        std::nullopt);
+
+    QSignalSpy changed(&bindings, &Keybindings::changed);
+    bindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
+    EXPECT_EQ(Shortcut::fromJson(onDisk("kbActivate").toByteArray()),
+              Shortcut::doubleTap(ModifierKey::Control));
+    bindings.setCancel(Shortcut::combo(12, {ModifierKey::Option}, "Q"));
+    bindings.resetToDefaults();
+    EXPECT_EQ(changed.count(), 5);
+    EXPECT_EQ(onDisk("kbActivate").toByteArray(), activateJson);
+    EXPECT_EQ(Shortcut::fromJson(onDisk("kbCancel").toByteArray()), Keybindings::defaultCancel());
+    EXPECT_EQ(onDisk("kbPaste").toByteArray(), pasteJson);
+}
+
+TEST_F(StoreTest, EachStoredBindingFallsBackOnItsOwnAndMalformedOnesAreRefused) {
+    writeOnDisk("kbActivate",
+                QByteArray(R"({"kind":"doubleTapModifier","modifier":"control","mods":[]})"));
+    writeOnDisk("kbCancel",
+                QByteArray(R"({"kind":"combo","keyCode":12,"mods":["option"],"display":"⌥Q"})"));
+    writeOnDisk("kbPaste", QString("not data"));
+    Keybindings bindings(reopened());
+    EXPECT_EQ(bindings.activate(), Keybindings::defaultActivate());
+    EXPECT_EQ(bindings.cancel().keyCode, 12);
+    EXPECT_EQ(bindings.pasteLast(), Keybindings::defaultPaste());
+
+    for (const QByteArray json : {
+             R"({"kind":"combo","keyCode":9,"display":"V"})",
+             R"({"kind":"combo","keyCode":9,"mods":[]})",
+             R"({"kind":"triple","mods":[],"display":"x"})",
+             R"({"kind":"combo","keyCode":65536,"mods":[],"display":"x"})",
+             R"({"kind":"combo","keyCode":-1,"mods":[],"display":"x"})",
+             R"({"kind":"combo","keyCode":9.5,"mods":[],"display":"x"})",
+             R"({"kind":"combo","keyCode":"9","mods":[],"display":"x"})",
+             R"({"kind":"doubleTapModifier","modifier":"hyper","mods":[],"display":"x"})",
+             R"({"kind":"combo","keyCode":9,"mods":["control","meta"],"display":"x"})",
+             "[]",
+             "{\"kind\":\"combo\",\"mods\":[],\"display\":\"\xff\"}",
+         })
+        EXPECT_FALSE(Shortcut::fromJson(json).has_value()) << json.toStdString();
+}
+
+TEST_F(StoreTest, BindingConflictsCompareKindKeyAndModifierSets) {
+    Keybindings bindings(store);
+    bindings.setPasteLast(Shortcut::combo(40, {ModifierKey::Shift, ModifierKey::Command}, "K"));
+    Shortcut reordered = Shortcut::combo(40, {}, "K");
+    reordered.mods = {ModifierKey::Command, ModifierKey::Shift};
+    reordered.display = "other";
+    EXPECT_TRUE(bindings.conflict(reordered, KeybindAction::Activate));
+    EXPECT_FALSE(bindings.conflict(reordered, KeybindAction::PasteLast)) << "its own binding";
+    EXPECT_FALSE(bindings.conflict(Shortcut::combo(40, {ModifierKey::Command}, "K"),
+                                   KeybindAction::Activate));
+    EXPECT_FALSE(
+        bindings.conflict(Shortcut::combo(41, {ModifierKey::Shift, ModifierKey::Command}, "L"),
+                          KeybindAction::Activate));
+    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), KeybindAction::Activate));
+    EXPECT_TRUE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), KeybindAction::Cancel));
+    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Shift), KeybindAction::Cancel));
+    EXPECT_TRUE(bindings.conflict(Shortcut::combo(53, {}, "Esc"), KeybindAction::PasteLast));
+}
+
+TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
+    History history(historyDir);
+    history.add("first", DictationMode::Verbatim, someDay);
+    history.add("and/or \"quoted\"\nline", DictationMode::Email, someDay.addSecs(60));
+    const QByteArray json = TempFolder::read(historyFile);
+    const auto items = history.items();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(json.startsWith(R"([{"id":")" + json::uuidText(items[0].id).toUtf8() +
+                                R"(","text":"and\/or \"quoted\"\nline","date":)"));
+    EXPECT_EQ(items[1].mode, "Verbatim");
+    // Seconds since 2001-01-01 00:00:00 UTC, not since 1970.
+    const double expected =
+        QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).msecsTo(someDay) / 1000.0;
+    EXPECT_DOUBLE_EQ(QJsonDocument::fromJson(json).array()[1].toObject()["date"].toDouble(),
+                     expected);
+    History reloaded(historyDir);
+    EXPECT_EQ(reloaded.items(), items);
+    EXPECT_EQ(reloaded.items()[1].dateTime(), someDay);
+
+    TempFolder::write(historyFile, R"([{"mode":"Summary","date":1.5,"text":"a\/b",)" +
+                                       idMember.toLower() + "}]");
+    const QList<HistoryItem> literal = History(historyDir).items();
+    ASSERT_EQ(literal.size(), 1);
+    EXPECT_EQ(literal[0].text, "a/b");
+    EXPECT_EQ(literal[0].dateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC));
+    EXPECT_EQ(literal[0].mode, "Summary");
+}
+
+TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddition) {
+    History history(historyDir);
+    for (int i = 0; i < 201; ++i)
+        history.add(QString::number(i), DictationMode::Clean, someDay);
+    EXPECT_EQ(history.items().size(), 200);
+    EXPECT_EQ(history.items().last().text, "1");
+    EXPECT_EQ(QJsonDocument::fromJson(TempFolder::read(historyFile)).array().size(), 200);
+
+    QByteArray longer("[");
+    for (int i = 0; i < 250; ++i)
+        longer += QStringLiteral(R"(%1{"id":"%2","text":"entry %3","date":%4,"mode":"Clean"})")
+                      .arg(i ? "," : "", json::uuidText(QUuid::createUuid()))
+                      .arg(i)
+                      .arg(1000 - i)
+                      .toUtf8();
+    TempFolder::write(historyFile, longer + "]");
+    History loaded(historyDir);
+    EXPECT_EQ(loaded.items().size(), 250);
+    loaded.add("new", DictationMode::Clean, someDay);
+    ASSERT_EQ(loaded.items().size(), 200);
+    EXPECT_EQ(loaded.items()[1].text, "entry 0");
+    EXPECT_EQ(loaded.items()[199].text, "entry 198");
+}
+
+TEST_F(StoreTest, HistoryRemoveAndClearRewriteTheFile) {
+    History history(historyDir);
+    history.add("keep", DictationMode::Clean, someDay);
+    history.add("drop", DictationMode::Clean, someDay);
+    QSignalSpy spy(&history, &History::itemsChanged);
+    history.remove(history.items()[0].id);
+    EXPECT_EQ(History(historyDir).items().size(), 1);
+    TempFolder::write(historyFile, "[]");
+    history.remove(QUuid::createUuid());
+    EXPECT_EQ(History(historyDir).items().size(), 1) << "an unknown id still rewrites the file";
+    history.clear();
+    history.clear();
+    EXPECT_EQ(TempFolder::read(historyFile), "[]");
+    EXPECT_EQ(spy.count(), 4);
+
+    TempFolder::write(folder.filePath("blocker"), "a file where the folder should be");
+    History inMemory(folder.filePath("blocker/Orvanta"));
+    inMemory.add("still here", DictationMode::Clean, someDay);
+    EXPECT_EQ(inMemory.items().size(), 1) << "works in memory when the folder cannot be made";
+}
+
+TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
+    const QByteArray entry("{" + idMember + R"(,"text":"t","date":1,"mode":"Clean"})");
+    const QList<QByteArray> unreadable{
+        "[" + entry + R"(,{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","text":"t","date":1}])",
+        R"([{"id":"not-a-uuid","text":"t","date":1,"mode":"Clean"}])",
+        "[{" + idMember + R"(,"text":"t","date":"yesterday","mode":"Clean"}])",
+        "[{" + idMember + ",\"text\":\"\xc3\x28\",\"date\":1,\"mode\":\"Clean\"}]",
+        entry,
+        "garbage",
+    };
+    for (const QByteArray &contents : unreadable) {
+        QDir(historyDir).removeRecursively();
+        TempFolder::write(historyFile, contents);
+        History history(historyDir);
+        EXPECT_TRUE(history.items().isEmpty()) << contents.toStdString();
+        EXPECT_EQ(TempFolder::read(historyFile), contents) << "loading changes nothing";
+        history.add("new", DictationMode::Clean, someDay);
+        const QStringList copies = keptHistories();
+        ASSERT_EQ(copies.size(), 1);
+        EXPECT_EQ(TempFolder::read(historyDir + "/" + copies[0]), contents);
+        EXPECT_EQ(History(historyDir).items().size(), 1);
+        history.add("newer", DictationMode::Clean, someDay);
+        EXPECT_EQ(keptHistories().size(), 1) << "kept once only";
+    }
+
+    QDir(historyDir).removeRecursively();
+    QDir().mkpath(historyDir);
+    QFile huge(historyFile);
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(History::maxFileSize + 1));
+    huge.close();
+    History history(historyDir);
+    EXPECT_TRUE(history.items().isEmpty()) << "a huge file is not read";
+    history.add("after", DictationMode::Clean, someDay);
+    ASSERT_EQ(keptHistories().size(), 1);
+    EXPECT_EQ(QFileInfo(historyDir + "/" + keptHistories()[0]).size(), History::maxFileSize + 1);
+}
+
+} // namespace
