@@ -20,13 +20,19 @@ struct Journal {
     void clear() { entries.clear(); }
 };
 
-class FakeRecorder final : public RecorderPort {
+// A fake that notes what happens to it in the shared journal.
+struct Journaled {
+    explicit Journaled(Journal &journal)
+        : journal(journal) {}
+    Journal &journal;
+};
+
+class FakeRecorder final : public RecorderPort, Journaled {
 public:
-    explicit FakeRecorder(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
 
     bool start(const QString &deviceUID) override {
-        m_journal.note(QStringLiteral("recorder.start:") + deviceUID);
+        journal.note(QStringLiteral("recorder.start:") + deviceUID);
         if (!startSucceeds)
             return false;
         recording = true;
@@ -35,7 +41,7 @@ public:
     }
     bool isRecording() const override { return recording; }
     void stop(std::function<void(std::optional<QString>)> completion) override {
-        m_journal.note(QStringLiteral("recorder.stop"));
+        journal.note(QStringLiteral("recorder.stop"));
         if (!recording) {
             completion(std::nullopt);
             return;
@@ -45,14 +51,14 @@ public:
         stoppedFile = currentFile;
     }
     void cancel() override {
-        m_journal.note(QStringLiteral("recorder.cancel"));
+        journal.note(QStringLiteral("recorder.cancel"));
         if (!recording)
             return;
         recording = false;
         pendingStop = nullptr;
     }
     void cleanup(const QString &file) override {
-        m_journal.note(QStringLiteral("recorder.cleanup:") + file);
+        journal.note(QStringLiteral("recorder.cleanup:") + file);
         cleaned.append(file);
     }
     void setLevelHandler(std::function<void(float)> onLevel) override {
@@ -73,19 +79,15 @@ public:
     QStringList cleaned;
     std::function<void(std::optional<QString>)> pendingStop;
     std::function<void(float)> levelHandler;
-
-private:
-    Journal &m_journal;
 };
 
-class FakeTranscriber final : public TranscriptionPort {
+class FakeTranscriber final : public TranscriptionPort, Journaled {
 public:
-    explicit FakeTranscriber(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
 
     void transcribe(const QString &audioFile,
                     std::function<void(TranscriptionResult)> done) override {
-        m_journal.note(QStringLiteral("transcribe:") + audioFile);
+        journal.note(QStringLiteral("transcribe:") + audioFile);
         requests.append({audioFile, std::move(done)});
     }
 
@@ -94,76 +96,56 @@ public:
         auto request = requests.takeFirst();
         request.second(std::move(result));
     }
-    void replyLatest(TranscriptionResult result) {
-        auto request = requests.takeLast();
-        request.second(std::move(result));
-    }
 
     QList<std::pair<QString, std::function<void(TranscriptionResult)>>> requests;
-
-private:
-    Journal &m_journal;
 };
 
-class FakeAccount final : public AccountSessionPort {
+class FakeAccount final : public AccountSessionPort, Journaled {
 public:
-    explicit FakeAccount(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
     bool isSignedIn() const override { return signedIn; }
-    void refreshUsage() override { m_journal.note(QStringLiteral("usage.refresh")); }
+    void refreshUsage() override { journal.note(QStringLiteral("usage.refresh")); }
     bool signedIn = true;
-
-private:
-    Journal &m_journal;
 };
 
-class FakeTextInserter final : public TextInsertionPort {
+class FakeTextInserter final : public TextInsertionPort, Journaled {
 public:
-    explicit FakeTextInserter(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
     // Each insert is answered at once with `outcome`.
     void insert(const QString &text, const InsertionOptions &options, Done done) override {
-        m_journal.note(QStringLiteral("insert:") + text +
-                       (options.restoreClipboard ? QString() : QStringLiteral(" (no restore)")) +
-                       (options.sensitive ? QStringLiteral(" (sensitive)") : QString()));
+        journal.note(QStringLiteral("insert:") + text +
+                     (options.restoreClipboard ? QString() : QStringLiteral(" (no restore)")) +
+                     (options.sensitive ? QStringLiteral(" (sensitive)") : QString()));
         inserted.append(text);
         if (done)
             done(outcome);
     }
     QStringList inserted;
     InsertionOutcome outcome;
-
-private:
-    Journal &m_journal;
 };
 
-class FakeSystemAudio final : public SystemAudioPort {
+class FakeSystemAudio final : public SystemAudioPort, Journaled {
 public:
-    explicit FakeSystemAudio(Journal &journal)
-        : m_journal(journal) {}
-    void muteIfNeeded() override { m_journal.note(QStringLiteral("mute")); }
-    void unmuteIfNeeded() override { m_journal.note(QStringLiteral("unmute")); }
-
-private:
-    Journal &m_journal;
+    using Journaled::Journaled;
+    void muteIfNeeded() override { journal.note(QStringLiteral("mute")); }
+    void unmuteIfNeeded() override { journal.note(QStringLiteral("unmute")); }
 };
 
-class FakePermissions final : public PermissionsPort {
+class FakePermissions final : public PermissionsPort, Journaled {
 public:
-    explicit FakePermissions(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
     bool isMicrophoneAuthorized() const override { return microphoneAuthorized; }
     bool isInputAccessGranted() const override { return inputAccess; }
     void requestMicrophone(std::function<void(bool)> completion) override {
-        m_journal.note(QStringLiteral("microphone.request"));
+        journal.note(QStringLiteral("microphone.request"));
         if (answerLater)
             pendingAnswer = std::move(completion);
         else
             completion(microphoneAuthorized);
     }
     void openPrivacyPane(PrivacyPane pane) override {
-        m_journal.note(pane == PrivacyPane::Microphone ? QStringLiteral("open:microphone-help")
-                                                       : QStringLiteral("open:input-help"));
+        journal.note(pane == PrivacyPane::Microphone ? QStringLiteral("open:microphone-help")
+                                                     : QStringLiteral("open:input-help"));
     }
     void answer(bool granted) { std::exchange(pendingAnswer, nullptr)(granted); }
 
@@ -171,52 +153,33 @@ public:
     bool inputAccess = true;
     bool answerLater = false; // like a prompt the user has not answered yet
     std::function<void(bool)> pendingAnswer;
-
-private:
-    Journal &m_journal;
 };
 
-class FakeSounds final : public SoundPort {
+class FakeSounds final : public SoundPort, Journaled {
 public:
-    explicit FakeSounds(Journal &journal)
-        : m_journal(journal) {}
-    void play(const QString &name) override {
-        m_journal.note(QStringLiteral("sound:") + name);
-        played.append(name);
-    }
-    QStringList played;
-
-private:
-    Journal &m_journal;
+    using Journaled::Journaled;
+    void play(const QString &name) override { journal.note(QStringLiteral("sound:") + name); }
 };
 
-class FakeFloatingBar final : public FloatingBarPort {
+class FakeFloatingBar final : public FloatingBarPort, Journaled {
 public:
-    explicit FakeFloatingBar(Journal &journal)
-        : m_journal(journal) {}
+    using Journaled::Journaled;
     void show() override {
-        m_journal.note(QStringLiteral("bar.show"));
+        journal.note(QStringLiteral("bar.show"));
         visible = true;
     }
     void hide() override {
-        m_journal.note(QStringLiteral("bar.hide"));
+        journal.note(QStringLiteral("bar.hide"));
         visible = false;
     }
     bool visible = false;
-
-private:
-    Journal &m_journal;
 };
 
 class FakeLoginItem final : public LoginItemPort {
 public:
     bool isEnabled() const override { return enabled; }
-    void set(bool on) override {
-        ++setCalls;
-        enabled = on;
-    }
+    void set(bool on) override { enabled = on; }
     bool enabled = false;
-    int setCalls = 0;
 };
 
 // A key source whose events the test delivers by hand.
@@ -225,7 +188,7 @@ public:
     void setHandler(Handler handler) override { this->handler = std::move(handler); }
     bool start() override {
         ++startCalls;
-        started = started || startSucceeds;
+        started = true;
         return started;
     }
     bool isStarted() const override { return started; }
@@ -244,7 +207,6 @@ public:
     }
 
     Handler handler;
-    bool startSucceeds = true;
     bool started = false;
     int startCalls = 0;
     quint64 visible = mask(ModifierKey::Control) | mask(ModifierKey::Option) |
