@@ -5,6 +5,8 @@
 #include "RecorderKeyTranslator.h"
 #include "TempEnvironment.h"
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 using namespace orvanta;
@@ -73,16 +75,40 @@ TEST_F(ShortcutRecorderTest, ModifiersAreCanonicalAndShiftedKeysNameTheirKey) {
     EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘←"));
 }
 
-TEST_F(ShortcutRecorderTest, KeysWithoutACodeAreIgnored) {
-    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
-    press(recorder, Qt::Key_VolumeUp);
-    EXPECT_FALSE(recorder.captured());
-    EXPECT_FALSE(RecorderKeyTranslator::release(Qt::Key_A, {})) << "only modifiers release";
-}
+// The codes are the positions of a US keyboard: each key has its own code, a shifted symbol
+// sits on the key of its unshifted one, and the code's characters are that unshifted one.
+TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirKeys) {
+    using Translator = RecorderKeyTranslator;
+    const QString unshifted = "abcdefghijklmnopqrstuvwxyz1234567890-=[]\\;',./`";
+    const QString shifted = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!@#$%^&*()_+{}|:\"<>?~";
+    QList<int> keys{Qt::Key_Return, Qt::Key_Tab,    Qt::Key_Space,  Qt::Key_Backspace,
+                    Qt::Key_Escape, Qt::Key_Enter,  Qt::Key_Insert, Qt::Key_Home,
+                    Qt::Key_PageUp, Qt::Key_Delete, Qt::Key_End,    Qt::Key_PageDown,
+                    Qt::Key_Left,   Qt::Key_Right,  Qt::Key_Down,   Qt::Key_Up};
+    for (int key = Qt::Key_F1; key <= Qt::Key_F12; ++key)
+        keys.append(key);
+    QSet<quint16> codes;
+    for (qsizetype i = 0; i < unshifted.size(); ++i) {
+        const auto code = Translator::keyCodeFor(unshifted[i].toUpper().unicode());
+        ASSERT_TRUE(code.has_value()) << unshifted[i].toLatin1();
+        EXPECT_EQ(Translator::baseCharacters(*code), unshifted[i]);
+        EXPECT_EQ(Translator::keyCodeFor(shifted[i].unicode()), code) << shifted[i].toLatin1();
+        codes.insert(*code);
+    }
+    for (int key : keys) {
+        const auto code = Translator::keyCodeFor(key);
+        ASSERT_TRUE(code.has_value()) << key;
+        EXPECT_EQ(Translator::baseCharacters(*code), "") << key;
+        codes.insert(*code);
+    }
+    EXPECT_EQ(codes.size(), unshifted.size() + keys.size()) << "no two keys share a code";
+    EXPECT_EQ(keyLabel(*Translator::keyCodeFor(Qt::Key_Return), ""), "Return");
+    EXPECT_EQ(keyLabel(*Translator::keyCodeFor(Qt::Key_Up), ""), "↑");
+    EXPECT_FALSE(Translator::press(Qt::Key_VolumeUp, {})) << "a key without a code";
+    EXPECT_FALSE(Translator::release(Qt::Key_A, {})) << "only modifiers release";
 
-TEST_F(ShortcutRecorderTest, PhysicalPositionWinsOverTheLayoutsKey) {
-    // On an AZERTY layout the key typing "a" sits where a US "q" does.
-    const auto event = RecorderKeyTranslator::press(Qt::Key_A, Qt::ControlModifier, quint16(12));
+    // On an AZERTY layout the key typing "a" sits where a US "q" does: the position wins.
+    const auto event = Translator::press(Qt::Key_A, Qt::ControlModifier, quint16(12));
     ASSERT_TRUE(event);
     EXPECT_EQ(event->event.keyCode, 12);
     EXPECT_EQ(event->characters, "q");
