@@ -1,6 +1,7 @@
 #include "AppState.h"
 #include "FakeAppScene.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 #include <gmock/gmock.h>
@@ -9,15 +10,23 @@
 using namespace orvanta;
 using namespace orvanta::test;
 using namespace std::chrono_literals;
-using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::Not;
 using Kind = DictationStatus::Kind;
 
 namespace {
 
-class AppStateTest : public ::testing::Test, protected FakeAppScene {
+// A dictation told as words: what the user does, what the recorder, the service and time do,
+// and what the fakes are like. Only what follows "|" is checked.
+struct Scenario {
+    const char *name;
+    const char *script;
+    // What happened after "|", the recordings numbered, and then the state at the end:
+    // status / words counted / history entries / last transcript.
+    QString steps;
+};
+
+class AppStateTest : public ::testing::TestWithParam<Scenario>, protected FakeAppScene {
 protected:
     AppStateTest() {
         QObject::connect(&app, &AppState::statusChanged, [this] {
@@ -28,70 +37,182 @@ protected:
     QStringList take() { return std::exchange(journal.entries, {}); }
     bool is(Kind kind) const { return app.status().is(kind); }
 
-    void startRecording() {
-        app.startDictation();
-        ASSERT_TRUE(is(Kind::Recording));
+    void run(const QString &script) {
+        for (const QString &word : script.split(' ', Qt::SkipEmptyParts)) {
+            const QString value = word.section(':', 1).replace('_', ' ');
+            const QString action = word.section(':', 0, 0);
+            const std::map<QString, std::function<void()>> actions{
+                {"start", [this] { app.startDictation(); }},
+                {"stop", [this] { app.stopAndTranscribe(); }},
+                {"cancel", [this] { app.cancelDictation(); }},
+                {"toggle", [this] { app.toggleDictation(); }},
+                {"paste", [this] { app.pasteLast(); }},
+                {"quit", [this] { app.prepareToQuit(); }},
+                {"file", [this] { recorder.finishStop(true); }},
+                {"nofile", [this] { recorder.finishStop(false); }},
+                {"text", [&] { transcriber.reply(TranscriptionResult::success(value)); }},
+                {"fail", [&] { transcriber.reply(TranscriptionResult::failure(value)); }},
+                {"wait", [&] { scheduler.advance(std::chrono::milliseconds(value.toInt())); }},
+                {"|", [this] { take(); }},
+                {"mic", [&] { settings.setMicUID(value); }},
+                {"nomute", [this] { settings.setMuteBackgroundAudio(false); }},
+                {"private", [this] { settings.setPrivacyMode(true); }},
+                {"signedout", [this] { account.signedIn = false; }},
+                {"nomic", [this] { permissions.microphoneAuthorized = false; }},
+                {"norecorder", [this] { recorder.startSucceeds = false; }},
+                {"recorder", [this] { recorder.startSucceeds = true; }},
+                {"pastefails",
+                 [this] {
+                     inserter.outcome =
+                         failedPaste(InsertionOutcome::Failure::KeystrokeUnavailable);
+                 }},
+                {"clipboardonly",
+                 [this] {
+                     inserter.outcome = failedPaste(InsertionOutcome::Failure::LeftOnClipboard);
+                 }},
+            };
+            ASSERT_TRUE(actions.contains(action)) << word.toStdString();
+            actions.at(action)();
+        }
     }
-    // Stops the recording and lets the recorder deliver its file.
-    QString stopRecording() {
-        app.stopAndTranscribe();
-        recorder.finishStop(true);
-        return recorder.stoppedFile;
+    static InsertionOutcome failedPaste(InsertionOutcome::Failure failure) {
+        return InsertionOutcome::failed(failure, "in a test");
     }
-    // A whole dictation up to the transcript.
-    void dictate(const QString &text) {
-        startRecording();
-        stopRecording();
-        transcriber.reply(TranscriptionResult::success(text));
-    }
-    void enterError() {
-        recorder.startSucceeds = false;
-        app.startDictation();
-        recorder.startSucceeds = true;
-        ASSERT_TRUE(is(Kind::Error));
+    QString numberedSteps() {
+        QStringList steps = take();
+        steps.replaceInStrings(QRegularExpression("/tmp/orvanta-test-(\\d+)\\.m4a"), "#\\1");
+        return (steps << QStringLiteral("%1 / %2 / %3 / %4")
+                             .arg(app.status().describe())
+                             .arg(settings.wordsDictated())
+                             .arg(history.items().size())
+                             .arg(app.lastTranscript()))
+            .join(", ");
     }
 };
 
-TEST_F(AppStateTest, StartRunsItsStepsInOrderOrEndsInTheErrorOfTheStepThatFailed) {
-    const struct {
-        const char *name;
-        std::function<void()> arrange;
-        QStringList steps;
-    } cases[] = {
-        {"a start",
-         [] {},
-         {"microphone.request", "recorder.start:alsa_input.usb-Mic", "status:recording", "mute",
-          "bar.show", "sound:Tink"}},
-        {"a start that leaves the output alone",
-         [this] { settings.setMuteBackgroundAudio(false); },
-         {"microphone.request", "recorder.start:alsa_input.usb-Mic", "status:recording", "bar.show",
-          "sound:Tink"}},
-        {"signed out",
-         [this] { account.signedIn = false; },
-         {"status:error: Sign in required \u2014 click Sign In in the menu.", "bar.show",
-          "sound:Basso"}},
-        {"microphone refused",
-         [this] { permissions.microphoneAuthorized = false; },
-         {"microphone.request", "status:error: Microphone access is required.", "bar.show",
-          "open:microphone-help"}},
-        {"the recorder cannot start",
-         [this] { recorder.startSucceeds = false; },
-         {"microphone.request", "recorder.start:alsa_input.usb-Mic",
-          "status:error: Couldn't start recording.", "bar.show"}},
-    };
-    settings.setMicUID("alsa_input.usb-Mic");
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        c.arrange();
-        app.startDictation();
-        EXPECT_EQ(take(), c.steps);
-        EXPECT_EQ(app.microphoneGranted(), permissions.microphoneAuthorized);
-        app.cancelDictation();
-        scheduler.advance(AppState::errorClearDelay);
-        take();
-        settings.setMuteBackgroundAudio(true);
-        account.signedIn = permissions.microphoneAuthorized = recorder.startSucceeds = true;
-    }
+const QString started = "microphone.request, recorder.start:__default__, status:recording, mute, "
+                        "bar.show, sound:Tink, ";
+const QString stopped = "unmute, status:transcribing, bar.show, sound:Pop, recorder.stop, ";
+const QString signIn = "error: Sign in required \u2014 click Sign In in the menu.";
+const QString pasteFailed = "error: Couldn't paste the text \u2014 use Paste Last to try again.";
+const QString onClipboard = "error: The text is on the clipboard \u2014 press Ctrl+V to paste it.";
+const QString finished = "status:idle, bar.show, ";
+
+const Scenario scenarios[] = {
+    {"Start", "| start", started + "recording / 0 / 0 / "},
+    {"StartFromTheChosenMicrophoneWithoutMuting", "mic:alsa.usb nomute | start",
+     "microphone.request, recorder.start:alsa.usb, status:recording, bar.show, sound:Tink, "
+     "recording / 0 / 0 / "},
+    {"StartSignedOut", "signedout | start",
+     "status:" + signIn + ", bar.show, sound:Basso, " + signIn + " / 0 / 0 / "},
+    {"StartWithoutMicrophone", "nomic | start",
+     "microphone.request, status:error: Microphone access is required., bar.show, "
+     "open:microphone-help, error: Microphone access is required. / 0 / 0 / "},
+    {"StartWithoutRecorder", "norecorder | start",
+     "microphone.request, recorder.start:__default__, status:error: Couldn't start recording., "
+     "bar.show, error: Couldn't start recording. / 0 / 0 / "},
+    {"StartWhileTranscribing", "start stop | start", started + "recording / 0 / 0 / "},
+    {"Stop", "start | stop", stopped + "transcribing / 0 / 0 / "},
+    {"StopDeliversTheFile", "start stop | file", "transcribe:#1, transcribing / 0 / 0 / "},
+    {"Finish", "start stop file | text:Teh_cat_sat",
+     "recorder.cleanup:#1, " + finished +
+         "insert:the cat sat, sound:Glass, usage.refresh, idle / 3 / 1 / the cat sat"},
+    {"FinishAnEmptyTranscript", "start stop file | text:",
+     "recorder.cleanup:#1, " + finished + "insert:, sound:Glass, usage.refresh, idle / 0 / 1 / "},
+    {"FinishPrivately", "private start stop file | text:secret_words",
+     "recorder.cleanup:#1, " + finished +
+         "insert:secret words (sensitive), sound:Glass, usage.refresh, idle / 2 / 0 / secret "
+         "words"},
+    {"NoAudioCaptured", "start stop | nofile",
+     "status:error: Couldn't capture audio., bar.show, sound:Basso, "
+     "error: Couldn't capture audio. / 0 / 0 / "},
+    {"TranscriptionFails", "start stop file | fail:Busy",
+     "recorder.cleanup:#1, status:error: Busy, bar.show, sound:Basso, error: Busy / 0 / 0 / "},
+    {"CancelARecording", "start | cancel",
+     "recorder.cancel, unmute, status:idle, bar.show, sound:Bottle, idle / 0 / 0 / "},
+    {"CancelBeforeTheRecorderDelivers", "start stop cancel | file",
+     "recorder.cleanup:#1, idle / 0 / 0 / "},
+    {"CancelBeforeTheRecorderDeliversNothing", "start stop cancel | nofile", "idle / 0 / 0 / "},
+    {"CancelWhileTranscribing", "start stop file cancel | text:too_late",
+     "recorder.cleanup:#1, idle / 0 / 0 / "},
+    {"NothingToDoInTheStatus", "| stop cancel paste start start stop stop toggle",
+     started + stopped + "transcribing / 0 / 0 / "},
+    {"NothingToDoInAnError", "norecorder start | stop cancel",
+     "error: Couldn't start recording. / 0 / 0 / "},
+    {"ToggleStartsAfterAnError", "norecorder start recorder | toggle",
+     started + "recording / 0 / 0 / "},
+    {"ToggleStops", "start | toggle", stopped + "transcribing / 0 / 0 / "},
+    {"ErrorStaysFourSeconds", "norecorder start | wait:3999",
+     "error: Couldn't start recording. / 0 / 0 / "},
+    {"ErrorClearsQuietly", "norecorder start wait:3999 | wait:1", "status:idle, idle / 0 / 0 / "},
+    {"ANewerErrorClearsByTheEarlierTimer", "norecorder start wait:3000 start | wait:1000",
+     "status:idle, idle / 0 / 0 / "},
+    {"ALaterTimerLeavesARecordingAlone",
+     "norecorder start wait:3000 start wait:1000 recorder start | wait:3000",
+     "recording / 0 / 0 / "},
+    {"AnOlderResultDuringARecording", "start stop file start | text:first_dictation",
+     "recorder.cleanup:#1, insert:first dictation, usage.refresh, "
+     "recording / 2 / 1 / first dictation"},
+    {"AnOlderResultDuringATranscription", "start stop file start stop file | text:older",
+     "recorder.cleanup:#1, insert:older, usage.refresh, transcribing / 1 / 1 / older"},
+    {"TheNewerOneFinishesNormally", "start stop file start stop file text:older | text:newer",
+     "recorder.cleanup:#2, " + finished +
+         "insert:newer, sound:Glass, usage.refresh, idle / 2 / 2 / newer"},
+    {"CancellingTheNewerOneSparesTheOlder",
+     "start stop file start stop file cancel | text:older text:newer",
+     "recorder.cleanup:#1, insert:older, usage.refresh, recorder.cleanup:#2, "
+     "idle / 1 / 1 / older"},
+    {"AnOlderFailureDuringARecording", "start stop file start | fail:Network_down",
+     "recorder.cleanup:#1, recording / 0 / 0 / "},
+    {"AnOlderRecordingWithoutAudioDuringANewerOne", "start stop start | nofile",
+     "recording / 0 / 0 / "},
+    {"AnOlderFailureOnceTheNewerIsCancelled", "start stop file start cancel | fail:Network_down",
+     "recorder.cleanup:#1, status:error: Network down, bar.show, sound:Basso, "
+     "error: Network down / 0 / 0 / "},
+    {"PasteLastWithNothingToPaste", "| paste", "idle / 0 / 0 / "},
+    {"PasteLastPastesTheFinalText", "start stop file text:teh_end | paste",
+     "insert:the end, idle / 2 / 1 / the end"},
+    {"AFailedPasteIsAnError", "pastefails start stop file | text:kept",
+     "recorder.cleanup:#1, " + finished + "insert:kept, status:" + pasteFailed +
+         ", bar.show, sound:Basso, usage.refresh, " + pasteFailed + " / 1 / 1 / kept"},
+    {"AFailedPasteLastIsAnError", "pastefails start stop file text:kept wait:4000 | paste",
+     "insert:kept, status:" + pasteFailed + ", bar.show, sound:Basso, " + pasteFailed +
+         " / 1 / 1 / kept"},
+    {"AFailedPasteLeavesARecordingAlone",
+     "pastefails start stop file text:kept wait:4000 start | paste",
+     "insert:kept, recording / 1 / 1 / kept"},
+    {"ATextLeftOnTheClipboardIsForTheUserToPaste",
+     "clipboardonly start stop file text:kept wait:4000 | paste",
+     "insert:kept, status:" + onClipboard + ", bar.show, sound:Basso, " + onClipboard +
+         " / 1 / 1 / kept"},
+    {"QuitDropsTheRecordingAndUnmutes", "start | quit",
+     "recorder.cancel, unmute, status:idle, idle / 0 / 0 / "},
+    {"QuitDropsALateResult", "start stop file | quit text:late",
+     "unmute, status:idle, recorder.cleanup:#1, idle / 0 / 0 / "},
+};
+
+void PrintTo(const Scenario &scenario, std::ostream *out) {
+    *out << scenario.script;
+}
+
+TEST_P(AppStateTest, Scenario) {
+    vocabulary.setReplacements({{QUuid::createUuid(), "teh", "the", false}});
+    run(GetParam().script);
+    EXPECT_EQ(numberedSteps(), GetParam().steps) << GetParam().script;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dictation, AppStateTest, ::testing::ValuesIn(scenarios),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(AppStateTest, TheTranscriptIsCountedRecordedAndAnnouncedOnce) {
+    settings.setDictationMode(DictationMode::Email);
+    QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
+    run("start stop file text:a\tb__c");
+    EXPECT_EQ(transcript.count(), 1);
+    EXPECT_EQ(settings.wordsDictated(), 3) << "tabs and runs of spaces separate words";
+    ASSERT_EQ(history.items().size(), 1);
+    EXPECT_EQ(history.items()[0].text, "a\tb  c");
+    EXPECT_EQ(history.items()[0].mode, "Email");
 }
 
 TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
@@ -105,259 +226,13 @@ TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
     EXPECT_EQ(granted.count(), 1);
     EXPECT_TRUE(is(Kind::Recording));
 }
-
-// The menu's button, the bar, the tray menu and --toggle all go through toggleDictation.
-TEST_F(AppStateTest, OperationsOutsideTheirStatusDoNothing) {
-    app.stopAndTranscribe();
-    app.cancelDictation();
-    EXPECT_THAT(take(), IsEmpty()) << "idle: no stop, no cancel";
-    app.toggleDictation();
-    EXPECT_TRUE(is(Kind::Recording));
-    take();
-    app.startDictation();
-    EXPECT_THAT(take(), IsEmpty()) << "recording: no second start";
-    app.toggleDictation();
-    EXPECT_TRUE(is(Kind::Transcribing));
-    take();
-    app.stopAndTranscribe();
-    app.toggleDictation();
-    EXPECT_THAT(take(), IsEmpty()) << "transcribing: no stop, no toggled start";
-    startRecording(); // but a start begins a new dictation
-    app.cancelDictation();
-    enterError();
-    take();
-    app.stopAndTranscribe();
-    app.cancelDictation();
-    EXPECT_THAT(take(), IsEmpty()) << "error: no stop, no cancel";
-    app.toggleDictation();
-    EXPECT_EQ(app.statusKind(), Kind::Recording) << "an error does not block the next start";
-}
-
-TEST_F(AppStateTest, StopThenTranscriptFinishesInOrder) {
-    vocabulary.setReplacements({{QUuid::createUuid(), "teh", "the", false}});
-    settings.setDictationMode(DictationMode::Email);
-    startRecording();
-    take();
-    app.stopAndTranscribe();
-    EXPECT_THAT(take(), ElementsAre("unmute", "status:transcribing", "bar.show", "sound:Pop",
-                                    "recorder.stop"));
-    recorder.finishStop(true);
-    const QString file = recorder.stoppedFile;
-    EXPECT_THAT(take(), ElementsAre("transcribe:" + file));
-
-    QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
-    transcriber.reply(TranscriptionResult::success("Teh cat\tsat on teh  mat"));
-    EXPECT_THAT(take(),
-                ElementsAre("recorder.cleanup:" + file, "status:idle", "bar.show",
-                            "insert:the cat\tsat on the  mat", "sound:Glass", "usage.refresh"));
-    EXPECT_EQ(transcript.count(), 1);
-    EXPECT_EQ(app.lastTranscript(), "the cat\tsat on the  mat");
-    EXPECT_EQ(settings.wordsDictated(), 6);
-    ASSERT_EQ(history.items().size(), 1);
-    EXPECT_EQ(history.items()[0].text, "the cat\tsat on the  mat");
-    EXPECT_EQ(history.items()[0].mode, "Email");
-
-    dictate(""); // an empty transcript goes through every step
-    EXPECT_TRUE(is(Kind::Idle));
-    EXPECT_EQ(history.items().size(), 2);
-    EXPECT_EQ(settings.wordsDictated(), 6);
-    EXPECT_THAT(inserter.inserted, ElementsAre("the cat\tsat on the  mat", ""));
-}
-
-TEST_F(AppStateTest, FailuresAfterStopBecomeErrorsWithTheFailureSound) {
-    startRecording();
-    app.stopAndTranscribe();
-    take();
-    recorder.finishStop(false);
-    EXPECT_THAT(take(),
-                ElementsAre("status:error: Couldn't capture audio.", "bar.show", "sound:Basso"));
-
-    startRecording();
-    const QString file = stopRecording();
-    take();
-    transcriber.reply(TranscriptionResult::failure("The service is busy."));
-    EXPECT_THAT(take(),
-                ElementsAre("recorder.cleanup:" + file, "status:error: The service is busy.",
-                            "bar.show", "sound:Basso"));
-    EXPECT_THAT(inserter.inserted, IsEmpty());
-    EXPECT_EQ(settings.wordsDictated(), 0);
-}
-
-TEST_F(AppStateTest, PrivacyModeSkipsTheHistoryAndMarksThePasteSensitive) {
-    settings.setPrivacyMode(true);
-    dictate("secret words");
-    EXPECT_THAT(history.items(), IsEmpty());
-    EXPECT_EQ(app.lastTranscript(), "secret words");
-    EXPECT_EQ(settings.wordsDictated(), 2);
-    EXPECT_THAT(journal.entries, Contains("insert:secret words (sensitive)"));
-}
-
-TEST_F(AppStateTest, ErrorClearsAfterFourSecondsByTheEarliestTimer) {
-    enterError();
-    take();
-    scheduler.advance(3999ms);
-    EXPECT_TRUE(is(Kind::Error));
-    scheduler.advance(1ms);
-    EXPECT_THAT(take(), ElementsAre("status:idle")) << "clearing refreshes and plays nothing";
-
-    enterError();
-    scheduler.advance(3000ms);
-    enterError(); // a second error, 3 s after the first
-    scheduler.advance(1000ms);
-    EXPECT_TRUE(is(Kind::Idle));
-    startRecording();
-    scheduler.advance(3000ms); // the second timer finds no error
-    EXPECT_TRUE(is(Kind::Recording));
-}
-
-TEST_F(AppStateTest, CancelRestoresTheOutputAndDiscardsWhatTheDictationStillDelivers) {
-    startRecording();
-    take();
-    app.cancelDictation();
-    EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle", "bar.show",
-                                    "sound:Bottle"));
-    EXPECT_FALSE(recorder.pendingStop);
-
-    startRecording(); // cancelled before the recorder delivers
-    app.stopAndTranscribe();
-    app.cancelDictation();
-    take();
-    recorder.finishStop(true);
-    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + recorder.stoppedFile));
-    startRecording();
-    app.stopAndTranscribe();
-    app.cancelDictation();
-    take();
-    recorder.finishStop(false);
-    EXPECT_THAT(take(), IsEmpty());
-    EXPECT_THAT(transcriber.requests, IsEmpty());
-
-    startRecording(); // cancelled while transcribing
-    const QString file = stopRecording();
-    app.cancelDictation();
-    take();
-    transcriber.reply(TranscriptionResult::success("too late"));
-    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + file));
-    EXPECT_EQ(app.lastTranscript(), QString());
-    EXPECT_EQ(settings.wordsDictated(), 0);
-    EXPECT_THAT(history.items(), IsEmpty());
-}
-
-// An older dictation's result is delivered without touching the status of a newer one; its
-// failure shows only when nothing newer runs.
-TEST_F(AppStateTest, AnOlderDictationNeverDisturbsANewerOne) {
-    startRecording();
-    const QString olderFile = stopRecording();
-    startRecording();
-    const QString recordingFile = recorder.currentFile;
-    take();
-    transcriber.reply(TranscriptionResult::success("first dictation"));
-    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + olderFile, "insert:first dictation",
-                                    "usage.refresh"));
-    EXPECT_TRUE(is(Kind::Recording));
-    EXPECT_EQ(app.lastTranscript(), "first dictation");
-    EXPECT_EQ(settings.wordsDictated(), 2);
-    EXPECT_EQ(history.items().size(), 1);
-    EXPECT_FALSE(recorder.cleaned.contains(recordingFile));
-    stopRecording();
-    transcriber.reply(TranscriptionResult::success("second"));
-    EXPECT_TRUE(is(Kind::Idle)) << "the newer one then finishes normally";
-
-    startRecording();
-    stopRecording();
-    startRecording();
-    stopRecording();
-    transcriber.reply(TranscriptionResult::success("older"));
-    EXPECT_TRUE(is(Kind::Transcribing)) << "an older result does not end a newer transcription";
-    app.cancelDictation(); // cancels the newer one only
-    transcriber.reply(TranscriptionResult::success("newer"));
-    EXPECT_THAT(inserter.inserted, ElementsAre("first dictation", "second", "older"));
-
-    startRecording();
-    const QString failing = stopRecording();
-    startRecording();
-    take();
-    transcriber.reply(TranscriptionResult::failure("Network down"));
-    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + failing));
-    app.cancelDictation();
-    startRecording();
-    app.stopAndTranscribe();
-    startRecording();
-    take();
-    recorder.finishStop(false);
-    EXPECT_THAT(take(), IsEmpty()) << "a newer one is transcribing, the older captured nothing";
-    app.cancelDictation();
-    startRecording();
-    const QString older = stopRecording();
-    startRecording();
-    app.cancelDictation();
-    take();
-    transcriber.reply(TranscriptionResult::failure("Network down"));
-    EXPECT_THAT(take(), ElementsAre("recorder.cleanup:" + older, "status:error: Network down",
-                                    "bar.show", "sound:Basso"));
-}
-
-// A paste that could not happen is an error with the failure sound; the text stays in Paste
-// Last and in the history.
-TEST_F(AppStateTest, PasteLastPastesTheFinalTextAndAFailedPasteKeepsIt) {
-    app.pasteLast();
-    EXPECT_THAT(take(), IsEmpty()) << "nothing to paste yet";
-    vocabulary.setReplacements({{QUuid::createUuid(), "gonna", "going to", true}});
-    inserter.outcome =
-        InsertionOutcome::failed(InsertionOutcome::Failure::KeystrokeUnavailable, "no XTEST");
-    startRecording();
-    stopRecording();
-    take();
-    transcriber.reply(TranscriptionResult::success("gonna go"));
-    const QStringList steps = take();
-    EXPECT_THAT(steps, Contains("status:error: " + AppState::pasteFailedMessage));
-    EXPECT_THAT(steps, Contains("sound:Basso"));
-    EXPECT_THAT(steps, Not(Contains("sound:Glass")));
-    EXPECT_EQ(history.items().size(), 1);
-
-    scheduler.advance(AppState::errorClearDelay);
-    take();
-    app.pasteLast();
-    EXPECT_THAT(take(),
-                ElementsAre("insert:going to go", "status:error: " + AppState::pasteFailedMessage,
-                            "bar.show", "sound:Basso"));
-    startRecording();
-    take();
-    app.pasteLast();
-    EXPECT_THAT(take(), ElementsAre("insert:going to go")) << "a recording keeps its status";
-    app.cancelDictation();
-
-    // Where nothing can type the keystroke the text waits on the clipboard for the user.
-    inserter.outcome =
-        InsertionOutcome::failed(InsertionOutcome::Failure::LeftOnClipboard, "no keystroke");
-    app.pasteLast();
-    EXPECT_EQ(app.errorMessage(), AppState::leftOnClipboardMessage);
-}
-
-// Quitting drops a running recording with its file and unmutes; a result that arrives
-// during the quit is not pasted.
-TEST_F(AppStateTest, QuittingDropsTheRecordingAndUnmutes) {
-    startRecording();
-    take();
-    app.prepareToQuit();
-    EXPECT_THAT(take(), ElementsAre("recorder.cancel", "unmute", "status:idle"));
-    startRecording();
-    stopRecording();
-    app.prepareToQuit();
-    transcriber.reply(TranscriptionResult::success("late"));
-    EXPECT_THAT(inserter.inserted, IsEmpty());
-}
-
 TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
     permissions.answerLater = true;
     app.startDictation();
     auto pendingAnswer = permissions.pendingAnswer;
     permissions.answerLater = false;
     permissions.answer(true);
-    stopRecording();
-    enterError();
-    startRecording();
-    app.stopAndTranscribe();
+    run("stop file norecorder start recorder start stop");
     auto pendingStop = recorder.pendingStop;
 
     appPtr.reset();
@@ -379,7 +254,7 @@ TEST_F(AppStateTest, FloatingBarShowsWhileDictatingOrAsTheSettingSays) {
     EXPECT_TRUE(bar.visible) << "applied once the change is done";
     QCoreApplication::processEvents();
     EXPECT_FALSE(bar.visible);
-    startRecording();
+    app.startDictation();
     EXPECT_TRUE(bar.visible);
     app.stopAndTranscribe();
     EXPECT_TRUE(bar.visible);
@@ -389,7 +264,7 @@ TEST_F(AppStateTest, FloatingBarShowsWhileDictatingOrAsTheSettingSays) {
 
 TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
     QSignalSpy level(&app, &AppState::audioLevelChanged);
-    startRecording();
+    app.startDictation();
     recorder.levelHandler(0.75f);
     app.cancelDictation();
     EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f) << "the level is not reset when recording ends";
