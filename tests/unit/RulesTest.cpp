@@ -301,6 +301,7 @@ TEST(ReplacementPassTest, RulesRewriteTheTextInOrder) {
         {around + "cat", {rule("cat", "dog")}, around + "dog"},
         {around, {rule("zzz", "dog")}, around},
         {"🙂 smile 🙂", {rule("🙂", ":)")}, ":) smile :)"},
+        {"x \U00010400", {rule("\U00010428", "ok")}, "x ok"}, // folded beyond 16 bits, at the end
     };
     for (const auto &c : cases)
         EXPECT_EQ(applyReplacementRules(c.text, c.rules), c.expected) << c.text.toStdString();
