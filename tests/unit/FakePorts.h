@@ -36,7 +36,7 @@ public:
         if (!startSucceeds)
             return false;
         recording = true;
-        currentFile = QStringLiteral("/tmp/orvanta-test-%1.m4a").arg(++filesMade);
+        ++filesMade;
         return true;
     }
     bool isRecording() const override { return recording; }
@@ -48,7 +48,7 @@ public:
         }
         recording = false;
         pendingStop = std::move(completion);
-        stoppedFile = currentFile;
+        stoppedFile = QStringLiteral("/tmp/orvanta-test-%1.m4a").arg(filesMade);
     }
     void cancel() override {
         journal.note(QStringLiteral("recorder.cancel"));
@@ -59,7 +59,6 @@ public:
     }
     void cleanup(const QString &file) override {
         journal.note(QStringLiteral("recorder.cleanup:") + file);
-        cleaned.append(file);
     }
     void setLevelHandler(std::function<void(float)> onLevel) override {
         levelHandler = std::move(onLevel);
@@ -74,9 +73,7 @@ public:
     bool startSucceeds = true;
     bool recording = false;
     int filesMade = 0;
-    QString currentFile;
     QString stoppedFile;
-    QStringList cleaned;
     std::function<void(std::optional<QString>)> pendingStop;
     std::function<void(float)> levelHandler;
 };
@@ -88,16 +85,13 @@ public:
     void transcribe(const QString &audioFile,
                     std::function<void(TranscriptionResult)> done) override {
         journal.note(QStringLiteral("transcribe:") + audioFile);
-        requests.append({audioFile, std::move(done)});
+        requests.append(std::move(done));
     }
 
     // Answers the oldest request still open.
-    void reply(TranscriptionResult result) {
-        auto request = requests.takeFirst();
-        request.second(std::move(result));
-    }
+    void reply(TranscriptionResult result) { requests.takeFirst()(std::move(result)); }
 
-    QList<std::pair<QString, std::function<void(TranscriptionResult)>>> requests;
+    QList<std::function<void(TranscriptionResult)>> requests;
 };
 
 class FakeAccount final : public AccountSessionPort, Journaled {
