@@ -17,11 +17,11 @@ namespace {
 class ShortcutRecorderTest : public ::testing::Test {
 protected:
     // Feeds a window's press or release through the translation, as the sheet does.
-    void press(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
+    static void press(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
         if (const auto event = RecorderKeyTranslator::press(key, mods))
             recorder.handle(event->event, event->characters);
     }
-    void release(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
+    static void release(ShortcutRecorder &recorder, int key, Qt::KeyboardModifiers mods = {}) {
         if (const auto event = RecorderKeyTranslator::release(key, mods))
             recorder.handle(event->event, event->characters);
     }
@@ -34,45 +34,42 @@ protected:
     Keybindings bindings{store};
 };
 
-TEST_F(ShortcutRecorderTest, ALoneModifierRecordsItsDoublePress) {
-    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
-    EXPECT_FALSE(recorder.canSave()) << "nothing captured yet";
-    // The platform may report the press with or without the key's own modifier bit.
-    press(recorder, Qt::Key_Shift);
-    EXPECT_FALSE(recorder.captured()) << "nothing until the modifier is up";
-    release(recorder, Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⇧ ×2"));
-    EXPECT_EQ(recorder.captured(), Shortcut::doubleTap(ModifierKey::Shift));
-    EXPECT_TRUE(recorder.canSave());
-}
-
-TEST_F(ShortcutRecorderTest, CombinationsAreNotTakenForDoublePresses) {
-    ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
-    press(recorder, Qt::Key_Meta, Qt::MetaModifier);
-    press(recorder, Qt::Key_K, Qt::MetaModifier);
-    release(recorder, Qt::Key_Meta, Qt::MetaModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘K"));
-    EXPECT_EQ(recorder.captured()->keyCode, quint16(40));
-
-    // ⌥ then ⌘ down in two events, both released: the one that went down last.
-    press(recorder, Qt::Key_Alt);
-    press(recorder, Qt::Key_Super_L, Qt::AltModifier);
-    release(recorder, Qt::Key_Alt, Qt::AltModifier | Qt::MetaModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘K")) << "⌘ is still held";
-    release(recorder, Qt::Key_Super_L, Qt::MetaModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘ ×2"));
-}
-
-TEST_F(ShortcutRecorderTest, ModifiersAreCanonicalAndShiftedKeysNameTheirKey) {
-    ShortcutRecorder recorder(bindings, KeybindAction::PasteLast);
-    press(recorder, Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌃⌥⇧1"));
-    EXPECT_EQ(recorder.captured()->mods,
-              (QList<ModifierKey>{ModifierKey::Control, ModifierKey::Option, ModifierKey::Shift}));
-    press(recorder, Qt::Key_Escape);
-    EXPECT_EQ(shown(recorder), "Esc") << "Esc is recorded, it does not close anything";
-    press(recorder, Qt::Key_Left, Qt::MetaModifier);
-    EXPECT_EQ(shown(recorder), QString::fromUtf8("⌘←"));
+// A lone modifier records its double press once it is up; a key records the combination
+// with the modifiers held, in canonical order and named by its unshifted key.
+TEST_F(ShortcutRecorderTest, KeysAndModifiersBecomeTheCapturedShortcut) {
+    const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, alt = Qt::AltModifier,
+                                      meta = Qt::MetaModifier;
+    struct Event {
+        bool press;
+        int key;
+        Qt::KeyboardModifiers mods;
+    };
+    const std::pair<std::vector<Event>, QString> cases[] = {
+        // The platform may report a modifier's press with or without its own bit.
+        {{{true, Qt::Key_Shift, none}}, ""},
+        {{{true, Qt::Key_Shift, none}, {false, Qt::Key_Shift, shift}}, "⇧ ×2"},
+        {{{true, Qt::Key_Meta, meta}, {true, Qt::Key_K, meta}, {false, Qt::Key_Meta, meta}}, "⌘K"},
+        {{{true, Qt::Key_Alt, none},
+          {true, Qt::Key_Super_L, alt},
+          {false, Qt::Key_Alt, alt | meta}},
+         ""}, // ⌘ is still held
+        {{{true, Qt::Key_Alt, none},
+          {true, Qt::Key_Super_L, alt},
+          {false, Qt::Key_Alt, alt | meta},
+          {false, Qt::Key_Super_L, meta}},
+         "⌘ ×2"}, // the one that went down last
+        {{{true, Qt::Key_Exclam, shift | Qt::ControlModifier | alt}}, "⌃⌥⇧1"},
+        {{{true, Qt::Key_Escape, none}}, "Esc"}, // recorded, it closes nothing
+        {{{true, Qt::Key_Left, meta}}, "⌘←"},
+        {{{true, Qt::Key_VolumeUp, none}}, ""},
+    };
+    for (const auto &[events, display] : cases) {
+        ShortcutRecorder recorder(bindings, KeybindAction::Activate);
+        for (const Event &event : events)
+            (event.press ? press : release)(recorder, event.key, event.mods);
+        EXPECT_EQ(shown(recorder), display) << events.back().key;
+        EXPECT_EQ(recorder.canSave(), !display.isEmpty() && display != "Esc") << "Esc cancels";
+    }
 }
 
 // The codes are the positions of a US keyboard: each key has its own code, a shifted symbol
