@@ -34,6 +34,7 @@ TEST(MenuRulesTest, PrimaryButtonPillAndCardFollowTheStatus) {
     using MenuRules::PrimaryAction;
     EXPECT_EQ(MenuRules::primaryAction(DictationStatus::recording()), PrimaryAction::Stop);
     EXPECT_EQ(MenuRules::primaryAction(DictationStatus::transcribing()), PrimaryAction::Nothing);
+    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::idle()), PrimaryAction::Start);
     EXPECT_EQ(MenuRules::primaryAction(DictationStatus::error("boom")), PrimaryAction::Start);
     EXPECT_EQ(MenuRules::statusPill(DictationStatus::error("x")).colour, "orange");
 
