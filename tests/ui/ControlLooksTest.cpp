@@ -1,13 +1,15 @@
-// The looks of the control set and the tray icon, measured on rendered pixels.
+// The looks of the control set, the symbols and the tray icon, measured on rendered pixels.
 
 #include "MenuBarIcon.h"
-#include "Symbols.h"
+#include "MenuRules.h"
+#include "Shortcut.h"
+#include "TestDoubles.h"
 
+#include <QDirIterator>
 #include <QPainter>
 #include <QQmlComponent>
-#include <QQmlEngine>
-#include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -15,7 +17,8 @@
 #include <cmath>
 #include <memory>
 
-extern void qml_register_types_Orvanta();
+using namespace orvanta;
+using namespace orvanta::test;
 
 namespace {
 
@@ -40,20 +43,8 @@ double strongestContrast(const QImage &image, const QRect &rect, const QColor &a
     return best;
 }
 
-void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &found) {
-    if (item->objectName() == name)
-        found.append(item);
-    for (QQuickItem *child : item->childItems())
-        collect(child, name, found);
-}
-
 class ControlLooksTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { qml_register_types_Orvanta(); }
-    void SetUp() override {
-        engine.addImageProvider(QStringLiteral("symbol"), new orvanta::SymbolImageProvider);
-    }
-
     // A window showing `controls` (QML inside a Column), grabbed after it settles.
     std::unique_ptr<QQuickWindow> show(const QByteArray &controls) {
         QQmlComponent component(&engine);
@@ -71,15 +62,13 @@ protected:
         return window;
     }
     static QQuickItem *item(QQuickWindow *window, const QString &name) {
-        QList<QQuickItem *> found;
-        collect(window->contentItem(), name, found);
-        return found.value(0);
+        return findItem(window->contentItem(), name);
     }
     static QImage pixelsOf(QQuickWindow *window, QQuickItem *item) {
         return window->grabWindow().copy(item->mapRectToScene(item->boundingRect()).toRect());
     }
 
-    QQmlEngine engine;
+    ViewEngine engine;
 };
 
 // Every control that can be disabled looks different when it is: a disabled button that
@@ -125,7 +114,7 @@ TEST_F(ControlLooksTest, PickerEntriesAreReadableHighlightedOrNot) {
     QObject *popup = picker->property("popup").value<QObject *>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return popup->property("opened").toBool(); }));
     QList<QQuickItem *> entries;
-    collect(window->contentItem(), "pickerEntry", entries);
+    collectItems(window->contentItem(), "pickerEntry", entries);
     ASSERT_EQ(entries.size(), 3);
     QTest::qWait(100);
     const QImage image = window->grabWindow();
@@ -158,7 +147,7 @@ TEST(TrayIconTest, GlyphContrastsWithThePanel) {
     for (const auto &[palette, panelName, minimum] : cases) {
         const QColor panel(QString::fromLatin1(panelName));
         for (const bool recording : {false, true}) {
-            const QImage glyph = orvanta::MenuBarIcon::trayImage(recording, QColor(palette), 2.0);
+            const QImage glyph = MenuBarIcon::trayImage(recording, QColor(palette), 2.0);
             QImage onPanel(glyph.size(), QImage::Format_ARGB32_Premultiplied);
             onPanel.fill(panel);
             QPainter(&onPanel).drawImage(0, 0, glyph);
@@ -166,6 +155,63 @@ TEST(TrayIconTest, GlyphContrastsWithThePanel) {
                 << palette << " on " << panelName << (recording ? " recording" : " idle");
         }
     }
+}
+
+TEST(MenuBarIconTest, DiscHasAHoleAndRingIsHollow) {
+    const QImage idle = MenuBarIcon::idle(Qt::black, 2.0);
+    const QImage active = MenuBarIcon::active(Qt::black, 2.0);
+    ASSERT_EQ(idle.size(), QSize(36, 36));
+    auto alphaAt = [](const QImage &image, double x, double y) {
+        return qAlpha(image.pixel(int(x * 2), int(y * 2)));
+    };
+    // Centre of the hole: x 9.0 + 2.1, y (from the top) 18 − 10.12 − 2.1.
+    EXPECT_EQ(alphaAt(idle, 11.1, 5.78), 0);
+    EXPECT_EQ(alphaAt(idle, 6.0, 12.0), 255) << "the rest of the disc is solid";
+    EXPECT_EQ(alphaAt(idle, 0.5, 0.5), 0);
+    EXPECT_EQ(alphaAt(active, 9.0, 9.0), 0) << "the ring is hollow";
+    EXPECT_GT(alphaAt(active, 9.0, 2.6), 200) << "its stroke touches the disc's edge";
+}
+
+// The symbol names the views use, read from their QML (`symbol: …` properties and the names
+// of SymbolIcon items) and from the rules that hand names to them.
+QSet<QString> symbolsInUse() {
+    QSet<QString> names;
+    for (const DictationStatus &status :
+         {DictationStatus::idle(), DictationStatus::recording(), DictationStatus::transcribing()})
+        names.insert(MenuRules::primaryButton(status).symbol);
+    for (const KeybindAction action : allKeybindActions)
+        names.insert(iconName(action));
+    const QRegularExpression symbolProperty(R"(\bsymbol\s*:([^,;}\n]*))");
+    const QRegularExpression symbolIcon(R"(SymbolIcon\s*\{[^}]*?\bname\s*:([^;}\n]*))");
+    const QRegularExpression literal(R"re("([^"]+)")re");
+    QDirIterator qml(":/Orvanta", {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
+    while (qml.hasNext()) {
+        QFile file(qml.next());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        const QString source = QString::fromUtf8(file.readAll());
+        for (const QRegularExpression *use : {&symbolProperty, &symbolIcon}) {
+            for (const auto &match : use->globalMatch(source)) {
+                for (const auto &name : literal.globalMatch(match.captured(1)))
+                    names.insert(name.captured(1));
+            }
+        }
+    }
+    return names;
+}
+
+TEST(SymbolsTest, EverySymbolTheViewsUseRenders) {
+    const QSet<QString> names = symbolsInUse();
+    EXPECT_GT(names.size(), allKeybindActions.size() + 2) << "the QML sources were read";
+    for (const QString &name : names) {
+        const QImage image = Symbols::render(name, Qt::red, QSize(24, 24));
+        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        bool drawn = false;
+        for (int y = 0; y < 24 && !drawn; ++y)
+            for (int x = 0; x < 24 && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0 && qRed(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn) << name.toStdString();
+    }
+    EXPECT_TRUE(Symbols::render("no.such.symbol", Qt::red, QSize(24, 24)).isNull());
 }
 
 } // namespace

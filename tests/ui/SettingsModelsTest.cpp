@@ -1,16 +1,12 @@
+// The settings pages' models over the real stores.
+
 #include "../unit/FakeAppScene.h"
-#include "AppState.h"
 #include "GeneralSectionModel.h"
-#include "History.h"
 #include "HistoryListModel.h"
-#include "Keybindings.h"
 #include "KeybindingsModel.h"
-#include "PreferenceStore.h"
+#include "RelativeTime.h"
 #include "ReplacementListModel.h"
-#include "Settings.h"
 #include "ShortcutLabel.h"
-#include "TempEnvironment.h"
-#include "Vocabulary.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -55,10 +51,11 @@ TEST_F(SettingsModelsTest, HistoryRowsSayHowLongAgoAtTheTimeTheyAreRead) {
     const QDateTime written(QDate(2026, 5, 1), QTime(9, 0), Qt::UTC);
     history.add("note", DictationMode::Summary, written);
     HistoryListModel model(history, inserter);
-    model.setClock([&] { return written.addSecs(3 * 3600); });
-    EXPECT_EQ(model.data(model.index(0), HistoryListModel::RelativeTimeRole), "3 hours ago");
-    model.setClock([&] { return written.addDays(2); });
-    EXPECT_EQ(model.data(model.index(0), HistoryListModel::RelativeTimeRole), "2 days ago");
+    for (const QDateTime &now : {written.addSecs(3 * 3600), written.addDays(2)}) {
+        model.setClock([now] { return now; });
+        EXPECT_EQ(model.data(model.index(0), HistoryListModel::RelativeTimeRole),
+                  relativeTimeText(written, now));
+    }
     EXPECT_EQ(model.data(model.index(0), HistoryListModel::ModeRole),
               label(DictationMode::Summary));
     model.paste(QUuid::createUuid().toString());

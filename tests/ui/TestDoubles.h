@@ -1,11 +1,18 @@
 #pragma once
 
 // Stand-ins for the microphone test and the account session, with the properties and
-// invokables the views use, for view tests and the view preview.
+// invokables the views use, and the QML engine and item look-ups the view tests and the view
+// preview share.
+
+#include "Symbols.h"
 
 #include <QObject>
+#include <QQmlEngine>
+#include <QQuickItem>
 #include <QString>
 #include <QStringList>
+
+extern void qml_register_types_Orvanta();
 
 namespace orvanta::test {
 
@@ -22,7 +29,6 @@ public:
         emit changed();
     }
     Q_INVOKABLE void stop() {
-        ++stops;
         testing = false;
         level = 0;
         emit changed();
@@ -30,7 +36,6 @@ public:
     float level = 0;
     bool testing = false;
     QStringList startedWith;
-    int stops = 0;
 signals:
     void changed();
 };
@@ -45,10 +50,7 @@ class TestAuth : public QObject {
     Q_PROPERTY(qint64 wordLimit MEMBER wordLimit NOTIFY changed)
 public:
     Q_INVOKABLE void openSignInPage() { ++signInPages; }
-    Q_INVOKABLE void signOut() {
-        signedIn = false;
-        emit changed();
-    }
+    Q_INVOKABLE void signOut() { set(false, plan, wordsUsed, wordLimit); }
     void set(bool in, const QString &newPlan, qint64 used, qint64 limit) {
         signedIn = in;
         plan = newPlan;
@@ -64,6 +66,56 @@ public:
     int signInPages = 0;
 signals:
     void changed();
+};
+
+// An engine that knows the views' types and symbols.
+struct ViewEngine : QQmlEngine {
+    ViewEngine() {
+        static const bool registered = (qml_register_types_Orvanta(), true);
+        Q_UNUSED(registered);
+        addImageProvider("symbol", new SymbolImageProvider);
+    }
+};
+
+// Items made by repeaters hang in the item tree only, not in the object tree.
+inline void collectItems(QQuickItem *item, const QString &name, QList<QQuickItem *> &found) {
+    if (!item)
+        return;
+    if (item->objectName() == name)
+        found.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectItems(child, name, found);
+}
+
+inline QQuickItem *findItem(QQuickItem *root, const QString &name) {
+    QList<QQuickItem *> found;
+    collectItems(root, name, found);
+    return found.value(0);
+}
+
+// Collects the warnings logged while it lives, but the offscreen platform's notes that it can
+// neither raise nor shape windows.
+class WarningCatcher {
+public:
+    WarningCatcher() {
+        caught().clear();
+        previous = qInstallMessageHandler(&collect);
+    }
+    ~WarningCatcher() { qInstallMessageHandler(previous); }
+    WarningCatcher(const WarningCatcher &) = delete;
+    WarningCatcher &operator=(const WarningCatcher &) = delete;
+    static std::string text() { return caught().join('\n').toStdString(); }
+
+private:
+    static QStringList &caught() {
+        static QStringList messages;
+        return messages;
+    }
+    static void collect(QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type != QtDebugMsg && type != QtInfoMsg && !message.contains("does not support"))
+            caught().append(message);
+    }
+    QtMessageHandler previous = nullptr;
 };
 
 } // namespace orvanta::test
