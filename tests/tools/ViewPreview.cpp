@@ -104,23 +104,13 @@ void settingsShots(QQmlEngine &engine) {
     TestMicTester micTester;
     TestAuth auth;
     auth.email = "ada@example.com";
+    auto listDevices = [] { return QList<std::pair<QString, QString>>{{"usb", "USB Microphone"}}; };
+    auto openManagePage = [] {};
     SettingsWindowController controller(
-        engine, SettingsWindowServices{
-                    scene.app,
-                    scene.settings,
-                    scene.vocabulary,
-                    scene.history,
-                    scene.keybindings,
-                    auth,
-                    scene.account,
-                    scene.permissions,
-                    scene.inserter,
-                    micTester,
-                    [] {
-                        return QList<std::pair<QString, QString>>{{"usb", "USB Microphone"}};
-                    },
-                    [] {},
-                    {}});
+        engine,
+        SettingsWindowServices{scene.app, scene.settings, scene.vocabulary, scene.history,
+                               scene.keybindings, auth, scene.account, scene.permissions,
+                               scene.inserter, micTester, listDevices, openManagePage, nullptr});
     scene.settings.setWordsDictated(1284);
     scene.permissions.inputAccess = false;
     controller.show();

@@ -51,7 +51,7 @@ protected:
         component.setData("import QtQuick\nimport Orvanta\nWindow { width: 320; height: 360; "
                           "color: Theme.ovPage; Column { x: 10; y: 10; spacing: 10\n" +
                               controls + "\n} }",
-                          QUrl(QStringLiteral("qrc:/Orvanta/LooksTest.qml")));
+                          QUrl("qrc:/Orvanta/LooksTest.qml"));
         auto window =
             std::unique_ptr<QQuickWindow>(qobject_cast<QQuickWindow *>(component.create()));
         EXPECT_TRUE(window) << component.errorString().toStdString();
@@ -61,10 +61,8 @@ protected:
         }
         return window;
     }
-    static QQuickItem *item(QQuickWindow *window, const QString &name) {
-        return findItem(window->contentItem(), name);
-    }
-    static QImage pixelsOf(QQuickWindow *window, QQuickItem *item) {
+    static QImage pixelsOf(QQuickWindow *window, const char *name) {
+        QQuickItem *item = findItem(window->contentItem(), name);
         return window->grabWindow().copy(item->mapRectToScene(item->boundingRect()).toRect());
     }
 
@@ -74,31 +72,29 @@ protected:
 // Every control that can be disabled looks different when it is: a disabled button that
 // looks enabled invites a click that does nothing.
 TEST_F(ControlLooksTest, DisabledControlsLookDifferentFromEnabledOnes) {
-    const char *controls[] = {
-        "Button { objectName: 'a'; text: 'Add' } Button { objectName: 'b'; text: 'Add'; enabled: "
-        "false }",
-        "Button { objectName: 'a'; text: 'Save'; highlighted: true }"
-        " Button { objectName: 'b'; text: 'Save'; highlighted: true; enabled: false }",
-        "Switch { objectName: 'a'; checked: true } Switch { objectName: 'b'; checked: true; "
-        "enabled: false }",
-        "ComboBox { objectName: 'a'; model: ['Clean'] } ComboBox { objectName: 'b'; model: "
-        "['Clean']; enabled: false }",
-        "TextField { objectName: 'a'; text: 'Acme' } TextField { objectName: 'b'; text: 'Acme'; "
-        "enabled: false }",
-        "Button { objectName: 'a'; text: 'Add' } Button { objectName: 'b'; text: 'Add'; "
-        "highlighted: true }",
+    const struct {
+        const char *type, *properties, *change;
+    } pairs[] = {
+        {"Button", "text: 'Add'", "enabled: false"},
+        {"Button", "text: 'Save'; highlighted: true", "enabled: false"},
+        {"Switch", "checked: true", "enabled: false"},
+        {"ComboBox", "model: ['Clean']", "enabled: false"},
+        {"TextField", "text: 'Acme'", "enabled: false"},
+        {"Button", "text: 'Add'", "highlighted: true"},
     };
-    for (const char *pair : controls) {
+    for (const auto &[type, properties, change] : pairs) {
+        const QByteArray pair = QByteArray(type) + " { objectName: 'a'; " + properties + " } " +
+                                type + " { objectName: 'b'; " + properties + "; " + change + " }";
         auto window = show(pair);
         ASSERT_TRUE(window);
-        const QImage a = pixelsOf(window.get(), item(window.get(), "a"));
-        const QImage b = pixelsOf(window.get(), item(window.get(), "b"));
-        ASSERT_EQ(a.size(), b.size()) << pair;
+        const QImage a = pixelsOf(window.get(), "a");
+        const QImage b = pixelsOf(window.get(), "b");
+        ASSERT_EQ(a.size(), b.size()) << pair.constData();
         int differing = 0;
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x)
                 differing += contrast(a.pixelColor(x, y), b.pixelColor(x, y)) > 1.15;
-        EXPECT_GT(differing, a.width() * a.height() / 5) << pair;
+        EXPECT_GT(differing, a.width() * a.height() / 5) << pair.constData();
     }
 }
 
@@ -108,7 +104,7 @@ TEST_F(ControlLooksTest, PickerEntriesAreReadableHighlightedOrNot) {
     auto window = show("ComboBox { id: picker; objectName: 'picker'; model: ['Auto-Detect', "
                        "'English', 'German']; currentIndex: 1 }");
     ASSERT_TRUE(window);
-    QQuickItem *picker = item(window.get(), "picker");
+    QQuickItem *picker = findItem(window->contentItem(), "picker");
     picker->forceActiveFocus();
     QTest::keyClick(window.get(), Qt::Key_Space);
     QObject *popup = picker->property("popup").value<QObject *>();

@@ -1,10 +1,12 @@
 // The settings window in a real QML engine: what each page shows of the stores and the models,
-// what its controls write back, and the keyboard.
+// what its controls write back, and the keyboard; and the pages' models on their own.
 
 #include "../unit/FakeAppScene.h"
 #include "GeneralSectionModel.h"
+#include "HistoryListModel.h"
 #include "KeybindingsModel.h"
 #include "RelativeTime.h"
+#include "ReplacementListModel.h"
 #include "SettingsRules.h"
 #include "SettingsWindowController.h"
 #include "ShortcutLabel.h"
@@ -13,7 +15,9 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,20 +48,12 @@ protected:
 
     QQuickWindow *open() {
         if (!controller) {
+            auto listDevices = [this] { return devices; };
+            auto openManagePage = [this] { ++managePages; };
             controller = std::make_unique<SettingsWindowController>(
-                engine, SettingsWindowServices{app,
-                                               settings,
-                                               vocabulary,
-                                               history,
-                                               keybindings,
-                                               auth,
-                                               account,
-                                               permissions,
-                                               inserter,
-                                               micTester,
-                                               [this] { return devices; },
-                                               [this] { ++managePages; },
-                                               {}});
+                engine, SettingsWindowServices{app, settings, vocabulary, history, keybindings,
+                                               auth, account, permissions, inserter, micTester,
+                                               listDevices, openManagePage, nullptr});
         }
         EXPECT_TRUE(controller->show());
         return controller->window();
@@ -211,7 +207,6 @@ TEST_F(SettingsViewTest, GeneralShowsTheStoresAndWritesThePickersAndSwitches) {
     ASSERT_TRUE(open());
     EXPECT_EQ(textOf("wordsText"), SettingsRules::wordsDictatedText(42));
     EXPECT_EQ(textOf("sectionTitle"), controller->general().greeting());
-
     QQuickItem *mic = find("microphonePicker");
     ASSERT_TRUE(mic);
     EXPECT_EQ(mic->property("count").toInt(), 3);
@@ -220,14 +215,17 @@ TEST_F(SettingsViewTest, GeneralShowsTheStoresAndWritesThePickersAndSwitches) {
     EXPECT_EQ(find("modelPicker")->property("currentIndex").toInt(),
               Settings::modelOptions().size())
         << "the stored model stays listed, last";
-    // A choice made in a picker reaches the store, and the picker follows the store.
-    QMetaObject::invokeMethod(mic, "activated", Q_ARG(int, 1));
+    // A choice made in each picker reaches the store, and the picker follows the store.
+    for (const char *name : {"microphonePicker", "modelPicker", "languagePicker", "modePicker"}) {
+        QQuickItem *picker = find(name);
+        QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, 1));
+        const QString indexProperty = QString(name).replace("Picker", "Index");
+        EXPECT_EQ(controller->general().property(qPrintable(indexProperty)), 1) << name;
+        EXPECT_EQ(picker->property("currentIndex"), 1) << name;
+    }
     EXPECT_EQ(settings.micUID(), "usb");
-    EXPECT_EQ(mic->property("currentIndex").toInt(), 1);
-    QMetaObject::invokeMethod(find("modePicker"), "activated", Q_ARG(int, 3));
-    EXPECT_EQ(settings.dictationMode(), allDictationModes[3]);
-    settings.setDictationMode(allDictationModes[1]);
-    EXPECT_EQ(find("modePicker")->property("currentIndex").toInt(), 1);
+    settings.setDictationMode(allDictationModes[2]);
+    EXPECT_EQ(find("modePicker")->property("currentIndex").toInt(), 2);
 
     devices.append(std::pair<QString, QString>("later", "Plugged in later"));
     EXPECT_EQ(mic->property("count").toInt(), 3) << "devices are read when the page is shown";
@@ -511,6 +509,114 @@ TEST_F(SettingsViewTest, AccountShowsThePlanAndUsageOfTheSession) {
     EXPECT_EQ(managePages, 1);
     click(find("signOutButton"));
     EXPECT_TRUE(find("signedOutCard")->isVisible());
+}
+
+TEST_F(SettingsViewTest, ModelEditingARuleUpdatesItsRowWithoutRebuildingTheList) {
+    ReplacementListModel model(vocabulary);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    model.add();
+    model.add();
+    ASSERT_EQ(model.count(), 2);
+    EXPECT_EQ(resets.count(), 2);
+
+    const QString second = model.data(model.index(1), ReplacementListModel::IdRole).toString();
+    model.setTo(second, "typed");
+    EXPECT_EQ(resets.count(), 2) << "typing keeps the rows (and the field's focus)";
+    EXPECT_GE(changes.count(), 1);
+    EXPECT_EQ(vocabulary.replacements()[1].to, "typed");
+    EXPECT_EQ(model.data(model.index(1), ReplacementListModel::ToRole), "typed");
+
+    model.setFrom("not-a-uuid", "x");
+    model.remove(QUuid::createUuid().toString());
+    EXPECT_EQ(model.count(), 2) << "an unknown rule changes nothing";
+    EXPECT_TRUE(vocabulary.replacements()[0].from.isEmpty());
+    model.remove(second);
+    EXPECT_EQ(model.count(), 1);
+    EXPECT_FALSE(model.data(model.index(5), ReplacementListModel::FromRole).isValid());
+}
+
+TEST_F(SettingsViewTest, ModelHistoryRowsSayHowLongAgoAtTheTimeTheyAreRead) {
+    const QDateTime written(QDate(2026, 5, 1), QTime(9, 0), Qt::UTC);
+    history.add("note", DictationMode::Summary, written);
+    HistoryListModel model(history, inserter);
+    for (const QDateTime &now : {written.addSecs(3 * 3600), written.addDays(2)}) {
+        model.setClock([now] { return now; });
+        EXPECT_EQ(model.data(model.index(0), HistoryListModel::RelativeTimeRole),
+                  relativeTimeText(written, now));
+    }
+    EXPECT_EQ(model.data(model.index(0), HistoryListModel::ModeRole),
+              label(DictationMode::Summary));
+    model.paste(QUuid::createUuid().toString());
+    EXPECT_TRUE(inserter.inserted.isEmpty()) << "an unknown entry pastes nothing";
+}
+
+TEST_F(SettingsViewTest, ModelPermissionAnswerAfterTheSectionClosedIsHarmless) {
+    permissions.microphoneAuthorized = false;
+    permissions.answerLater = true;
+    auto model = std::make_unique<GeneralSectionModel>(
+        settings, app, permissions, [] { return QList<std::pair<QString, QString>>(); });
+    model->grantMicrophone();
+    model.reset();
+    permissions.answer(false);
+    EXPECT_FALSE(journal.entries.contains("open:microphone-help"))
+        << "nothing acts for a section that is gone";
+}
+
+TEST_F(SettingsViewTest, ModelRecorderUsesThePhysicalKeyWhereThePlatformNamesIt) {
+    KeybindingsModel model(keybindings);
+    // X key code 24 is the key a US layout types "q" with (stored code 12).
+    model.setScanCodeTranslator([](quint32 scanCode) -> std::optional<quint16> {
+        if (scanCode == 24)
+            return quint16(12);
+        return std::nullopt;
+    });
+    QWindow window;
+    model.beginRecording("nonsense", &window);
+    EXPECT_FALSE(model.recording()) << "an unknown action starts nothing";
+    model.beginRecording("cancel", &window);
+    ASSERT_TRUE(model.recording());
+    EXPECT_EQ(model.actionTitle(), title(KeybindAction::Cancel));
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, 24, 0, 0, "a");
+    EXPECT_TRUE(QCoreApplication::sendEvent(&window, &press)) << "the sheet consumes its keys";
+    EXPECT_EQ(model.capturedDisplay(), "Ctrl+Q");
+    QKeyEvent unknown(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, 99, 0, 0, "b");
+    QCoreApplication::sendEvent(&window, &unknown);
+    EXPECT_EQ(model.capturedDisplay(), "B") << "keys the platform cannot place use the Qt key";
+
+    QSignalSpy finished(&model, &KeybindingsModel::recordingFinished);
+    model.save();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(keybindings.cancel().display, "B");
+    QKeyEvent after(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, 0, 0, 0, "c");
+    QCoreApplication::sendEvent(&window, &after);
+    EXPECT_EQ(keybindings.cancel().display, "B") << "no longer listening";
+    EXPECT_FALSE(model.recording());
+}
+
+TEST_F(SettingsViewTest, ModelBindingRowsFollowTheStore) {
+    KeybindingsModel model(keybindings);
+    QSignalSpy rowsChanged(&model, &KeybindingsModel::rowsChanged);
+    keybindings.setCancel(Shortcut::doubleTap(ModifierKey::Option));
+    EXPECT_EQ(rowsChanged.count(), 1);
+    const QVariantList rows = model.rows();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[1].toMap()["action"], "cancel");
+    EXPECT_EQ(rows[1].toMap()["display"], QString::fromUtf8("⌥ ×2"));
+    model.resetToDefaults();
+    EXPECT_EQ(model.rows()[1].toMap()["display"], Keybindings::defaultCancel().display);
+
+    // The Activate row names what the shortcut monitor really listens for; the stored text
+    // stays as it is.
+    std::optional<Shortcut> listened = Keybindings::fallbackActivate();
+    model.setListenedActivate([&listened] { return listened; });
+    const QVariantMap activate = model.rows()[0].toMap();
+    EXPECT_EQ(activate["label"], desktopLabel(Keybindings::fallbackActivate()));
+    EXPECT_EQ(activate["display"], keybindings.activate().display);
+    EXPECT_NE(activate["label"], desktopLabel(keybindings.activate()));
+    listened.reset();
+    EXPECT_EQ(model.rows()[0].toMap()["label"], desktopLabel(keybindings.activate()));
 }
 
 } // namespace

@@ -1,13 +1,18 @@
 // The menu panel and the floating bar in a real QML engine, against the controller with its
-// ports faked.
+// ports faked; and the window titles as the window manager reads them (_NET_WM_NAME), from the
+// running application's own start-up, on a real X server (the OnX11 tests run under Xvfb).
 
 #include "../unit/FakeAppScene.h"
+#include "CommandLine.h"
 #include "MenuActions.h"
 #include "MenuRules.h"
+#include "OrvantaApp.h"
 #include "RecordingIndicatorController.h"
 #include "TestDoubles.h"
 
 #include <QAccessible>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QQmlComponent>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -195,6 +200,39 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording)) << "nor is the pill's edge";
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(10 + 9, 20));
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle)) << "the cancel button cancels";
+}
+
+QString netWmName(const QWindow &window) {
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window.winId()), "-notype", "_NET_WM_NAME"});
+    if (!xprop.waitForFinished(10000))
+        return "<xprop did not answer>";
+    // _NET_WM_NAME = "Orvanta Settings"
+    const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    const qsizetype quote = line.indexOf(u'"');
+    return quote < 0 ? line : line.mid(quote + 1).chopped(1);
+}
+
+TEST(OnX11, WindowTitlesAreTheWindowsOwn) {
+    if (QGuiApplication::platformName() != u"xcb")
+        GTEST_SKIP() << "needs an X server; ctest runs this under Xvfb";
+    OrvantaApp::describeDesktopApplication();
+    OrvantaApp app;
+    Request settings;
+    settings.command = Request::Command::Settings;
+    app.handle(settings, false);
+    QWindow *window = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&window] {
+        for (QWindow *candidate : QGuiApplication::topLevelWindows()) {
+            if (candidate->isVisible() && !candidate->title().isEmpty())
+                window = candidate;
+        }
+        return window != nullptr;
+    }));
+    QString title;
+    [[maybe_unused]] const bool settled =
+        QTest::qWaitFor([&] { return (title = netWmName(*window)) == window->title(); });
+    EXPECT_EQ(title, window->title());
 }
 
 } // namespace
