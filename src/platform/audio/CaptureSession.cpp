@@ -98,14 +98,16 @@ CaptureSession::begin(const QString &deviceUID, const QString &filePrefix, Handl
         return nullptr;
     std::unique_ptr<CaptureSession> session(
         new CaptureSession(std::move(handlers), std::move(client), *source, file));
-    if (!session->openStream()) {
-        QFile::remove(file);
-        return nullptr;
-    }
+    // The writer is ready before the stream exists: the first audio can arrive while the
+    // stream is still being set up, and it is written at once.
     if (!session->m_writer.open(session->m_file)) {
         qCWarning(lcAudio).noquote()
             << QStringLiteral("Cannot record:") << session->m_writer.errorText();
-        session->closeStream();
+        QFile::remove(session->m_file);
+        return nullptr;
+    }
+    if (!session->openStream()) {
+        session->m_writer.abort();
         QFile::remove(session->m_file);
         return nullptr;
     }
