@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int processTimeoutMs = 30000;
+constexpr int processTimeoutMs = int(std::chrono::milliseconds(patience).count());
 
 QString readAll(const QString &fileName) {
     QFile file(fileName);
@@ -94,8 +94,7 @@ ServiceProcess::~ServiceProcess() {
 
 bool ServiceProcess::start() {
     m_process.start(QStringLiteral(ORVANTA_E2E_SERVICE),
-                    {QStringLiteral("--email"), m_email, QStringLiteral("--log"),
-                     m_dir.filePath(QStringLiteral("requests.jsonl"))});
+                    {m_email, m_dir.filePath(QStringLiteral("requests.jsonl"))});
     if (!m_process.waitForStarted(processTimeoutMs))
         return false;
     return waitUntil(
@@ -106,7 +105,7 @@ bool ServiceProcess::start() {
                    }
                    return m_port != 0 || m_process.state() == QProcess::NotRunning;
                },
-               30s) &&
+               patience) &&
            m_port != 0;
 }
 
@@ -114,7 +113,7 @@ bool ServiceProcess::command(const QString &line) {
     const QString done = QStringLiteral("done ") + line.section(QLatin1Char(' '), 0, 0);
     m_lines.removeAll(done);
     m_process.write((line + QLatin1Char('\n')).toUtf8());
-    return waitUntil([&] { return m_lines.contains(done); }, 10s);
+    return waitUntil([&] { return m_lines.contains(done); }, patience);
 }
 
 QList<QJsonObject> ServiceProcess::requests(const QString &path) const {
@@ -189,7 +188,7 @@ bool SelfHostedService::start() {
                 m_port = quint16(match.captured(1).toUInt());
             return m_port != 0 || m_process.state() == QProcess::NotRunning;
         },
-        120s);
+        patience);
     return m_port != 0;
 }
 
@@ -199,7 +198,7 @@ std::optional<QJsonObject> SelfHostedService::me(const QString &accessToken) con
     request.setRawHeader("Authorization", "Bearer " + accessToken.toUtf8());
     request.setTransferTimeout(processTimeoutMs);
     std::unique_ptr<QNetworkReply> reply(network.get(request));
-    if (!waitUntil([&] { return reply->isFinished(); }, 60s) ||
+    if (!waitUntil([&] { return reply->isFinished(); }, patience) ||
         reply->error() != QNetworkReply::NoError)
         return std::nullopt;
     const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll());
@@ -281,7 +280,8 @@ bool OrvantaProcess::start() {
 bool OrvantaProcess::launch() {
     if (!start())
         return false;
-    return waitUntil([this] { return status().has_value() || !isRunning(); }, 60s) && isRunning();
+    return waitUntil([this] { return status().has_value() || !isRunning(); }, patience) &&
+           isRunning();
 }
 
 OrvantaProcess::Outcome OrvantaProcess::run(const QStringList &arguments) const {
@@ -368,22 +368,6 @@ std::optional<AudioFacts> inspectAudio(const QByteArray &bytes) {
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
         return std::nullopt;
     out.close();
-
-    const std::optional<QString> probe =
-        runTool(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name:format=duration"), QStringLiteral("-of"),
-                 QStringLiteral("default=nw=1"), file});
-    if (!probe)
-        return std::nullopt;
-    AudioFacts facts;
-    for (const QString &line : probe->split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (line.startsWith(QLatin1String("codec_name=")))
-            facts.codec = line.section(QLatin1Char('='), 1);
-        else if (line.startsWith(QLatin1String("duration=")))
-            facts.seconds = line.section(QLatin1Char('='), 1).toDouble();
-    }
-
     // Decoding the whole stream also proves it is not cut off.
     QString report;
     if (!runTool(QStringLiteral("ffmpeg"),
@@ -393,9 +377,14 @@ std::optional<AudioFacts> inspectAudio(const QByteArray &bytes) {
                   QStringLiteral("null"), QStringLiteral("-")},
                  &report))
         return std::nullopt;
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("max_volume: (-?[0-9.]+|-inf) dB")).match(report);
-    if (match.hasMatch() && match.captured(1) != QLatin1String("-inf"))
+    AudioFacts facts;
+    static const QRegularExpression duration(
+        QStringLiteral("Duration: (\\d+):(\\d+):(\\d+\\.\\d+)"));
+    if (const QRegularExpressionMatch match = duration.match(report); match.hasMatch())
+        facts.seconds = match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60 +
+                        match.captured(3).toDouble();
+    static const QRegularExpression volume(QStringLiteral("max_volume: (-?[0-9.]+) dB"));
+    if (const QRegularExpressionMatch match = volume.match(report); match.hasMatch())
         facts.maxVolumeDb = match.captured(1).toDouble();
     return facts;
 }

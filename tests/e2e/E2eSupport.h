@@ -22,8 +22,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace orvanta::e2e {
+
+// Long enough for any step on a loaded machine under the sanitizers; every wait for a
+// condition ends as soon as it holds.
+inline constexpr std::chrono::seconds patience{120};
 
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
@@ -139,12 +144,11 @@ private:
 };
 
 struct AudioFacts {
-    QString codec;
     double seconds = 0;
     double maxVolumeDb = -1000;
 };
 
-// What ffprobe and ffmpeg's volume detection tell of an audio file's bytes.
+// What ffmpeg tells of an audio file's bytes once it decoded all of them.
 std::optional<AudioFacts> inspectAudio(const QByteArray &bytes);
 
 // The secret the application keeps under `account` in the Secret Service.
@@ -156,13 +160,13 @@ qint64 wordsDictatedIn(const QString &configFile);
 // Words as the application counts them: runs of characters between spaces.
 qsizetype wordCount(const QString &text);
 
-// The processes of one end-to-end session, started in this order: the service, the X
+// The processes of one end-to-end session, started in this order: the service, the user's
 // keyboard, a steady microphone stream, the focused target window and orvanta itself (after
 // `prepare` has written its preferences).
-template <typename Service> struct DictationSession {
+template <typename Service, typename Keyboard = test::XKeyboard> struct DictationSession {
     Service service;
     std::unique_ptr<OrvantaProcess> app;
-    test::XKeyboard keyboard;
+    Keyboard keyboard;
     test::TargetApp target;
     Microphone microphone;
 
@@ -175,10 +179,10 @@ template <typename Service> struct DictationSession {
         if (!service.start())
             return "the service did not start";
         if (!keyboard.isOpen())
-            return "no X server";
+            return "the desktop lets no client type";
         if (!microphone.startSteadyStream())
             return "the microphone stream did not start";
-        if (!target.start(keyboard))
+        if (!startTarget())
             return "the target window did not start";
         app = std::make_unique<OrvantaProcess>(service.baseUrl());
         prepare(app->configFile());
@@ -187,6 +191,15 @@ template <typename Service> struct DictationSession {
             return "orvanta did not start";
         }
         return nullptr;
+    }
+
+private:
+    // An X target takes the focus with the test's keyboard; a Wayland compositor gives it.
+    bool startTarget() {
+        if constexpr (std::is_same_v<Keyboard, test::XKeyboard>)
+            return target.start(keyboard);
+        else
+            return target.start();
     }
 };
 
