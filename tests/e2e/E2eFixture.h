@@ -14,10 +14,9 @@ inline QString signedIn(const QString &status) {
     return status + QStringLiteral("\tsigned-in");
 }
 
-template <typename Service, typename Keyboard = test::XKeyboard>
-class SessionTest : public ::testing::Test {
+template <typename Keyboard = test::XKeyboard> class SessionTest : public ::testing::Test {
 protected:
-    using Session = DictationSession<Service, Keyboard>;
+    using Session = DictationSession<Keyboard>;
 
     // For the suite's SetUpTestSuite.
     template <typename... ServiceArguments>
@@ -33,16 +32,13 @@ protected:
     }
 
     void SetUp() override {
-        QString serviceOutput;
-        if constexpr (requires(Service & s) { s.output(); })
-            serviceOutput = session->service.output();
         ASSERT_TRUE(session->app) << "the session did not start: " << setupFailure << "\n"
-                                  << serviceOutput.toStdString();
+                                  << session->service.output().toStdString();
         ASSERT_TRUE(app().isRunning());
     }
 
     static OrvantaProcess &app() { return *session->app; }
-    static Service &service() { return session->service; }
+    static ServiceProcess &service() { return session->service; }
     static test::TargetApp &target() { return session->target; }
 
     static void runOk(const QStringList &arguments) {

@@ -1,20 +1,12 @@
 #include "E2eSupport.h"
 
-#include "PreferenceStore.h"
-
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
-#include <QUrl>
-
-#include <memory>
 
 namespace orvanta::e2e {
 
@@ -47,6 +39,11 @@ std::optional<QString> runTool(const QString &program, const QStringList &argume
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+bool writeFile(const QString &fileName, const QByteArray &bytes) {
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 void stopChild(QProcess &process) {
     if (process.state() == QProcess::NotRunning)
         return;
@@ -69,8 +66,9 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
     return true;
 }
 
-ServiceProcess::ServiceProcess(QString email)
-    : m_email(std::move(email)) {
+ServiceProcess::ServiceProcess(QString email, QStringList sentences)
+    : m_email(std::move(email))
+    , m_sentences(std::move(sentences)) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
         while (m_process.canReadLine()) {
@@ -85,28 +83,51 @@ ServiceProcess::ServiceProcess(QString email)
 }
 
 ServiceProcess::~ServiceProcess() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            stopChild(m_process);
-    }
+    stopChild(m_process);
 }
 
 bool ServiceProcess::start() {
-    m_process.start(QStringLiteral(ORVANTA_E2E_SERVICE),
-                    {m_email, m_dir.filePath(QStringLiteral("requests.jsonl"))});
+    if (!m_sentences.isEmpty()) {
+        if (!startSelfHosted())
+            return false;
+    } else {
+        m_process.start(QStringLiteral(ORVANTA_E2E_SERVICE),
+                        {m_email, m_dir.filePath(QStringLiteral("requests.jsonl"))});
+    }
     if (!m_process.waitForStarted(processTimeoutMs))
         return false;
-    return waitUntil(
-               [this] {
-                   for (const QString &line : std::as_const(m_lines)) {
-                       if (line.startsWith(QLatin1String("listening ")))
-                           m_port = quint16(line.section(QLatin1Char(' '), 1).toUInt());
-                   }
-                   return m_port != 0 || m_process.state() == QProcess::NotRunning;
-               },
-               patience) &&
-           m_port != 0;
+    // orvanta-service prints its address once the recogniser's model is loaded, which takes
+    // a while under the sanitizers.
+    static const QRegularExpression listening(
+        QStringLiteral("listening (?:on http://127\\.0\\.0\\.1:)?(\\d+)"));
+    waitUntil(
+        [this] {
+            for (const QString &line : std::as_const(m_lines)) {
+                if (const QRegularExpressionMatch match = listening.match(line); match.hasMatch())
+                    m_port = quint16(match.captured(1).toUInt());
+            }
+            return m_port != 0 || m_process.state() == QProcess::NotRunning;
+        },
+        patience);
+    return m_port != 0;
+}
+
+bool ServiceProcess::startSelfHosted() {
+    // A grammar of the expected sentences makes the offline recogniser reliable on speech
+    // synthesised for the test.
+    const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
+    const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
+    if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
+                                m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
+        !writeFile(settings, "[local]\ngrammar=" + grammar.toUtf8() + '\n'))
+        return false;
+    m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
+                    {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
+                     QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
+                     m_dir.filePath(QStringLiteral("data")), QStringLiteral("--backend"),
+                     QStringLiteral("local"), QStringLiteral("--local-user"), m_email,
+                     QStringLiteral("--config"), settings});
+    return true;
 }
 
 bool ServiceProcess::command(const QString &line) {
@@ -116,16 +137,17 @@ bool ServiceProcess::command(const QString &line) {
     return waitUntil([&] { return m_lines.contains(done); }, patience);
 }
 
-QList<QJsonObject> ServiceProcess::requests(const QString &path) const {
-    QList<QJsonObject> matching;
+QList<QByteArray> ServiceProcess::requests(const QString &path) const {
+    QList<QByteArray> bodies;
     const QStringList lines = readAll(m_dir.filePath(QStringLiteral("requests.jsonl")))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const QJsonObject entry = QJsonDocument::fromJson(line.toUtf8()).object();
         if (entry.value(QStringLiteral("path")).toString() == path)
-            matching.append(entry);
+            bodies.append(
+                QByteArray::fromBase64(entry.value(QStringLiteral("body")).toString().toLatin1()));
     }
-    return matching;
+    return bodies;
 }
 
 bool ServiceProcess::waitForRequests(const QString &path, qsizetype count,
@@ -139,72 +161,6 @@ ServiceProcess::lastArrival(const QString &path) const {
     if (found == m_arrivals.cend())
         return std::nullopt;
     return *found;
-}
-
-SelfHostedService::SelfHostedService(QString email, QStringList sentences)
-    : m_email(std::move(email))
-    , m_sentences(std::move(sentences)) {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
-                     [this] { m_output += QString::fromUtf8(m_process.readAllStandardOutput()); });
-}
-
-SelfHostedService::~SelfHostedService() {
-    stopChild(m_process);
-}
-
-bool SelfHostedService::start() {
-    // A grammar of the expected sentences makes the offline recogniser reliable on speech
-    // synthesised for the test.
-    const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
-    const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
-    QFile grammarFile(grammar);
-    QFile settingsFile(settings);
-    if (!grammarFile.open(QIODevice::WriteOnly) || !settingsFile.open(QIODevice::WriteOnly))
-        return false;
-    grammarFile.write((QStringLiteral("#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = ") +
-                       m_sentences.join(QStringLiteral(" | ")) + QStringLiteral(";\n"))
-                          .toUtf8());
-    settingsFile.write(
-        (QStringLiteral("[local]\ngrammar=") + grammar + QLatin1Char('\n')).toUtf8());
-    grammarFile.close();
-    settingsFile.close();
-
-    m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
-                    {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
-                     QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
-                     m_dir.filePath(QStringLiteral("data")), QStringLiteral("--backend"),
-                     QStringLiteral("local"), QStringLiteral("--local-user"), m_email,
-                     QStringLiteral("--config"), settings});
-    if (!m_process.waitForStarted(processTimeoutMs))
-        return false;
-    // The address is printed once the recogniser's model is loaded, which takes a while under
-    // the sanitizers.
-    static const QRegularExpression listening(
-        QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
-    waitUntil(
-        [this] {
-            if (const QRegularExpressionMatch match = listening.match(m_output); match.hasMatch())
-                m_port = quint16(match.captured(1).toUInt());
-            return m_port != 0 || m_process.state() == QProcess::NotRunning;
-        },
-        patience);
-    return m_port != 0;
-}
-
-std::optional<QJsonObject> SelfHostedService::me(const QString &accessToken) const {
-    QNetworkAccessManager network;
-    QNetworkRequest request(QUrl(baseUrl() + QStringLiteral("/me")));
-    request.setRawHeader("Authorization", "Bearer " + accessToken.toUtf8());
-    request.setTransferTimeout(processTimeoutMs);
-    std::unique_ptr<QNetworkReply> reply(network.get(request));
-    if (!waitUntil([&] { return reply->isFinished(); }, patience) ||
-        reply->error() != QNetworkReply::NoError)
-        return std::nullopt;
-    const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll());
-    if (!answer.isObject())
-        return std::nullopt;
-    return answer.object();
 }
 
 OrvantaProcess::OrvantaProcess(const QString &serviceUrl)
@@ -223,12 +179,12 @@ OrvantaProcess::OrvantaProcess(const QString &serviceUrl)
     if (!runtime.isEmpty() && !m_environment.contains(QStringLiteral("PULSE_SERVER")))
         m_environment.insert(QStringLiteral("PULSE_SERVER"),
                              QStringLiteral("unix:") + runtime + QStringLiteral("/pulse/native"));
-    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
-                         root.filePath(QStringLiteral("runtime")));
-    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                         root.filePath(QStringLiteral("config")));
-    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("data")));
-    m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), root.filePath(QStringLiteral("cache")));
+    for (const auto &[variable, folder] : {std::pair{"XDG_RUNTIME_DIR", "runtime"},
+                                           {"XDG_CONFIG_HOME", "config"},
+                                           {"XDG_DATA_HOME", "data"},
+                                           {"XDG_CACHE_HOME", "cache"}})
+        m_environment.insert(QString::fromLatin1(variable),
+                             root.filePath(QString::fromLatin1(folder)));
     m_environment.insert(QStringLiteral("PATH"), root.filePath(QStringLiteral("bin")) +
                                                      QLatin1Char(':') +
                                                      m_environment.value(QStringLiteral("PATH")));
@@ -364,10 +320,8 @@ std::optional<double> Microphone::speak(const QString &sentence) {
 std::optional<AudioFacts> inspectAudio(const QByteArray &bytes) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("audio.m4a"));
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+    if (!writeFile(file, bytes))
         return std::nullopt;
-    out.close();
     // Decoding the whole stream also proves it is not cut off.
     QString report;
     if (!runTool(QStringLiteral("ffmpeg"),
@@ -400,14 +354,6 @@ QList<HistoryItem> historyIn(const QString &file) {
     if (!json.open(QIODevice::ReadOnly))
         return {};
     return decodeHistory(json.readAll()).value_or(QList<HistoryItem>());
-}
-
-qint64 wordsDictatedIn(const QString &configFile) {
-    return PreferenceStore(configFile).integer(QStringLiteral("wordsDictated"));
-}
-
-qsizetype wordCount(const QString &text) {
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
 }
 
 } // namespace orvanta::e2e

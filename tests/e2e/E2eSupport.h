@@ -10,7 +10,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -33,54 +32,39 @@ inline constexpr std::chrono::seconds patience{120};
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
 
-// The test service program (tests/e2e/TestService.cpp) as a child process.
+// A service on a free port of 127.0.0.1 as a child process, signing in `email` in one click:
+// the test service (tests/e2e/TestService.cpp), which answers as it is told and records what
+// it receives, or, given the `sentences` to expect, orvanta-service with its offline
+// recogniser and a data folder of its own.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(QString email);
+    explicit ServiceProcess(QString email, QStringList sentences = {});
     ~ServiceProcess();
 
+    // True once it accepts connections.
     bool start();
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString email() const { return m_email; }
-    // Sends one command and waits for its acknowledgement.
+    // What it printed.
+    QString output() const { return m_lines.join(u'\n'); }
+
+    // Of the test service: sends one command and waits for its acknowledgement.
     bool command(const QString &line);
-    // Every request received so far at `path`, oldest first.
-    QList<QJsonObject> requests(const QString &path) const;
+    // The body of every request received so far at `path`, oldest first.
+    QList<QByteArray> requests(const QString &path) const;
     bool waitForRequests(const QString &path, qsizetype count, std::chrono::milliseconds timeout);
     // When the latest request at `path` arrived, as this process saw the service report it.
     std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const;
 
 private:
-    QString m_email;
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QStringList m_lines;
-    QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
-    quint16 m_port = 0;
-};
+    bool startSelfHosted();
 
-// orvanta-service, the service users run themselves, as a child process: offline
-// recognition that expects one of `sentences`, a one-click sign-in as `email`, a free port of
-// 127.0.0.1 and a data folder of its own.
-class SelfHostedService {
-public:
-    SelfHostedService(QString email, QStringList sentences);
-    ~SelfHostedService();
-
-    // Starts the service; true once it accepts connections.
-    bool start();
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    QString email() const { return m_email; }
-    QString output() const { return m_output; }
-    // The account's figures (GET /me) as the holder of `accessToken` sees them.
-    std::optional<QJsonObject> me(const QString &accessToken) const;
-
-private:
     QString m_email;
     QStringList m_sentences;
     QTemporaryDir m_dir;
     QProcess m_process;
-    QString m_output;
+    QStringList m_lines;
+    QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
     quint16 m_port = 0;
 };
 
@@ -155,16 +139,12 @@ std::optional<AudioFacts> inspectAudio(const QByteArray &bytes);
 std::optional<QString> storedSecret(const QString &account);
 // The dictations recorded in a history file, newest first; none when it is unreadable.
 QList<HistoryItem> historyIn(const QString &file);
-// The application's count of the words it typed, as its configuration file holds it.
-qint64 wordsDictatedIn(const QString &configFile);
-// Words as the application counts them: runs of characters between spaces.
-qsizetype wordCount(const QString &text);
 
 // The processes of one end-to-end session, started in this order: the service, the user's
 // keyboard, a steady microphone stream, the focused target window and orvanta itself (after
 // `prepare` has written its preferences).
-template <typename Service, typename Keyboard = test::XKeyboard> struct DictationSession {
-    Service service;
+template <typename Keyboard = test::XKeyboard> struct DictationSession {
+    ServiceProcess service;
     std::unique_ptr<OrvantaProcess> app;
     Keyboard keyboard;
     test::TargetApp target;

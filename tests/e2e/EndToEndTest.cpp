@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <signal.h>
 
@@ -57,11 +58,7 @@ void writePreferences(const QString &configFile) {
     Keybindings(store).setActivate(Shortcut::doubleTap(ModifierKey::Control));
 }
 
-QByteArray bodyOf(const QJsonObject &request) {
-    return QByteArray::fromBase64(request.value(QStringLiteral("body")).toString().toLatin1());
-}
-
-class EndToEnd : public SessionTest<ServiceProcess> {
+class EndToEnd : public SessionTest<> {
 protected:
     static void SetUpTestSuite() { startSession(writePreferences, email); }
 
@@ -81,10 +78,9 @@ TEST_F(EndToEnd, DictatesFromTheCommandLine) {
     const double spokenSeconds = dictate(sentence, toggle, toggle);
 
     expectTyped(typedText, 1);
-    EXPECT_EQ(wordsDictatedIn(app().configFile()), wordCount(typedText));
-    const QList<QJsonObject> requests = service().requests(QStringLiteral("/transcribe"));
+    const QList<QByteArray> requests = service().requests(QStringLiteral("/transcribe"));
     ASSERT_EQ(requests.size(), 1);
-    const QJsonObject body = QJsonDocument::fromJson(bodyOf(requests.first())).object();
+    const QJsonObject body = QJsonDocument::fromJson(requests.first()).object();
     EXPECT_EQ(body.value(QStringLiteral("model")).toString(), model);
     EXPECT_EQ(body.value(QStringLiteral("language")).toString(), language);
     EXPECT_EQ(body.value(QStringLiteral("mode")).toString(), rawValue(mode));
@@ -124,8 +120,8 @@ TEST_F(EndToEnd, TheShortcutMeetsAServiceRefusal) {
 }
 
 // Ended by a signal while recording, the instance (at once, or at its next start after it was
-// killed) leaves the output unmuted and no recording behind, loses nothing stored and writes
-// no token into any of its files.
+// killed) leaves the output unmuted and no recording behind, keeps its history and writes no
+// token into any of its files.
 TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
     const auto outputMute = [] {
         QProcess pactl;
@@ -146,7 +142,6 @@ TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
         SCOPED_TRACE(ending.name);
         ASSERT_EQ(outputMute(), QStringLiteral("Mute: no"));
         const qsizetype dictations = historyIn(app().historyFile()).size();
-        const qint64 words = wordsDictatedIn(app().configFile());
         runOk({QStringLiteral("--start")});
         ASSERT_TRUE(app().waitForStatus(signedIn(QStringLiteral("recording")), patience));
         EXPECT_EQ(leftRecordings().size(), 1);
@@ -163,7 +158,6 @@ TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
         EXPECT_TRUE(waitUntil([&] { return leftRecordings().isEmpty(); }, patience))
             << leftRecordings().join(u' ').toStdString();
         EXPECT_EQ(historyIn(app().historyFile()).size(), dictations);
-        EXPECT_EQ(wordsDictatedIn(app().configFile()), words);
     }
 
     const QStringList tokens{

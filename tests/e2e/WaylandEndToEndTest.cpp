@@ -13,7 +13,7 @@ namespace {
 const QString email = QStringLiteral("wayland.e2e@example.com");
 const QString sentence = QStringLiteral("Meet me at the station at noon.");
 
-class WaylandEndToEnd : public SessionTest<ServiceProcess, test::WaylandUserKeyboard> {
+class WaylandEndToEnd : public SessionTest<test::WaylandUserKeyboard> {
 protected:
     static void SetUpTestSuite() {
         startSession([](const QString &) {}, email);
