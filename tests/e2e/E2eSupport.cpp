@@ -23,9 +23,10 @@ QString readAll(const QString &fileName) {
     return QString::fromUtf8(file.readAll());
 }
 
-// Runs a helper program to its end; its standard output, or nothing when it failed.
+} // namespace
+
 std::optional<QString> runTool(const QString &program, const QStringList &arguments,
-                               QString *errors = nullptr) {
+                               QString *errors) {
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(processTimeoutMs) ||
@@ -38,6 +39,8 @@ std::optional<QString> runTool(const QString &program, const QStringList &argume
         *errors = QString::fromUtf8(process.readAllStandardError());
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+namespace {
 
 bool writeFile(const QString &fileName, const QByteArray &bytes) {
     QFile file(fileName);

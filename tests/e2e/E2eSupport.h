@@ -29,6 +29,10 @@ namespace orvanta::e2e {
 // condition ends as soon as it holds.
 inline constexpr std::chrono::seconds patience{120};
 
+// Runs a helper program to its end; its standard output, or nothing when it failed.
+std::optional<QString> runTool(const QString &program, const QStringList &arguments,
+                               QString *errors = nullptr);
+
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
 

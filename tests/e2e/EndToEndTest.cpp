@@ -124,11 +124,10 @@ TEST_F(EndToEnd, TheShortcutMeetsAServiceRefusal) {
 // token into any of its files.
 TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
     const auto outputMute = [] {
-        QProcess pactl;
-        pactl.start(QStringLiteral("pactl"),
-                    {QStringLiteral("get-sink-mute"), QStringLiteral("@DEFAULT_SINK@")});
-        pactl.waitForFinished(patienceMs());
-        return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+        return runTool(QStringLiteral("pactl"),
+                       {QStringLiteral("get-sink-mute"), QStringLiteral("@DEFAULT_SINK@")})
+            .value_or(QString())
+            .trimmed();
     };
     const QDir recordings(app().runtimeDirectory() + QStringLiteral("/orvanta"));
     const auto leftRecordings = [&recordings] {
