@@ -1,12 +1,10 @@
 // Any bearer token. The input is checked as it is, and once more signed with the service's
 // secret, so that the claims behind a valid signature are searched too.
-#include "FuzzCheck.h"
+#include "FuzzHarness.h"
 #include "TokenService.h"
 
 #include <sodium.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace {
@@ -25,9 +23,8 @@ std::string signedWithSecret(const std::string &signedPart) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+FUZZ_TARGET(std::string, input) {
     static const TokenService tokens(secret);
-    const std::string input(reinterpret_cast<const char *>(data), size);
     tokens.verify(input, now);
     // "header.payload" as the fuzzer wrote it, with a signature that holds.
     if (const auto claims = tokens.verify(signedWithSecret(input), now))
@@ -35,5 +32,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Base64url text that decodes must encode back to itself.
     if (const auto decoded = Base64Url::decode(input))
         FUZZ_CHECK(Base64Url::encode(*decoded) == input);
-    return 0;
 }

@@ -1,9 +1,6 @@
 // Any update feed.
 #include "Appcast.h"
-#include "FuzzCheck.h"
-
-#include <cstddef>
-#include <cstdint>
+#include "FuzzHarness.h"
 
 using namespace orvanta;
 
@@ -15,18 +12,15 @@ int sign(int value) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    const auto releases = Appcast::parse(
-        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+FUZZ_TARGET(QByteArray, input) {
+    const auto releases = Appcast::parse(input);
     if (!releases)
-        return 0;
-    for (const AppcastRelease &release : *releases) {
-        FUZZ_CHECK(!release.version.isEmpty());
-        FUZZ_CHECK(release.link.scheme() == QLatin1String("https") ||
-                   release.link.scheme() == QLatin1String("http"));
-    }
-    // Version order must be an order, or "newer" depends on the order of the items.
+        return;
     for (const AppcastRelease &a : *releases) {
+        FUZZ_CHECK(!a.version.isEmpty());
+        FUZZ_CHECK(a.link.scheme() == QLatin1String("https") ||
+                   a.link.scheme() == QLatin1String("http"));
+        // Version order must be an order, or "newer" depends on the order of the items.
         FUZZ_CHECK(Appcast::compareVersions(a.version, a.version) == 0);
         for (const AppcastRelease &b : *releases)
             FUZZ_CHECK(sign(Appcast::compareVersions(a.version, b.version)) ==
@@ -34,5 +28,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (const auto newer = Appcast::newerRelease(*releases, QStringLiteral(ORVANTA_VERSION)))
         FUZZ_CHECK(Appcast::compareVersions(newer->version, QStringLiteral(ORVANTA_VERSION)) > 0);
-    return 0;
 }

@@ -1,13 +1,7 @@
 // Any access token: its payload's "email" claim is read without checking the signature.
 #include "Auth.h"
+#include "FuzzHarness.h"
 
-#include <QString>
-
-#include <cstddef>
-#include <cstdint>
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    orvanta::Auth::emailFromJWT(
-        QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
-    return 0;
+FUZZ_TARGET(QByteArray, input) {
+    orvanta::Auth::emailFromJWT(QString::fromUtf8(input));
 }

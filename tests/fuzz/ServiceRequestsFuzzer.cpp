@@ -2,6 +2,7 @@
 // handlers of the real service. "{{access}}" and "{{refresh}}" in the input become tokens the
 // service issued a moment ago, so that the checked-in requests stay signed in.
 #include "AccountStore.h"
+#include "FuzzHarness.h"
 #include "HttpService.h"
 #include "ServiceConfig.h"
 #include "TokenService.h"
@@ -13,8 +14,6 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -106,9 +105,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+FUZZ_TARGET(std::string, input) {
     static Service service;
-    std::string bytes(reinterpret_cast<const char *>(data), size);
+    std::string bytes = input;
     if (bytes.find("{{access}}") != std::string::npos)
         replaceAll(bytes, "{{access}}",
                    service.tokens.issueAccessToken(service.account.id, service.account.email,
@@ -121,5 +120,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     BufferStream stream(std::move(bytes));
     service.http->serve(stream);
-    return 0;
 }
