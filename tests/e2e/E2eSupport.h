@@ -48,7 +48,6 @@ public:
     // True once it accepts connections.
     bool start();
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    QString email() const { return m_email; }
     // What it printed.
     QString output() const { return m_lines.join(u'\n'); }
 

@@ -81,12 +81,14 @@ TEST_F(EndToEnd, DictatesFromTheCommandLine) {
     const QList<QByteArray> requests = service().requests(QStringLiteral("/transcribe"));
     ASSERT_EQ(requests.size(), 1);
     const QJsonObject body = QJsonDocument::fromJson(requests.first()).object();
-    EXPECT_EQ(body.value(QStringLiteral("model")).toString(), model);
-    EXPECT_EQ(body.value(QStringLiteral("language")).toString(), language);
-    EXPECT_EQ(body.value(QStringLiteral("mode")).toString(), rawValue(mode));
+    // The preferences the user set reach the service.
+    for (const auto &[key, value] : {std::pair{"model", model},
+                                     {"language", language},
+                                     {"mode", rawValue(mode)},
+                                     {"instructions", instructions}})
+        EXPECT_EQ(body.value(QLatin1String(key)).toString(), value) << key;
     EXPECT_EQ(body.value(QStringLiteral("dictionary")).toArray(),
               QJsonArray::fromStringList(terms));
-    EXPECT_EQ(body.value(QStringLiteral("instructions")).toString(), instructions);
     const std::optional<AudioFacts> audio = inspectAudio(
         QByteArray::fromBase64(body.value(QStringLiteral("audio_base64")).toString().toLatin1()));
     ASSERT_TRUE(audio) << "the recording does not decode";
