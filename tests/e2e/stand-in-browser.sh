@@ -13,7 +13,7 @@ trap 'rm -f "$page"' EXIT
 
 # Loads a page into $page; prints where it redirects to.
 load() {
-    curl --silent --show-error --max-time 20 --output "$page" --write-out '%{redirect_url}' "$@"
+    curl --silent --show-error --max-time 60 --output "$page" --write-out '%{redirect_url}' "$@"
 }
 
 location=$(load "$url")
