@@ -14,10 +14,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <memory>
 #include <string>
 
 namespace {
@@ -64,32 +61,20 @@ private:
     std::size_t m_position = 0;
 };
 
-struct Service {
-    Service()
-        : folder(makeFolder())
-        , store((folder / "service.db").string())
-        , tokens(std::string(32, 's')) {
-        config.dataDir = folder.string();
-        config.localUser = "ada@localhost";
-        account = store.saveAccount(config.localUser, std::nullopt, 100000, "", 100000);
-        http = std::make_unique<HttpService>(config, store, tokens, backend);
-    }
-    ~Service() { std::filesystem::remove_all(folder); }
-
-    static std::filesystem::path makeFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-fuzz-XXXXXX");
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern;
-    }
-
-    std::filesystem::path folder;
+ServiceConfig localConfig() {
     ServiceConfig config;
-    AccountStore store;
-    TokenService tokens;
+    config.localUser = "ada@localhost";
+    return config;
+}
+
+// The service with an account of its own, in a database in memory.
+struct Service {
+    ServiceConfig config = localConfig();
+    AccountStore store{":memory:"};
+    TokenService tokens{std::string(32, 's')};
     CountingBackend backend;
-    Account account;
-    std::unique_ptr<HttpService> http;
+    Account account = store.saveAccount(config.localUser, std::nullopt, 100000, "", 100000);
+    HttpService http{config, store, tokens, backend};
 };
 
 void replaceAll(std::string &text, const std::string &from, const std::string &to) {
@@ -119,5 +104,5 @@ FUZZ_TARGET(std::string, input) {
         replaceAll(bytes, "{{refresh}}", refresh);
     }
     BufferStream stream(std::move(bytes));
-    service.http->serve(stream);
+    service.http.serve(stream);
 }
