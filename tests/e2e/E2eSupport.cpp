@@ -182,29 +182,27 @@ OrvantaProcess::OrvantaProcess(const QString &serviceUrl)
     if (!runtime.isEmpty() && !m_environment.contains(QStringLiteral("PULSE_SERVER")))
         m_environment.insert(QStringLiteral("PULSE_SERVER"),
                              QStringLiteral("unix:") + runtime + QStringLiteral("/pulse/native"));
-    for (const auto &[variable, folder] : {std::pair{"XDG_RUNTIME_DIR", "runtime"},
-                                           {"XDG_CONFIG_HOME", "config"},
-                                           {"XDG_DATA_HOME", "data"},
-                                           {"XDG_CACHE_HOME", "cache"}})
-        m_environment.insert(QString::fromLatin1(variable),
-                             root.filePath(QString::fromLatin1(folder)));
-    m_environment.insert(QStringLiteral("PATH"), root.filePath(QStringLiteral("bin")) +
-                                                     QLatin1Char(':') +
-                                                     m_environment.value(QStringLiteral("PATH")));
-    m_environment.insert(QStringLiteral("BROWSER"), browser);
-    m_environment.insert(QStringLiteral("DEFAULT_BROWSER"), browser);
-    m_environment.insert(QStringLiteral("ORVANTA_E2E_APP"), QStringLiteral(ORVANTA_E2E_APP));
-    m_environment.insert(QStringLiteral("ORVANTA_E2E_BROWSER_LOG"),
-                         root.filePath(QStringLiteral("browser.log")));
-    m_environment.insert(QStringLiteral("ORVANTA_SERVICE_URL"), serviceUrl);
-    m_environment.insert(QStringLiteral("ORVANTA_ACCOUNT_URL"), serviceUrl);
-    m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     // Qt Quick's software renderer leaves blocks of its own behind at exit; leaks of this
     // project's code are the unit and view tests' concern.
     const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
-    m_environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                         (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                             QStringLiteral("detect_leaks=0"));
+    const std::pair<const char *, QString> variables[] = {
+        {"XDG_RUNTIME_DIR", root.filePath(QStringLiteral("runtime"))},
+        {"XDG_CONFIG_HOME", root.filePath(QStringLiteral("config"))},
+        {"XDG_DATA_HOME", root.filePath(QStringLiteral("data"))},
+        {"XDG_CACHE_HOME", root.filePath(QStringLiteral("cache"))},
+        {"PATH",
+         root.filePath(QStringLiteral("bin:")) + m_environment.value(QStringLiteral("PATH"))},
+        {"BROWSER", browser},
+        {"DEFAULT_BROWSER", browser},
+        {"ORVANTA_E2E_APP", QStringLiteral(ORVANTA_E2E_APP)},
+        {"ORVANTA_E2E_BROWSER_LOG", root.filePath(QStringLiteral("browser.log"))},
+        {"ORVANTA_SERVICE_URL", serviceUrl},
+        {"ORVANTA_ACCOUNT_URL", serviceUrl},
+        {"QT_QUICK_BACKEND", QStringLiteral("software")},
+        {"ASAN_OPTIONS",
+         (asan.isEmpty() ? QString() : asan + u':') + QStringLiteral("detect_leaks=0")}};
+    for (const auto &[name, value] : variables)
+        m_environment.insert(QString::fromLatin1(name), value);
     m_instance.setProcessEnvironment(m_environment);
     m_instance.setProcessChannelMode(QProcess::ForwardedChannels);
 }
