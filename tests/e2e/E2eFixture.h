@@ -42,7 +42,7 @@ protected:
     static test::TargetApp &target() { return session->target; }
 
     static void runOk(const QStringList &arguments) {
-        const OrvantaProcess::Outcome outcome = app().run(arguments);
+        const ProcessOutcome outcome = app().run(arguments);
         EXPECT_EQ(outcome.exitCode, 0)
             << arguments.join(u' ').toStdString() << ": " << outcome.errors.toStdString();
     }

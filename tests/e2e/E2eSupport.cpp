@@ -23,24 +23,24 @@ QString readAll(const QString &fileName) {
     return QString::fromUtf8(file.readAll());
 }
 
-} // namespace
-
-std::optional<QString> runTool(const QString &program, const QStringList &arguments,
-                               QString *errors) {
+// Runs a program to its end.
+ProcessOutcome runProcess(const QString &program, const QStringList &arguments,
+                          const QProcessEnvironment &environment) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    if (!process.waitForFinished(processTimeoutMs) ||
-        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    ProcessOutcome outcome;
+    if (!process.waitForFinished(processTimeoutMs)) {
         process.kill();
         process.waitForFinished(3000);
-        return std::nullopt;
+        outcome.errors = program + u' ' + arguments.join(u' ') + QStringLiteral(" did not end");
+        return outcome;
     }
-    if (errors)
-        *errors = QString::fromUtf8(process.readAllStandardError());
-    return QString::fromUtf8(process.readAllStandardOutput());
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.output = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.errors = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
 }
-
-namespace {
 
 bool writeFile(const QString &fileName, const QByteArray &bytes) {
     QFile file(fileName);
@@ -58,6 +58,17 @@ void stopChild(QProcess &process) {
 }
 
 } // namespace
+
+std::optional<QString> runTool(const QString &program, const QStringList &arguments,
+                               QString *errors) {
+    const ProcessOutcome outcome =
+        runProcess(program, arguments, QProcessEnvironment::systemEnvironment());
+    if (outcome.exitCode != 0)
+        return std::nullopt;
+    if (errors)
+        *errors = outcome.errors;
+    return outcome.output;
+}
 
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
     const QDeadlineTimer deadline(timeout);
@@ -241,25 +252,12 @@ bool OrvantaProcess::launch() {
            isRunning();
 }
 
-OrvantaProcess::Outcome OrvantaProcess::run(const QStringList &arguments) const {
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.start(QStringLiteral(ORVANTA_E2E_APP), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(processTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(3000);
-        outcome.errors = QStringLiteral("orvanta %1 did not end").arg(arguments.join(u' '));
-        return outcome;
-    }
-    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.output = QString::fromUtf8(process.readAllStandardOutput());
-    outcome.errors = QString::fromUtf8(process.readAllStandardError());
-    return outcome;
+ProcessOutcome OrvantaProcess::run(const QStringList &arguments) const {
+    return runProcess(QStringLiteral(ORVANTA_E2E_APP), arguments, m_environment);
 }
 
 std::optional<QString> OrvantaProcess::status() const {
-    const Outcome outcome = run({QStringLiteral("--status")});
+    const ProcessOutcome outcome = run({QStringLiteral("--status")});
     if (outcome.exitCode != 0)
         return std::nullopt;
     return outcome.output.trimmed();

@@ -29,6 +29,12 @@ namespace orvanta::e2e {
 // condition ends as soon as it holds.
 inline constexpr std::chrono::seconds patience{120};
 
+struct ProcessOutcome {
+    int exitCode = -1; // -1 when it crashed or did not end
+    QString output;
+    QString errors;
+};
+
 // Runs a helper program to its end; its standard output, or nothing when it failed.
 std::optional<QString> runTool(const QString &program, const QStringList &arguments,
                                QString *errors = nullptr);
@@ -75,12 +81,6 @@ private:
 // script makes of it. Its configuration, data and browser are private to this object.
 class OrvantaProcess {
 public:
-    struct Outcome {
-        int exitCode = -1;
-        QString output;
-        QString errors;
-    };
-
     explicit OrvantaProcess(const QString &serviceUrl);
     ~OrvantaProcess();
 
@@ -98,7 +98,7 @@ public:
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
     // Runs `orvanta <arguments>` to its end.
-    Outcome run(const QStringList &arguments) const;
+    ProcessOutcome run(const QStringList &arguments) const;
     // The line `orvanta --status` prints, or nothing when it fails.
     std::optional<QString> status() const;
     bool waitForStatus(const QString &expected, std::chrono::milliseconds timeout) const;
