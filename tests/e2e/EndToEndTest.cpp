@@ -69,7 +69,9 @@ protected:
 
 TEST_F(EndToEnd, SignsInThroughTheBrowser) {
     signIn();
-    EXPECT_EQ(Auth::emailFromJWT(storedAccessToken()), email);
+    EXPECT_TRUE(
+        waitUntil([] { return Auth::emailFromJWT(storedAccessToken()) == email; }, patience))
+        << "the Secret Service holds no access token for " << email.toStdString();
 }
 
 TEST_F(EndToEnd, DictatesFromTheCommandLine) {
@@ -141,12 +143,13 @@ TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
     } endings[] = {{"SIGTERM", SIGTERM}, {"SIGKILL", SIGKILL}};
     for (const auto &ending : endings) {
         SCOPED_TRACE(ending.name);
-        ASSERT_EQ(outputMute(), QStringLiteral("Mute: no"));
+        ASSERT_TRUE(waitUntil([&] { return outputMute() == u"Mute: no"; }, patience));
         const qsizetype dictations = historyIn(app().historyFile()).size();
         runOk({QStringLiteral("--start")});
         ASSERT_TRUE(app().waitForStatus(signedIn(QStringLiteral("recording")), patience));
-        EXPECT_EQ(leftRecordings().size(), 1);
-        EXPECT_EQ(outputMute(), QStringLiteral("Mute: yes"));
+        // The sound server mutes and the file appears a moment after the status changed.
+        EXPECT_TRUE(waitUntil([&] { return outputMute() == u"Mute: yes"; }, patience));
+        EXPECT_TRUE(waitUntil([&] { return leftRecordings().size() == 1; }, patience));
 
         ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
         ASSERT_EQ(::kill(pid_t(app().pid()), ending.signal), 0);
