@@ -72,7 +72,7 @@ protected:
     // Waits until `text` is typed into the target and stands first of `dictations` in the
     // history.
     static void expectTyped(const QString &text, qsizetype dictations) {
-        EXPECT_TRUE(target().waitForLine(QStringLiteral("text ") + text, patienceMs()))
+        ASSERT_TRUE(target().waitForLine(QStringLiteral("text ") + text, patienceMs()))
             << "the target received: " << target().lines().join(u'|').toStdString();
         QList<HistoryItem> history;
         EXPECT_TRUE(waitUntil(
