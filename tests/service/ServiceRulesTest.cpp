@@ -1,3 +1,4 @@
+#include "AudioDecoder.h"
 #include "CommandLine.h"
 #include "ServiceConfig.h"
 #include "TempEnvironment.h"
@@ -9,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +29,7 @@ TEST(ServiceTextRules, WordsAreCountedBetweenWhiteSpace) {
 
 TEST(ServiceTextRules, EmailAddressesAreNormalisedOrRefused) {
     EXPECT_EQ(TextRules::normalizedEmail("  Ada@Example.ORG \n"), "ada@example.org");
-    for (const char *bad : {"", "no-at-sign", "@example.org", "ada@", "a@b@c", "a b@c.d",
+    for (const char *bad : {"", "no-at-sign", "@example.org", "ada@", "a@b@c", "a@@b.c", "a b@c.d",
                             "<script>@x.y", "a\x01@b.c"})
         EXPECT_EQ(TextRules::normalizedEmail(bad), "") << bad;
     EXPECT_EQ(TextRules::normalizedEmail(std::string(250, 'a') + "@b.cd"), "");
@@ -198,6 +201,38 @@ TEST(ServiceWhisper, ThePromptHoldsAsManyWholeTermsAsFitSixHundredBytes) {
     terms.back() += 'x';
     EXPECT_EQ(WhisperBackend::prompt(terms), full.substr(0, 586));
     EXPECT_EQ(WhisperBackend::prompt({}), "");
+}
+
+// The WAV a Whisper server is sent, read back by sox: 16-bit mono PCM at the decoder's rate,
+// holding exactly the samples given.
+TEST(ServiceAudio, TheWavForWhisperReadsBackAsItsSamples) {
+    const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768, 1234, -4321, 77};
+    QTemporaryDir folder;
+    const QString path = folder.filePath("speech.wav");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const std::string wav = AudioDecoder::toWav(samples);
+    file.write(wav.data(), qint64(wav.size()));
+    file.close();
+
+    const auto run = [](const QString &program, const QStringList &arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(10000);
+        return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("failed");
+    };
+    const QString rate = QString::number(AudioDecoder::sampleRate);
+    EXPECT_EQ(run("soxi", {"-r", path}).trimmed(), rate.toUtf8());
+    EXPECT_EQ(run("soxi", {"-c", path}).trimmed(), "1");
+    EXPECT_EQ(run("soxi", {"-b", path}).trimmed(), "16");
+    const QByteArray raw = run("sox", {path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L",
+                                       "-c", "1", "-r", rate, "-"});
+    ASSERT_EQ(raw.size(), qsizetype(samples.size() * 2)) << raw.toStdString();
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto low = std::uint8_t(raw[qsizetype(2 * i)]);
+        const auto high = std::uint8_t(raw[qsizetype(2 * i + 1)]);
+        EXPECT_EQ(std::int16_t(low | (high << 8)), samples[i]) << "sample " << i;
+    }
 }
 
 } // namespace
