@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QThread>
@@ -143,35 +144,63 @@ TEST(AudioRecorder, RecordsSpeechIntoAnAacFileWhileReportingLevels) {
     EXPECT_FALSE(recorder.lastFile().has_value());
 }
 
-// Stopping keeps what was captured up to the stop: a tone that ends 50 ms before the stop
-// is in the file to its end.
-TEST(AudioRecorder, SoundEndingJustBeforeTheStopIsAllInTheFile) {
+// What the microphone heard before the stop is in the file, also the part still in the
+// source's last block when stop is called: speech that ends 50 ms before the stop is all there.
+// A sound card hands its audio over in blocks; here a tone source does, in blocks as long as
+// the recording stream's latency. The file's tone is compared with the time the recorder ran,
+// over takes stopped at different points of a block, so no lucky phase hides a lost block.
+TEST(AudioRecorder, EverythingHeardUntilTheStopIsInTheFile) {
+    // The microphone: a source timed like a sound card (a null source), with a steady tone
+    // mixed in through its uplink sink.
+    const QString quiet = pactl(
+        {"load-module", "module-null-source", "source_name=quiet", "rate=16000", "channels=1"});
+    const QString mic = pactl({"load-module", "module-virtual-source", "source_name=tonemic",
+                               "master=quiet", "uplink_sink=toneup", "channels=1"});
+    ASSERT_FALSE(quiet.isEmpty());
+    ASSERT_FALSE(mic.isEmpty());
     const QString tone = QDir(QDir::tempPath()).filePath("test-tone.wav");
-    const double toneSeconds = 0.6;
-    ASSERT_EQ(runTool("sox", {"-n", "-r", "16000", "-c", "1", "-b", "16", tone, "synth",
-                              QString::number(toneSeconds), "sine", "440", "vol", "0.5"})
+    ASSERT_EQ(runTool("sox", {"-n", "-r", "16000", "-c", "1", "-b", "16", tone, "synth", "60",
+                              "sine", "440", "vol", "0.5"})
                   .exitCode,
               0);
-    MicrophoneFeed feed;
-    feed.startSilence();
+    QProcess player;
+    player.start("paplay", {"--device=toneup", "--latency-msec=20", tone});
+    // A steady reader keeps the source's blocks at the stream's latency and running between
+    // the takes, so a take's first block holds at most one block from before its start.
+    QProcess reader;
+    reader.start("parec", {"--device=tonemic", "--raw", "--latency-msec=50"});
+    ASSERT_TRUE(player.waitForStarted());
+    ASSERT_TRUE(reader.waitForStarted());
+    spinFor(300ms);
     AudioRecorder recorder;
-    ASSERT_TRUE(recorder.start("__default__"));
-    spinFor(200ms);
-    ASSERT_TRUE(feed.play(tone));
-    spinFor(50ms);
-    const std::optional<QString> file = stopAndWait(recorder);
-    ASSERT_TRUE(file.has_value());
-    const DecodedAudio recorded = decodeAudio(*file);
-    // The tone's length: the 10 ms windows louder than -30 dBFS.
-    const std::size_t window = std::size_t(recorded.sampleRate / 100);
-    int loudWindows = 0;
-    for (std::size_t start = 0; start + window <= recorded.samples.size(); start += window) {
-        const std::vector<float> part(recorded.samples.begin() + long(start),
-                                      recorded.samples.begin() + long(start + window));
-        loudWindows += rmsDecibels(part) > -30.0 ? 1 : 0;
+    for (int take = 0; take < 12; ++take) {
+        ASSERT_TRUE(recorder.start("tonemic"));
+        QElapsedTimer clock;
+        clock.start();
+        spinFor(std::chrono::milliseconds(300 + 7 * take));
+        const int heardWindows = int(clock.elapsed() / 10);
+        const std::optional<QString> file = stopAndWait(recorder);
+        ASSERT_TRUE(file.has_value());
+        const DecodedAudio recorded = decodeAudio(*file);
+        recorder.cleanup(*file);
+        const std::size_t window = std::size_t(recorded.sampleRate / 100);
+        int loudWindows = 0;
+        for (std::size_t at = 0; at + window <= recorded.samples.size(); at += window) {
+            const std::vector<float> part(recorded.samples.begin() + long(at),
+                                          recorded.samples.begin() + long(at + window));
+            loudWindows += rmsDecibels(part) > -30.0 ? 1 : 0;
+        }
+        // At most 40 ms short, less than the 50 ms promised; a lost block would be 50 ms.
+        EXPECT_GE(loudWindows, heardWindows - 4)
+            << "take " << take << ": " << heardWindows - loudWindows << " windows are missing";
+        EXPECT_LE(loudWindows, heardWindows + 25) << "take " << take << ": stop ran on";
     }
-    EXPECT_GE(loudWindows, int(toneSeconds * 100) - 3) << "the tone's end is missing";
-    recorder.cleanup(*file);
+    for (QProcess *process : {&reader, &player}) {
+        process->kill();
+        process->waitForFinished();
+    }
+    pactl({"unload-module", mic});
+    pactl({"unload-module", quiet});
 }
 
 TEST(AudioRecorder, LeftoversOfAnEarlierRunAreRemovedAndNothingElse) {
