@@ -104,10 +104,6 @@ DecodedAudio decodeAudio(const QString &path) {
                                 frame->data[0])[i * frame->ch_layout.nb_channels] /
                             32768.0f;
                     break;
-                case AV_SAMPLE_FMT_FLT:
-                    value = reinterpret_cast<const float *>(
-                        frame->data[0])[i * frame->ch_layout.nb_channels];
-                    break;
                 default:
                     throw std::runtime_error("unexpected sample format in a test file");
                 }
@@ -149,6 +145,17 @@ double loudestWindowDecibels(const std::vector<float> &samples, int sampleRate) 
     return loudest;
 }
 
+int loudWindows(const std::vector<float> &samples, int sampleRate) {
+    const std::size_t window = static_cast<std::size_t>(sampleRate / 100);
+    int loud = 0;
+    for (std::size_t start = 0; start + window <= samples.size(); start += window) {
+        const std::vector<float> part(samples.begin() + long(start),
+                                      samples.begin() + long(start + window));
+        loud += rmsDecibels(part) > -30.0 ? 1 : 0;
+    }
+    return loud;
+}
+
 QString speechFile() {
     static const QString file = [] {
         const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("test-speech.wav"));
@@ -161,10 +168,6 @@ QString speechFile() {
         return path;
     }();
     return file;
-}
-
-MicrophoneFeed::~MicrophoneFeed() {
-    stopSilence();
 }
 
 namespace {
@@ -195,8 +198,7 @@ void warmUpMicrophone() {
 
 } // namespace
 
-void MicrophoneFeed::startSilence() {
-    stopSilence();
+MicrophoneFeed::MicrophoneFeed() {
     m_silence = std::make_unique<QProcess>();
     m_silence->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_silence->start(QStringLiteral("pacat"),
@@ -208,22 +210,16 @@ void MicrophoneFeed::startSilence() {
     warmUpMicrophone();
 }
 
+MicrophoneFeed::~MicrophoneFeed() {
+    stopSilence();
+}
+
 void MicrophoneFeed::stopSilence() {
     if (!m_silence)
         return;
     m_silence->kill();
     m_silence->waitForFinished();
     m_silence.reset();
-}
-
-bool MicrophoneFeed::playSpeech() {
-    QProcess player;
-    player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), speechFile()});
-    // Keep delivering the recorder's events while the speech plays.
-    const bool played = waitUntil([&player] { return player.state() == QProcess::NotRunning; },
-                                  std::chrono::seconds(20));
-    return played && player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
 }
 
 QStringList temporaryFiles(const QString &prefix) {
@@ -248,6 +244,7 @@ bool MicrophoneFeed::play(const QString &file) {
     QProcess player;
     player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     player.start(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), file});
+    // Keep delivering the recorder's events while the sound plays.
     const bool played = waitUntil([&player] { return player.state() == QProcess::NotRunning; },
                                   std::chrono::seconds(20));
     return played && player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;

@@ -40,6 +40,8 @@ DecodedAudio decodeAudio(const QString &path);
 double rmsDecibels(const std::vector<float> &samples);
 // The loudest RMS level of the 0.05 s windows of the given samples.
 double loudestWindowDecibels(const std::vector<float> &samples, int sampleRate);
+// How many 10 ms windows of the given samples are louder than -30 dBFS.
+int loudWindows(const std::vector<float> &samples, int sampleRate);
 
 // A spoken English sentence of about two seconds, made once per test run.
 QString speechFile();
@@ -47,14 +49,12 @@ QString speechFile();
 // Plays into the sink that feeds the test microphone.
 class MicrophoneFeed {
 public:
+    // Plays digital silence without pause, so that the microphone delivers audio steadily.
+    MicrophoneFeed();
     ~MicrophoneFeed();
-    // Digital silence without pause, so that the microphone delivers audio steadily.
-    void startSilence();
     void stopSilence();
-    // Plays the speech and returns once it has been played.
-    bool playSpeech();
-    // Plays a sound file and returns once it has been played.
-    bool play(const QString &file);
+    // Plays a sound file (by default the speech) and returns once it has been played.
+    bool play(const QString &file = speechFile());
 
 private:
     std::unique_ptr<QProcess> m_silence;

@@ -49,7 +49,6 @@ pid_t restartServer() {
 TEST(ServerLoss, AStalledServerNeitherHangsStartNorStop) {
     ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
     MicrophoneFeed feed;
-    feed.startSilence();
     AudioRecorder recorder;
     std::size_t levels = 0;
     recorder.setLevelHandler([&levels](float) { ++levels; });
@@ -79,7 +78,6 @@ TEST(ServerLoss, AStalledServerNeitherHangsStartNorStop) {
 TEST(ServerLoss, AKilledServerEndsTheRecordingAsAFailure) {
     ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
     MicrophoneFeed feed;
-    feed.startSilence();
     AudioRecorder recorder;
     std::size_t levels = 0;
     recorder.setLevelHandler([&levels](float) { ++levels; });
@@ -116,7 +114,6 @@ TEST(ServerLoss, ARecordingCutByARestartFailsAndTheNextOneUsesTheNewServer) {
     pid_t server = restartServer();
     ASSERT_GT(server, 0);
     MicrophoneFeed feed;
-    feed.startSilence();
     AudioRecorder recorder;
     std::size_t levels = 0;
     recorder.setLevelHandler([&levels](float) { ++levels; });
@@ -133,7 +130,6 @@ TEST(ServerLoss, ARecordingCutByARestartFailsAndTheNextOneUsesTheNewServer) {
     EXPECT_FALSE(cut->has_value()) << "a recording cut off by the restart is no recording";
 
     MicrophoneFeed again;
-    again.startSilence();
     levels = 0;
     ASSERT_TRUE(recorder.start("__default__")) << "the new server is used";
     ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));

@@ -82,38 +82,27 @@ public:
 
 } // namespace
 
-TEST(SystemAudio, MutesAnAudibleOutputForTheRecordingAndRestoresItOnce) {
-    setOutputMute(false);
-    SystemAudio audio;
-    audio.muteIfNeeded();
-    audio.flush();
-    EXPECT_EQ(outputMute(), "Mute: yes");
-    EXPECT_TRUE(audio.didMute());
-
-    audio.unmuteIfNeeded();
-
-    audio.flush();
-    EXPECT_EQ(outputMute(), "Mute: no");
-    EXPECT_FALSE(audio.didMute());
-
-    // Muted by the user in between: a second restore must not touch it.
-    setOutputMute(true);
-    audio.unmuteIfNeeded();
-    audio.flush();
-    EXPECT_EQ(outputMute(), "Mute: yes");
-    setOutputMute(false);
-}
-
-TEST(SystemAudio, LeavesAnOutputTheUserMutedAlone) {
-    setOutputMute(true);
-    SystemAudio audio;
-    audio.muteIfNeeded();
-    audio.flush();
-    EXPECT_FALSE(audio.didMute());
-    audio.unmuteIfNeeded();
-    audio.flush();
-    EXPECT_EQ(outputMute(), "Mute: yes");
-    setOutputMute(false);
+// An audible output is muted for the recording and restored once; one the user muted, before
+// or during the recording, is left muted.
+TEST(SystemAudio, MutesOnlyAnAudibleOutputAndRestoresItOnce) {
+    for (const bool mutedByUser : {false, true}) {
+        setOutputMute(mutedByUser);
+        SystemAudio audio;
+        audio.muteIfNeeded();
+        audio.flush();
+        EXPECT_EQ(outputMute(), "Mute: yes");
+        EXPECT_EQ(audio.didMute(), !mutedByUser);
+        audio.unmuteIfNeeded();
+        audio.flush();
+        EXPECT_EQ(outputMute(), mutedByUser ? "Mute: yes" : "Mute: no");
+        EXPECT_FALSE(audio.didMute());
+        // Muted by the user after the restore: a second restore must not touch it.
+        setOutputMute(true);
+        audio.unmuteIfNeeded();
+        audio.flush();
+        EXPECT_EQ(outputMute(), "Mute: yes");
+        setOutputMute(false);
+    }
 }
 
 // The output muted is the one unmuted, by name, even when the default output changed
@@ -172,7 +161,8 @@ TEST(Sounds, PlaysOurSoundsOnTheDefaultOutputAndIgnoresOtherNames) {
     }));
 }
 
-// One long-lived connection hears of the microphone coming and going; asking opens none.
+// One long-lived connection hears of the microphone coming and going; asking opens none,
+// and a request is granted at once while the server offers a microphone.
 TEST(Permissions, FollowsTheMicrophoneOnOneConnection) {
     const auto lastClientIndex = [] {
         int last = -1;
@@ -185,20 +175,15 @@ TEST(Permissions, FollowsTheMicrophoneOnOneConnection) {
     const int before = lastClientIndex();
     for (int question = 0; question < 5; ++question)
         EXPECT_TRUE(permissions.isMicrophoneAuthorized());
+    std::optional<bool> answer;
+    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, true) << "answered before requestMicrophone returned";
     EXPECT_EQ(lastClientIndex(), before + 1) << "only the listing's own connection is new";
     {
         MicrophoneUnplugged unplugged;
         EXPECT_TRUE(waitUntil([&] { return !permissions.isMicrophoneAuthorized(); }));
     }
     EXPECT_TRUE(waitUntil([&] { return permissions.isMicrophoneAuthorized(); }));
-}
-
-TEST(Permissions, MicrophoneIsAuthorisedAtOnceWhenTheServerOffersOne) {
-    Permissions permissions;
-    EXPECT_TRUE(permissions.isMicrophoneAuthorized());
-    std::optional<bool> answer;
-    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
-    EXPECT_EQ(answer, true) << "answered before requestMicrophone returned";
 }
 
 TEST(NoSoundServer, EveryServiceFailsQuietlyAndAtOnce) {
