@@ -1,5 +1,6 @@
 #include "AudioTestSupport.h"
 
+#include "AudioRecorder.h"
 #include "CaptureSession.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <stdexcept>
@@ -220,6 +223,25 @@ void MicrophoneFeed::stopSilence() {
     m_silence->kill();
     m_silence->waitForFinished();
     m_silence.reset();
+}
+
+bool startHearing(AudioRecorder &recorder) {
+    auto levels = std::make_shared<int>(0);
+    recorder.setLevelHandler([levels](float) { ++*levels; });
+    return recorder.start(QStringLiteral("__default__")) &&
+           waitUntil([&levels] { return *levels >= 5; });
+}
+
+std::optional<QString> stopAndWait(AudioRecorder &recorder) {
+    std::optional<std::optional<QString>> delivered;
+    bool onMain = false;
+    recorder.stop([&](std::optional<QString> file) {
+        onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+        delivered = std::move(file);
+    });
+    EXPECT_TRUE(waitUntil([&] { return delivered.has_value(); })) << "no completion after stop";
+    EXPECT_TRUE(onMain);
+    return delivered.value_or(std::nullopt);
 }
 
 QStringList temporaryFiles(const QString &prefix) {

@@ -8,7 +8,12 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
+
+namespace orvanta {
+class AudioRecorder;
+}
 
 namespace orvanta::test {
 
@@ -66,6 +71,11 @@ public:
     MicrophoneUnplugged();
     ~MicrophoneUnplugged();
 };
+
+// Starts recording from the default input; true once the microphone's audio arrives.
+bool startHearing(AudioRecorder &recorder);
+// Stops and returns what the recorder hands back, which must come on the main thread.
+std::optional<QString> stopAndWait(AudioRecorder &recorder);
 
 // Files in the recordings' folder whose names start with `prefix`.
 QStringList temporaryFiles(const QString &prefix);

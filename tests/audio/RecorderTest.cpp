@@ -59,14 +59,6 @@ struct LevelLog {
     }
 };
 
-std::optional<QString> stopAndWait(AudioRecorder &recorder) {
-    Delivery delivery;
-    recorder.stop(delivery.completion());
-    EXPECT_TRUE(waitUntil([&] { return delivery.arrived; })) << "no completion after stop";
-    EXPECT_TRUE(delivery.onMain);
-    return delivery.file;
-}
-
 // The source a client's recording stream reads from, as the server sees it.
 QString sourceOfOurRecording() {
     const QString sources = pactl({"list", "short", "sources"});
@@ -257,16 +249,11 @@ TEST(AudioRecorder, CancelDeletesTheFileAndEndsTheLevels) {
 TEST(AudioRecorder, BackToBackRecordingsKeepTheirOwnFiles) {
     MicrophoneFeed feed;
     AudioRecorder recorder;
-    std::size_t levels = 0;
-    recorder.setLevelHandler([&levels](float) { ++levels; });
-    ASSERT_TRUE(recorder.start("__default__"));
-    ASSERT_TRUE(waitUntil([&] { return levels >= 4; }));
+    ASSERT_TRUE(startHearing(recorder));
     Delivery first;
     recorder.stop(first.completion());
     // The next dictation starts while the first file is still being finished.
-    levels = 0;
-    ASSERT_TRUE(recorder.start("__default__"));
-    ASSERT_TRUE(waitUntil([&] { return levels >= 4; }));
+    ASSERT_TRUE(startHearing(recorder));
     const auto second = stopAndWait(recorder);
     ASSERT_TRUE(waitUntil([&] { return first.arrived; }));
 

@@ -50,19 +50,10 @@ TEST(ServerLoss, AStalledServerNeitherHangsStartNorStop) {
     ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
     MicrophoneFeed feed;
     AudioRecorder recorder;
-    std::size_t levels = 0;
-    recorder.setLevelHandler([&levels](float) { ++levels; });
-    ASSERT_TRUE(recorder.start("__default__"));
-    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
+    ASSERT_TRUE(startHearing(recorder));
     {
         StalledServer stalled;
-        bool stopped = false;
-        std::optional<QString> file;
-        recorder.stop([&](std::optional<QString> delivered) {
-            stopped = true;
-            file = delivered;
-        });
-        EXPECT_TRUE(waitUntil([&] { return stopped; }, 10s)) << "stop hangs on a stalled server";
+        const std::optional<QString> file = stopAndWait(recorder);
         // What arrived before the server stalled is kept.
         ASSERT_TRUE(file.has_value());
         EXPECT_EQ(decodeAudio(*file).codec, "aac");
@@ -79,26 +70,16 @@ TEST(ServerLoss, AKilledServerEndsTheRecordingAsAFailure) {
     ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
     MicrophoneFeed feed;
     AudioRecorder recorder;
-    std::size_t levels = 0;
-    recorder.setLevelHandler([&levels](float) { ++levels; });
-    ASSERT_TRUE(recorder.start("__default__"));
+    ASSERT_TRUE(startHearing(recorder));
     MicTester tester;
     tester.start("__default__");
     ASSERT_TRUE(tester.isTesting());
-    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
 
     feed.stopSilence();
     ASSERT_EQ(::kill(serverPid(), SIGKILL), 0);
     spinFor(300ms);
 
-    bool stopped = false;
-    std::optional<QString> file = QString("unset");
-    recorder.stop([&](std::optional<QString> delivered) {
-        stopped = true;
-        file = delivered;
-    });
-    ASSERT_TRUE(waitUntil([&] { return stopped; }));
-    EXPECT_FALSE(file.has_value());
+    EXPECT_FALSE(stopAndWait(recorder).has_value());
     tester.stop();
     EXPECT_EQ(tester.level(), 0.0f);
     EXPECT_TRUE(waitUntil([] {
@@ -115,29 +96,20 @@ TEST(ServerLoss, ARecordingCutByARestartFailsAndTheNextOneUsesTheNewServer) {
     ASSERT_GT(server, 0);
     MicrophoneFeed feed;
     AudioRecorder recorder;
-    std::size_t levels = 0;
-    recorder.setLevelHandler([&levels](float) { ++levels; });
-    ASSERT_TRUE(recorder.start("__default__"));
-    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
+    ASSERT_TRUE(startHearing(recorder));
 
     feed.stopSilence();
     ASSERT_EQ(::kill(server, SIGKILL), 0);
     server = restartServer();
     ASSERT_GT(server, 0);
-    std::optional<std::optional<QString>> cut;
-    recorder.stop([&](std::optional<QString> delivered) { cut = delivered; });
-    ASSERT_TRUE(waitUntil([&] { return cut.has_value(); }));
-    EXPECT_FALSE(cut->has_value()) << "a recording cut off by the restart is no recording";
+    EXPECT_FALSE(stopAndWait(recorder).has_value())
+        << "a recording cut off by the restart is no recording";
 
     MicrophoneFeed again;
-    levels = 0;
-    ASSERT_TRUE(recorder.start("__default__")) << "the new server is used";
-    ASSERT_TRUE(waitUntil([&] { return levels >= 5; }));
-    std::optional<std::optional<QString>> next;
-    recorder.stop([&](std::optional<QString> delivered) { next = delivered; });
-    ASSERT_TRUE(waitUntil([&] { return next.has_value(); }));
-    ASSERT_TRUE(next->has_value());
-    EXPECT_EQ(decodeAudio(**next).codec, "aac");
-    recorder.cleanup(**next);
+    ASSERT_TRUE(startHearing(recorder)) << "the new server is used";
+    const std::optional<QString> next = stopAndWait(recorder);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(decodeAudio(*next).codec, "aac");
+    recorder.cleanup(*next);
     EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
 }
