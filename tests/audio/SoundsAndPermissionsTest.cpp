@@ -75,15 +75,9 @@ TEST(Permissions, ShipsAHelpPageForEachPane) {
     for (PrivacyPane pane : {PrivacyPane::Microphone, PrivacyPane::InputAccess}) {
         const auto page = permissions.helpPage(pane);
         ASSERT_TRUE(page.has_value());
-        const QString html = QString::fromUtf8(TempFolder::read(page->toLocalFile()));
-        EXPECT_TRUE(html.contains("<h1>")) << page->toLocalFile().toStdString();
+        EXPECT_TRUE(TempFolder::read(page->toLocalFile()).contains("<h1>"))
+            << page->toLocalFile().toStdString();
     }
-    const QString microphone = QString::fromUtf8(
-        TempFolder::read(permissions.helpPage(PrivacyPane::Microphone)->toLocalFile()));
-    EXPECT_TRUE(microphone.contains("pactl list short sources"));
-    const QString input = QString::fromUtf8(
-        TempFolder::read(permissions.helpPage(PrivacyPane::InputAccess)->toLocalFile()));
-    EXPECT_TRUE(input.contains("XTEST"));
 }
 
 TEST(Permissions, FindsHelpPagesInstalledInTheUsersDataFolder) {
