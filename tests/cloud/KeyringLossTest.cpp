@@ -24,11 +24,10 @@ void keepMessage(QtMsgType, const QMessageLogContext &, const QString &message) 
 }
 
 bool lockDefaultKeyring() {
-    QProcess lock;
-    lock.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
-                             "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
-                             "array:objpath:/org/freedesktop/secrets/aliases/default"});
-    return lock.waitForFinished(10000) && lock.exitCode() == 0;
+    return QProcess::execute("dbus-send",
+                             {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                              "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                              "array:objpath:/org/freedesktop/secrets/aliases/default"}) == 0;
 }
 
 bool killKeyring() {
@@ -62,11 +61,9 @@ TEST_P(KeyringLoss, DictationAsksToSignInAgainWithoutHangingOrLeakingTheToken) {
     EXPECT_FALSE(deadline.hasExpired()) << "the token store held the dictation up";
     EXPECT_EQ(outcome.error(), TranscribeError::notSignedIn()) << outcome.text().toStdString();
     EXPECT_EQ(server.requestCount(), 0);
-    for (const QString &message : logged) {
-        EXPECT_FALSE(message.contains("secret-marker-7") || message.contains("refresh-marker-7") ||
-                     message.contains(access))
+    for (const QString &message : logged)
+        EXPECT_FALSE(message.contains("marker-7") || message.contains(access))
             << message.toStdString();
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(TokenStore, KeyringLoss,
