@@ -79,40 +79,74 @@ TEST_F(AccountsTest, CommandLineManagesAccountsAndRejectsBadUse) {
         << "updating the plan kept the password";
 }
 
-TEST_F(AccountsTest, PasswordSignInRedirectsToTheApplicationWithTokens) {
-    ServiceProcess service(data(), {});
-    ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+// Signed in with a password, and with nothing but a token that the service signed for the
+// account it names; its own tokens then work once each, rotate and survive a restart.
+TEST_F(AccountsTest, PasswordSignInGivesTokensForTheAccountThatRotateAndSurviveARestart) {
+    Tokens first, second;
+    {
+        ServiceProcess service(data(), {});
+        ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+        EXPECT_NE(service.get("/signin").body.find("name=\"password\""), std::string::npos);
+        for (const auto &[email, secret] :
+             {std::pair{"ada@example.org", "wrong"}, {"nobody@example.org", password}, {"", ""}}) {
+            const Reply refused =
+                service.postForm("/signin", {{"email", email}, {"password", secret}});
+            EXPECT_EQ(refused.status, 401) << email;
+            EXPECT_TRUE(refused.location.empty());
+            EXPECT_NE(refused.body.find("Wrong e-mail address or password."), std::string::npos);
+        }
+        // Addresses compare without regard to case or surrounding spaces.
+        first = service.signIn(" ADA@example.org ");
+        QJsonObject claims = jwtPayload(first.access);
+        EXPECT_EQ(claims.value("email").toString(), "ada@example.org");
+        EXPECT_EQ(claims.value("exp").toInteger() - claims.value("iat").toInteger(), 3600);
+        EXPECT_EQ(
+            service.get("/me", bearer(first.access)).json(),
+            QJsonObject(
+                {{"email", "ada@example.org"}, {"plan", "free"}, {"used", 0}, {"limit", 500}}));
+        const Reply manage =
+            service.postForm("/manage", {{"email", "ada@example.org"}, {"password", password}});
+        EXPECT_NE(service.get("/manage").body.find("name=\"email\""), std::string::npos);
+        EXPECT_EQ(manage.status, 200);
+        EXPECT_NE(manage.body.find("<dd>free</dd>"), std::string::npos);
+        EXPECT_NE(manage.body.find("<dd>500</dd>"), std::string::npos);
+        EXPECT_EQ(service.postForm("/manage", {{"email", "ada@example.org"}}).status, 401);
 
-    const Reply page = service.get("/signin");
-    EXPECT_EQ(page.status, 200);
-    EXPECT_NE(page.body.find("name=\"password\""), std::string::npos);
-    for (const auto &[email, secret] :
-         {std::pair{"ada@example.org", "wrong"}, {"nobody@example.org", password}, {"", ""}}) {
-        const Reply refused = service.postForm("/signin", {{"email", email}, {"password", secret}});
-        EXPECT_EQ(refused.status, 401) << email;
-        EXPECT_TRUE(refused.location.empty());
-        EXPECT_NE(refused.body.find("Wrong e-mail address or password."), std::string::npos);
+        // The rules of the token itself are TokenService's; here: that it is the account's own.
+        const QByteArray secret = TempFolder::read(data() + "/token-secret");
+        EXPECT_EQ(service.get("/me", bearer(signedToken(claims, secret))).status, 200);
+        claims["email"] = "mallory@example.org";
+        EXPECT_EQ(service.get("/me", bearer(signedToken(claims, secret))).status, 401);
+        EXPECT_EQ(service.post("/transcribe", "{}", bearer(signedToken(claims, secret))).status,
+                  401);
+        EXPECT_EQ(service.get("/me").status, 401);
+        // Another scheme as long as "Bearer ", so only the scheme can refuse it.
+        EXPECT_EQ(service.get("/me", {{"Authorization", "Digest " + first.access}}).status, 401);
+        EXPECT_EQ(service.get("/me", {{"Authorization", "Bearer "}}).status, 401);
+
+        const Reply renewed = service.post("/auth/refresh", refreshBody(first.refresh));
+        ASSERT_EQ(renewed.status, 200);
+        second = {renewed.json()["access_token"].toString().toStdString(),
+                  renewed.json()["refresh_token"].toString().toStdString()};
+        EXPECT_NE(second.refresh, first.refresh);
+        EXPECT_EQ(service.get("/me", bearer(second.access)).status, 200);
+        for (const std::string &used : {first.refresh, std::string("made-up")}) {
+            const Reply reused = service.post("/auth/refresh", refreshBody(used));
+            EXPECT_EQ(reused.status, 401) << used;
+            EXPECT_FALSE(reused.error().isEmpty());
+        }
+        for (const std::string bad : {"not json", "[]", R"({"refresh_token": 5})"}) {
+            const Reply answer = service.post("/auth/refresh", bad);
+            EXPECT_EQ(answer.status, 400) << bad;
+            EXPECT_FALSE(answer.error().isEmpty());
+        }
+        EXPECT_EQ(service.stop(), 0) << "a stop signal ends the service cleanly";
     }
-
-    // Addresses compare without regard to case or surrounding spaces.
-    const Tokens tokens = service.signIn(" ADA@example.org ");
-    ASSERT_FALSE(tokens.refresh.empty());
-    const QJsonObject claims = jwtPayload(tokens.access);
-    EXPECT_EQ(claims.value("email").toString(), "ada@example.org");
-    EXPECT_EQ(claims.value("exp").toInteger() - claims.value("iat").toInteger(), 3600);
-    const Reply me = service.get("/me", bearer(tokens.access));
-    ASSERT_EQ(me.status, 200);
-    EXPECT_EQ(
-        me.json(),
-        QJsonObject({{"email", "ada@example.org"}, {"plan", "free"}, {"used", 0}, {"limit", 500}}));
-
-    EXPECT_NE(service.get("/manage").body.find("name=\"email\""), std::string::npos);
-    const Reply manage =
-        service.postForm("/manage", {{"email", "ada@example.org"}, {"password", password}});
-    EXPECT_EQ(manage.status, 200);
-    EXPECT_NE(manage.body.find("<dd>free</dd>"), std::string::npos);
-    EXPECT_NE(manage.body.find("<dd>500</dd>"), std::string::npos);
-    EXPECT_EQ(service.postForm("/manage", {{"email", "ada@example.org"}}).status, 401);
+    ServiceProcess again(data(), {});
+    ASSERT_TRUE(again.isServing()) << again.startupOutput().toStdString();
+    EXPECT_EQ(again.get("/me", bearer(first.access)).status, 200);
+    EXPECT_EQ(again.post("/auth/refresh", refreshBody(second.refresh)).status, 200);
+    EXPECT_EQ(again.post("/auth/refresh", refreshBody(second.refresh)).status, 401);
 }
 
 TEST_F(AccountsTest, LocalUserSignsInWithOneClickFromThisComputerOnly) {
@@ -134,57 +168,6 @@ TEST_F(AccountsTest, LocalUserSignsInWithOneClickFromThisComputerOnly) {
         EXPECT_EQ(refused.status, 403);
         EXPECT_TRUE(refused.location.empty());
     }
-}
-
-TEST_F(AccountsTest, RefreshTokensWorkOnceRotateAndSurviveARestart) {
-    Tokens first, second;
-    {
-        ServiceProcess service(data(), {});
-        ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
-        first = service.signIn("ada@example.org");
-        const Reply renewed = service.post("/auth/refresh", refreshBody(first.refresh));
-        ASSERT_EQ(renewed.status, 200);
-        second = {renewed.json()["access_token"].toString().toStdString(),
-                  renewed.json()["refresh_token"].toString().toStdString()};
-        EXPECT_NE(second.refresh, first.refresh);
-        EXPECT_EQ(service.get("/me", bearer(second.access)).status, 200);
-
-        for (const std::string &used : {first.refresh, std::string("made-up")}) {
-            const Reply reused = service.post("/auth/refresh", refreshBody(used));
-            EXPECT_EQ(reused.status, 401) << used;
-            EXPECT_FALSE(reused.error().isEmpty());
-        }
-        for (const std::string bad : {"not json", "[]", R"({"refresh_token": 5})"}) {
-            const Reply answer = service.post("/auth/refresh", bad);
-            EXPECT_EQ(answer.status, 400) << bad;
-            EXPECT_FALSE(answer.error().isEmpty());
-        }
-        EXPECT_EQ(service.stop(), 0) << "a stop signal ends the service cleanly";
-    }
-    ServiceProcess again(data(), {});
-    ASSERT_TRUE(again.isServing()) << again.startupOutput().toStdString();
-    EXPECT_EQ(again.get("/me", bearer(first.access)).status, 200);
-    EXPECT_EQ(again.post("/auth/refresh", refreshBody(second.refresh)).status, 200);
-    EXPECT_EQ(again.post("/auth/refresh", refreshBody(second.refresh)).status, 401);
-}
-
-TEST_F(AccountsTest, OnlyTokensSignedWithTheSecretForTheirOwnAccountAreAccepted) {
-    ServiceProcess service(data(), {});
-    ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
-    const Tokens tokens = service.signIn("ada@example.org");
-    const QByteArray secret = TempFolder::read(data() + "/token-secret");
-
-    QJsonObject claims = jwtPayload(tokens.access);
-    ASSERT_EQ(service.get("/me", bearer(signedToken(claims, secret))).status, 200)
-        << "a token made the service's way is accepted";
-    // The rules of the token itself are TokenService's; here: that it is the account's own.
-    claims["email"] = "mallory@example.org";
-    EXPECT_EQ(service.get("/me", bearer(signedToken(claims, secret))).status, 401);
-    EXPECT_EQ(service.post("/transcribe", "{}", bearer(signedToken(claims, secret))).status, 401);
-    EXPECT_EQ(service.get("/me").status, 401);
-    // Another scheme as long as "Bearer ", so only the scheme can refuse it.
-    EXPECT_EQ(service.get("/me", {{"Authorization", "Digest " + tokens.access}}).status, 401);
-    EXPECT_EQ(service.get("/me", {{"Authorization", "Bearer "}}).status, 401);
 }
 
 TEST(ServiceDataFolder, ADamagedDatabaseStopsTheServiceAndStaysUntouched) {

@@ -1,10 +1,14 @@
 #pragma once
 
+// The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
+// it is given, and the HTTP client the tests talk to it with.
+
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <QRegularExpression>
+#include <QUrlQuery>
 
 #include <httplib.h>
 
@@ -40,43 +44,109 @@ inline httplib::Headers bearer(const std::string &token) {
     return {{"Authorization", "Bearer " + token}};
 }
 
-// The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
-// it is given. Stopped (SIGTERM) and checked for a clean exit when destroyed.
 class ServiceProcess {
 public:
-    ServiceProcess(const QString &dataDir, const QStringList &extraArguments);
-    ~ServiceProcess();
+    ServiceProcess(const QString &dataDir, const QStringList &extraArguments) {
+        m_process.start(ORVANTA_SERVICE_EXECUTABLE,
+                        QStringList{"--data", dataDir, "--port", "0"} + extraArguments);
+        m_process.waitForStarted(30000);
+        // The service prints its address once it accepts connections; the local back end loads
+        // its model first, which takes a while under the sanitizers.
+        static const QRegularExpression listening(
+            QStringLiteral("listening on http://\\S+:(\\d+)"));
+        const QDeadlineTimer deadline(120000);
+        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(1000);
+            m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+            if (const auto match = listening.match(m_output); match.hasMatch()) {
+                m_port = match.captured(1).toInt();
+                return;
+            }
+        }
+        m_process.waitForFinished(5000);
+        m_output +=
+            QString::fromUtf8(m_process.readAllStandardOutput() + m_process.readAllStandardError());
+    }
+    ~ServiceProcess() { stop(); }
 
     bool isServing() const { return m_port > 0; }
     int port() const { return m_port; }
     QString startupOutput() const { return m_output; }
-    httplib::Client client() const;
-    // Stops the service; returns its exit code.
-    int stop();
+    // Stops the service with SIGTERM; its exit code, -1 when it did not end by itself.
+    int stop() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(60000)) {
+                m_process.kill();
+                m_process.waitForFinished(10000);
+            }
+        }
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
 
-    Reply get(const std::string &path, const httplib::Headers &headers = {}) const;
+    httplib::Client client() const {
+        httplib::Client client("127.0.0.1", m_port);
+        client.set_read_timeout(90, 0);
+        client.set_write_timeout(90, 0);
+        return client;
+    }
+    Reply get(const std::string &path, const httplib::Headers &headers = {}) const {
+        return replyOf(client().Get(path, headers));
+    }
     Reply post(const std::string &path, const std::string &json,
-               const httplib::Headers &headers = {}) const;
+               const httplib::Headers &headers = {}) const {
+        return replyOf(client().Post(path, headers, json, "application/json"));
+    }
     Reply postForm(const std::string &path, const httplib::Params &form,
-                   const httplib::Headers &headers = {}) const;
-    // The tokens of a password sign-in (of the one-click sign-in when `email` is empty); empty
-    // when it is refused.
-    Tokens signIn(const std::string &email = {}, const std::string &secret = password) const;
+                   const httplib::Headers &headers = {}) const {
+        return replyOf(client().Post(path, headers, form));
+    }
+    // The tokens of the callback a password sign-in (the one-click sign-in when `email` is
+    // empty) sends the browser to; empty when refused.
+    Tokens signIn(const std::string &email = {}, const std::string &secret = password) const {
+        const Reply answer = postForm(
+            "/signin", email.empty() ? httplib::Params{}
+                                     : httplib::Params{{"email", email}, {"password", secret}});
+        const QUrl url(QString::fromStdString(answer.location));
+        if (answer.status != 303 || url.toString(QUrl::RemoveQuery) != "orvanta://auth/callback")
+            return {};
+        const QUrlQuery query(url);
+        return {query.queryItemValue("access_token").toStdString(),
+                query.queryItemValue("refresh_token").toStdString()};
+    }
 
     // Runs a command such as add-user to completion, with `input` on its standard input.
-    static CommandResult run(const QStringList &arguments, const QByteArray &input = {});
+    static CommandResult run(const QStringList &arguments, const QByteArray &input = {}) {
+        QProcess process;
+        process.start(ORVANTA_SERVICE_EXECUTABLE, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
     // add-user with the shared password and `options`; true when it succeeded.
-    static bool addUser(const QString &dataDir, const char *email, const QStringList &options = {});
+    static bool addUser(const QString &dataDir, const char *email,
+                        const QStringList &options = {}) {
+        return run(QStringList{"add-user", email, "--data", dataDir} + options,
+                   QByteArray(password) + "\n")
+                   .exitCode == 0;
+    }
 
 private:
+    static Reply replyOf(const httplib::Result &result) {
+        return result ? Reply{result->status, result->body, result->get_header_value("Location")}
+                      : Reply{};
+    }
+
     QProcess m_process;
     QString m_output;
     int m_port = 0;
-    bool m_stopped = false;
 };
-
-// The tokens of an "orvanta://auth/callback?access_token=…&refresh_token=…" address; empty
-// members when the address is not one.
-Tokens tokensFromCallback(const std::string &location);
 
 } // namespace orvanta::test

@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -207,13 +206,9 @@ TEST(ServiceWhisper, ThePromptHoldsAsManyWholeTermsAsFitSixHundredBytes) {
 // holding exactly the samples given.
 TEST(ServiceAudio, TheWavForWhisperReadsBackAsItsSamples) {
     const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768, 1234, -4321, 77};
-    QTemporaryDir folder;
+    const orvanta::test::TempFolder folder;
     const QString path = folder.filePath("speech.wav");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const std::string wav = AudioDecoder::toWav(samples);
-    file.write(wav.data(), qint64(wav.size()));
-    file.close();
+    orvanta::test::TempFolder::write(path, QByteArray::fromStdString(AudioDecoder::toWav(samples)));
 
     const auto run = [](const QString &program, const QStringList &arguments) {
         QProcess process;
@@ -222,17 +217,15 @@ TEST(ServiceAudio, TheWavForWhisperReadsBackAsItsSamples) {
         return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("failed");
     };
     const QString rate = QString::number(AudioDecoder::sampleRate);
-    EXPECT_EQ(run("soxi", {"-r", path}).trimmed(), rate.toUtf8());
-    EXPECT_EQ(run("soxi", {"-c", path}).trimmed(), "1");
-    EXPECT_EQ(run("soxi", {"-b", path}).trimmed(), "16");
-    const QByteArray raw = run("sox", {path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L",
-                                       "-c", "1", "-r", rate, "-"});
-    ASSERT_EQ(raw.size(), qsizetype(samples.size() * 2)) << raw.toStdString();
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto low = std::uint8_t(raw[qsizetype(2 * i)]);
-        const auto high = std::uint8_t(raw[qsizetype(2 * i + 1)]);
-        EXPECT_EQ(std::int16_t(low | (high << 8)), samples[i]) << "sample " << i;
-    }
+    for (const auto &[option, expected] :
+         {std::pair{"-r", rate.toUtf8()}, {"-c", QByteArray("1")}, {"-b", QByteArray("16")}})
+        EXPECT_EQ(run("soxi", {option, path}).trimmed(), expected) << option;
+    QByteArray little;
+    for (const std::int16_t sample : samples)
+        little.append(char(sample & 0xff)).append(char((sample >> 8) & 0xff));
+    EXPECT_EQ(run("sox", {path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", "-c", "1",
+                          "-r", rate, "-"}),
+              little);
 }
 
 } // namespace

@@ -28,6 +28,16 @@ long long wordsIn(const QString &text) {
     return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size();
 }
 
+// The model, the instructions and the user's message (the audio or the transcript) of the last
+// chat request `upstream` saw.
+std::tuple<QString, QString, QJsonValue> lastChat(const StandInUpstream &upstream) {
+    const QJsonObject sent = QJsonDocument::fromJson(upstream.seen().body.c_str()).object();
+    const QJsonArray messages = sent["messages"].toArray();
+    if (messages.size() != 2)
+        return {};
+    return {sent["model"].toString(), messages[0]["content"].toString(), messages[1]["content"]};
+}
+
 class TranscribeTest : public ::testing::Test {
 protected:
     // Spoken by espeak-ng and encoded as AAC in M4A, like the application's recordings.
@@ -141,16 +151,12 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
     EXPECT_EQ(answer.text(), "Hello from the stand-in.");
     EXPECT_EQ(wordsUsed(*service), 4);
     EXPECT_EQ(upstream.seen().authorization, "Bearer chat-key");
-    const QJsonObject sent = QJsonDocument::fromJson(upstream.seen().body.c_str()).object();
-    EXPECT_EQ(sent.value("model").toString(), "model-b");
-    const QJsonArray messages = sent.value("messages").toArray();
-    ASSERT_EQ(messages.size(), 2);
-    const QString prompt = messages[0].toObject().value("content").toString();
+    const auto [model, prompt, user] = lastChat(upstream);
+    EXPECT_EQ(model, "model-b");
     for (const char *expected :
          {"\"Orvanta\"", "\"Kubernetes\"", "Use British spelling.", "\"de\"", "summary"})
         EXPECT_TRUE(prompt.contains(expected)) << expected << " in " << prompt.toStdString();
-    const QJsonObject audio =
-        messages[1].toObject()["content"].toArray()[1].toObject()["input_audio"].toObject();
+    const QJsonObject audio = user[1]["input_audio"].toObject();
     EXPECT_EQ(audio.value("format").toString(), "wav");
     const QByteArray wav = QByteArray::fromBase64(audio.value("data").toString().toLatin1());
     EXPECT_TRUE(wav.startsWith("RIFF"));
@@ -165,18 +171,12 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
 
 TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTheText) {
     const struct {
-        const char *audio, *language, *mode;
+        const char *audio, *language, *mode, *heard, *expected;
         QJsonArray dictionary;
-        const char *heard, *expected;
     } cases[] = {
-        {"wav",
-         "de",
-         "verbatim",
-         {"Orvanta", "", "Kubernetes"},
-         "  um, hallo  welt ",
-         "um, hallo  welt"},
-        {"m4a", "auto", "clean", {}, "i think  it works", "I think it works."},
-        {"m4a", "", "summary", {}, "send the report", "Send the report."},
+        {"wav", "de", "verbatim", " um, hallo ", "um, hallo", {"Orvanta", "", "Kubernetes"}},
+        {"m4a", "auto", "clean", "i think  it works", "I think it works.", {}},
+        {"m4a", "", "summary", "send the report", "Send the report.", {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.audio);
@@ -193,14 +193,12 @@ TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTh
 
         EXPECT_EQ(whisper.seen().authorization, "Bearer whisper-key");
         auto form = whisper.seen().form;
-        const httplib::MultipartFormData &file = form["file"];
-        if (std::string(c.audio) == "m4a") {
-            EXPECT_TRUE(QByteArray::fromStdString(file.content) == s_speech) << "sent as recorded";
-        } else {
-            EXPECT_EQ(file.content.rfind("RIFF", 0), 0u);
-            EXPECT_GT(file.content.size(), 16000u) << "about a second of 16 kHz speech";
-        }
-        EXPECT_TRUE(QString::fromStdString(file.filename).endsWith(QString(".") + c.audio));
+        const std::string &file = form["file"].content;
+        if (std::string(c.audio) == "m4a")
+            EXPECT_TRUE(QByteArray::fromStdString(file) == s_speech) << "sent as recorded";
+        else
+            EXPECT_TRUE(file.rfind("RIFF", 0) == 0 && file.size() > 16000) << "a second at 16 kHz";
+        EXPECT_TRUE(QString::fromStdString(form["file"].filename).endsWith(QString(".") + c.audio));
         EXPECT_EQ(form["model"].content, "large-v3") << "the configured model, not the client's";
         EXPECT_EQ(form["response_format"].content, "json");
         const bool detect = std::string(c.language).empty() || std::string(c.language) == "auto";
@@ -229,12 +227,9 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     EXPECT_EQ(email.text(), "Hello,\n\nthe report comes today.");
     words += wordsIn(email.text());
     EXPECT_EQ(rewriter.seen().authorization, "Bearer chat-key");
-    const QJsonObject sent = QJsonDocument::fromJson(rewriter.seen().body.c_str()).object();
-    EXPECT_EQ(sent.value("model").toString(), "model-b");
-    const QJsonArray messages = sent.value("messages").toArray();
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_EQ(messages[1].toObject().value("content").toString(), "send the report today");
-    const QString prompt = messages[0].toObject().value("content").toString();
+    const auto [model, prompt, transcript] = lastChat(rewriter);
+    EXPECT_EQ(model, "model-b");
+    EXPECT_EQ(transcript.toString(), "send the report today");
     for (const char *expected : {"e-mail", "\"Orvanta\"", "Sign as Ada.", "\"en\""})
         EXPECT_TRUE(prompt.contains(expected)) << expected << " in " << prompt.toStdString();
 
@@ -242,7 +237,7 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     const Reply otherModel = transcribe(*service, body(s_speech, {{"model", "gpt-9"}}));
     ASSERT_EQ(otherModel.status, 200) << otherModel.body;
     words += wordsIn(otherModel.text());
-    EXPECT_EQ(QJsonDocument::fromJson(rewriter.seen().body.c_str())["model"].toString(), "model-a");
+    EXPECT_EQ(std::get<0>(lastChat(rewriter)), "model-a");
 
     const int rewrites = rewriter.seen().requests;
     whisper->setBehaviour(B::Answer, " um, send it ");
