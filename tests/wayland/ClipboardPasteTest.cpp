@@ -1,5 +1,6 @@
 // The paste sequence's rules, on a clipboard and a keystroke that write down what is done to
-// them; the real clipboards and keystrokes are tested against real servers.
+// them; the real clipboards and keystrokes (and the terminal's Ctrl+Shift+V) are tested
+// against real servers.
 
 #include "ClipboardPaste.h"
 #include "PasteKeystroke.h"
@@ -68,7 +69,6 @@ struct Arrangement {
     bool keystroke = true;
     bool keystrokeWorks = true;
     ClipboardPaste::WhenNotTyped whenNotTyped = ClipboardPaste::WhenNotTyped::RestoreClipboard;
-    bool terminal = false;
     InsertionOptions options = {};
     QStringList texts = {"hi"};
     QString afterLastSend = {}; // inserted while the restore after the others is pending
@@ -113,7 +113,6 @@ TEST_P(ClipboardPasteTest, FollowsTheSequence) {
         };
     }
     QObject::connect(&paste, &ClipboardPaste::finished, [&journal] { journal << "finished"; });
-    paste.setTerminalCheck([&c] { return c.terminal; });
     for (const QString &text : c.texts)
         paste.insert(text, c.options,
                      [&outcomes](const InsertionOutcome &outcome) { outcomes << outcome.failure; });
@@ -135,10 +134,6 @@ const Case cases[] = {
      {"read", "put hi", "send", "put ", "finished"},
      typed,
      {.userClipboard = {}}},
-    {"TerminalsGetShift",
-     {"read", "put hi", "send shift", "put user", "finished"},
-     typed,
-     {.terminal = true}},
     {"WithoutRestoreTheTextStays",
      {"put hi", "send", "finished"},
      typed,
