@@ -73,43 +73,33 @@ TEST(DesktopShortcuts, TellsTheDesktopFromTheSession) {
     }
 }
 
-// GNOME: gsettings with its keyfile backend in a private folder.
-class GnomeShortcutsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_environment.insert("GSETTINGS_BACKEND", "keyfile");
-        m_environment.insert("XDG_CONFIG_HOME", m_home.path());
-    }
-
-    QString gsettings(const QString &verb, const QString &path, const QString &key,
-                      const QString &value = {}) {
+// GNOME, through gsettings with its keyfile backend in a private folder: ours are added beside
+// the user's own, and installing again after Activate was rebound changes them in place.
+TEST(GnomeShortcuts, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("GSETTINGS_BACKEND", "keyfile");
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    const QString schema = "org.gnome.settings-daemon.plugins.media-keys";
+    const auto gsettings = [&](const QString &verb, const QString &path, const QString &key,
+                               const QStringList &value = {}) {
         QProcess process;
-        process.setProcessEnvironment(m_environment);
-        const QString schema = "org.gnome.settings-daemon.plugins.media-keys";
+        process.setProcessEnvironment(environment);
         process.start("gsettings",
                       QStringList{verb,
                                   path.isEmpty() ? schema : schema + ".custom-keybinding:" + path,
                                   key} +
-                          (value.isEmpty() ? QStringList() : QStringList{value}));
+                          value);
         EXPECT_TRUE(process.waitForFinished(10000));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
-
-    QTemporaryDir m_home;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
-};
-
-const QString base = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
-
-// Ours are added beside the user's own, and installing again after Activate was rebound
-// changes them in place.
-TEST_F(GnomeShortcutsTest, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
+    };
+    const QString base = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
     const QString users = base + "custom0/";
-    gsettings("set", {}, "custom-keybindings", "['" + users + "']");
-    gsettings("set", users, "binding", "<Super>t");
+    gsettings("set", {}, "custom-keybindings", {"['" + users + "']"});
+    gsettings("set", users, "binding", {"<Super>t"});
     DesktopShortcuts shortcuts(DesktopShortcuts::Desktop::Gnome, "/opt/talvo/bin/orvanta",
-                               m_environment);
+                               environment);
     QString report;
     for (const Shortcut &activate : {Keybindings::defaultActivate(), shiftCommandK}) {
         shortcuts.setBindings(activate, Keybindings::defaultCancel(), Keybindings::defaultPaste());
@@ -130,9 +120,9 @@ TEST_F(GnomeShortcutsTest, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
     }
 
     // Where gsettings lacks the schema nothing is changed.
-    m_environment.insert("GSETTINGS_SCHEMA_DIR", m_home.path());
-    m_environment.insert("XDG_DATA_DIRS", m_home.path());
-    DesktopShortcuts withoutSchema(DesktopShortcuts::Desktop::Gnome, "orvanta", m_environment);
+    environment.insert("GSETTINGS_SCHEMA_DIR", home.path());
+    environment.insert("XDG_DATA_DIRS", home.path());
+    DesktopShortcuts withoutSchema(DesktopShortcuts::Desktop::Gnome, "orvanta", environment);
     withoutSchema.setBindings(Keybindings::defaultActivate(), Keybindings::defaultCancel(),
                               Keybindings::defaultPaste());
     EXPECT_FALSE(withoutSchema.install(&report));
