@@ -1,5 +1,6 @@
 // The paste sequence's rules, on a clipboard and a keystroke that write down what is done to
-// them; the real clipboards and keystrokes are tested against real servers.
+// them; the real clipboards and keystrokes, the terminal's Ctrl+Shift+V and the wait for the
+// user's modifiers are tested against real servers.
 
 #include "ClipboardPaste.h"
 #include "PasteKeystroke.h"
@@ -50,10 +51,9 @@ public:
             afterSend();
         return works;
     }
-    bool modifierHeld() override { return heldPolls-- > 0; }
+    bool modifierHeld() override { return false; }
 
     bool works = true;
-    int heldPolls = 0;
     std::function<void()> afterSend;
 
 private:
@@ -68,7 +68,6 @@ struct Arrangement {
     bool keystroke = true;
     bool keystrokeWorks = true;
     ClipboardPaste::WhenNotTyped whenNotTyped = ClipboardPaste::WhenNotTyped::RestoreClipboard;
-    bool terminal = false;
     InsertionOptions options = {};
     QStringList texts = {"hi"};
     QString afterLastSend = {}; // inserted while the restore after the others is pending
@@ -113,7 +112,6 @@ TEST_P(ClipboardPasteTest, FollowsTheSequence) {
         };
     }
     QObject::connect(&paste, &ClipboardPaste::finished, [&journal] { journal << "finished"; });
-    paste.setTerminalCheck([&c] { return c.terminal; });
     for (const QString &text : c.texts)
         paste.insert(text, c.options,
                      [&outcomes](const InsertionOutcome &outcome) { outcomes << outcome.failure; });
@@ -135,10 +133,6 @@ const Case cases[] = {
      {"read", "put hi", "send", "put ", "finished"},
      typed,
      {.userClipboard = {}}},
-    {"TerminalsGetShift",
-     {"read", "put hi", "send shift", "put user", "finished"},
-     typed,
-     {.terminal = true}},
     {"WithoutRestoreTheTextStays",
      {"put hi", "send", "finished"},
      typed,
@@ -175,25 +169,6 @@ const Case cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ClipboardPasteTest, ::testing::ValuesIn(cases),
                          [](const auto &info) { return std::string(info.param.name); });
-
-TEST(ClipboardPasteModifiers, TheKeystrokeWaitsForTheModifiersUpToTheLimit) {
-    // Let go after 30 polls within the limit; never, and the limit ends the wait.
-    for (const auto &[heldPolls, limit] : {std::pair{30, 2000ms}, {1 << 30, 20ms}}) {
-        QStringList journal;
-        auto keystroke = std::make_unique<FakeKeystroke>(journal);
-        FakeKeystroke &keys = *keystroke;
-        keys.heldPolls = heldPolls;
-        ClipboardPaste::Timing timing;
-        timing.pasteDelay = 1ms;
-        timing.modifierPoll = 1ms;
-        timing.modifierReleaseLimit = limit;
-        ClipboardPaste paste(std::make_unique<FakeClipboard>(journal), std::move(keystroke),
-                             ClipboardPaste::WhenNotTyped::RestoreClipboard, timing);
-        paste.insert("hi", {}, {});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return journal.contains("send"); }, 5000));
-        EXPECT_EQ(keys.heldPolls < 0, limit == 2000ms) << "typed while a modifier was held";
-    }
-}
 
 TEST(ClipboardPasteFormats, EveryFormatCarriesTheTextAndOnlyASensitiveOneAsksNotToKeepIt) {
     for (const bool sensitive : {false, true}) {

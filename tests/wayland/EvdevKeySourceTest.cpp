@@ -7,10 +7,9 @@
 #include "QtPrinters.h"
 #include "UinputPaste.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -29,56 +28,21 @@ using orvanta::wayland::UinputPaste;
 
 namespace {
 
-struct Key {
-    int device; // index of the recorded keyboard
-    int code;
-    // 1 press, 0 release, 2 repeat; -1: the keyboard is unplugged; -2: the kernel dropped
-    // events (its buffer overran)
-    int value;
-    int atMs;
-};
-
-// "[keyboard:]key<change><ms>" separated by spaces, as in "fn+0 fn-80 1:esc*250": + press,
-// - release, * repeat; "gone" unplugs the keyboard, "drop" stands for dropped events.
-std::vector<Key> keys(const QString &stream) {
-    static const std::map<QString, int> codes = {
-        {"fn", KEY_FN},           {"esc", KEY_ESC},         {"v", KEY_V},
-        {"lctrl", KEY_LEFTCTRL},  {"rctrl", KEY_RIGHTCTRL}, {"lmeta", KEY_LEFTMETA},
-        {"rmeta", KEY_RIGHTMETA}, {"lalt", KEY_LEFTALT}};
-    std::vector<Key> parsed;
-    for (QString token : stream.split(u' ', Qt::SkipEmptyParts)) {
-        const int device = token.contains(u':') ? token.section(u':', 0, 0).toInt() : 0;
-        token = token.section(u':', -1);
-        const qsizetype at = token.indexOf(QRegularExpression("[-+*@]"));
-        const QString name = token.left(at);
-        const int value = name == "gone"   ? -1
-                          : name == "drop" ? -2
-                                           : QString("-+*").indexOf(token.at(at));
-        parsed.push_back(
-            {device, codes.count(name) ? codes.at(name) : 0, value, token.mid(at + 1).toInt()});
-    }
-    return parsed;
-}
-
 // A keyboard whose events the test writes into the node the source reads.
 class RecordedKeyboard {
 public:
-    RecordedKeyboard(const QString &path)
-        : m_path(path) {
-        EXPECT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    explicit RecordedKeyboard(const QString &path)
+        : m_path(QFile::encodeName(path)) {
+        EXPECT_EQ(mkfifo(m_path.constData(), 0600), 0);
     }
     ~RecordedKeyboard() { unplug(); }
 
     // Opens the writing end once the source opened the reading end.
     bool connect() {
-        const QDeadlineTimer deadline(5000);
-        while (m_fd < 0 && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NONBLOCK);
-        }
-        return m_fd >= 0;
+        return QTest::qWaitFor(
+            [this] { return (m_fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK)) >= 0; },
+            5000);
     }
-    void send(int code, int value, int atMs) { send(EV_KEY, code, value, atMs); }
     void send(int type, int code, int value, int atMs) {
         input_event events[2] = {};
         for (input_event &event : events) {
@@ -94,20 +58,18 @@ public:
         // Keyboards are read independently: wait until this one was read, so that the keys
         // of several keyboards are handled in the order written.
         int unread = 1;
-        const QDeadlineTimer deadline(5000);
-        while (ioctl(m_fd, FIONREAD, &unread) == 0 && unread > 0 && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_EQ(unread, 0);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return ioctl(m_fd, FIONREAD, &unread) == 0 && unread == 0; }, 5000));
     }
     void unplug() {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
-        ::unlink(QFile::encodeName(m_path).constData());
+        ::unlink(m_path.constData());
     }
 
 private:
-    QString m_path;
+    QByteArray m_path;
     int m_fd = -1;
 };
 
@@ -121,7 +83,10 @@ EvdevCapabilities recordedKeyboard(int fd) {
 struct Case {
     const char *name;
     bool recording;
-    std::vector<Key> keys;
+    // "[keyboard:]key<change><ms>", as in "fn+0 fn-80 1:v*250": + press, - release, * repeat;
+    // a keyboard first named is plugged in; "gone@ms" unplugs it, "drop@ms" stands for the
+    // kernel dropping events (its buffer overran).
+    const char *stream;
     QStringList fired; // before the closing ⌃⌘V that shows every key was handled
 };
 
@@ -132,17 +97,17 @@ void PrintTo(const Case &c, std::ostream *out) {
 class EvdevKeySourceTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
-    const Case &c = GetParam();
+    static const std::map<QString, int> codes = {
+        {"fn", KEY_FN},          {"esc", KEY_ESC},         {"v", KEY_V},
+        {"lctrl", KEY_LEFTCTRL}, {"rctrl", KEY_RIGHTCTRL}, {"lmeta", KEY_LEFTMETA},
+        {"rmeta", KEY_RIGHTMETA}};
     QTemporaryDir nodes;
     std::vector<std::unique_ptr<RecordedKeyboard>> keyboards;
-    const auto keyboard = [&](int index) -> RecordedKeyboard & {
-        while (int(keyboards.size()) <= index) {
-            keyboards.push_back(std::make_unique<RecordedKeyboard>(
-                nodes.filePath(QStringLiteral("event%1").arg(keyboards.size()))));
-        }
-        return *keyboards[index];
+    const auto plugIn = [&] {
+        keyboards.push_back(std::make_unique<RecordedKeyboard>(
+            nodes.filePath(QStringLiteral("event%1").arg(keyboards.size()))));
     };
-    keyboard(0);
+    plugIn();
     EvdevKeySource source(nodes.path(), recordedKeyboard);
     HotkeyManager manager(source);
     QStringList fired;
@@ -150,106 +115,91 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
     manager.onStop = [&] { fired << "stop"; };
     manager.onCancel = [&] { fired << "cancel"; };
     manager.onPasteLast = [&] { fired << "paste"; };
-    manager.isRecordingActive = [&] { return c.recording; };
+    manager.isRecordingActive = [&] { return GetParam().recording; };
     ASSERT_TRUE(manager.start());
-    ASSERT_TRUE(keyboard(0).connect());
+    ASSERT_TRUE(keyboards[0]->connect());
 
-    int last = 0;
-    for (const Key &key : c.keys) {
-        const bool plugged = key.device < int(keyboards.size());
-        RecordedKeyboard &target = keyboard(key.device);
-        if (!plugged) {
-            ASSERT_TRUE(target.connect()) << "keyboard " << key.device << " not opened";
+    int at = 0;
+    for (QString token : QString::fromUtf8(GetParam().stream).split(u' ')) {
+        const size_t index = token.contains(u':') ? token.section(u':', 0, 0).toUInt() : 0;
+        token = token.section(u':', -1);
+        if (index == keyboards.size()) {
+            plugIn();
+            ASSERT_TRUE(keyboards.back()->connect()) << "keyboard " << index << " not opened";
         }
-        if (key.value == -1) {
-            const int before = source.devices().size();
-            target.unplug();
-            const QDeadlineTimer deadline(5000);
-            while (source.devices().size() == before && !deadline.hasExpired())
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            ASSERT_LT(source.devices().size(), before);
-            continue;
+        const qsizetype change = token.indexOf(QRegularExpression("[-+*@]"));
+        const QString name = token.left(change);
+        at = token.mid(change + 1).toInt();
+        if (name == "gone") {
+            const qsizetype before = source.devices().size();
+            keyboards[index]->unplug();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return source.devices().size() < before; }, 5000));
+        } else if (name == "drop") {
+            keyboards[index]->send(EV_SYN, SYN_DROPPED, 0, at);
+        } else {
+            const int value = int(QStringLiteral("-+*").indexOf(token.at(change)));
+            keyboards[index]->send(EV_KEY, codes.at(name), value, at);
         }
-        if (key.value == -2)
-            target.send(EV_SYN, SYN_DROPPED, 0, key.atMs);
-        else
-            target.send(key.code, key.value, key.atMs);
-        last = key.atMs;
     }
-    RecordedKeyboard &closing = keyboard(0);
     for (int code : {KEY_LEFTCTRL, KEY_LEFTMETA, KEY_V})
-        closing.send(code, 1, last + 1000);
-    const QDeadlineTimer deadline(5000);
-    while (!fired.endsWith("paste") && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(fired, c.fired + QStringList{"paste"});
+        keyboards[0]->send(EV_KEY, code, 1, at + 1000);
+    const QStringList expected = GetParam().fired + QStringList{"paste"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired.size() >= expected.size(); }, 5000));
+    EXPECT_EQ(fired, expected);
 }
 
-const std::vector<Case> cases = {
-    {"FnTwiceWithinTheWindow", false, keys("fn+0 fn-80 fn+300 fn-380"), {"start"}},
-    {"FnTwiceAtTheWindowsEdge", false, keys("fn+0 fn-80 fn+400 fn-480"), {"start"}},
-    {"FnTwiceBeyondTheWindowThenAThirdPress",
-     false,
-     keys("fn+0 fn-80 fn+500 fn-580 fn+800 fn-880"),
-     {"start"}},
-    {"FnTwiceBeyondTheWindow", false, keys("fn+0 fn-80 fn+401 fn-480"), {}},
-    {"HeldFnRepeatsAreNoPresses",
-     false,
-     keys("fn+0 fn*100 fn*150 fn-200 fn+350 fn-400"),
-     {"start"}},
-    {"HeldEscCancelsOnce", true, keys("esc+0 esc*250 esc*280 esc-300"), {"cancel"}},
-    {"EscWhileIdlePasses", false, keys("esc+0 esc-50"), {}},
-    {"ChordOfTheBinding", false, keys("rctrl+0 rmeta+10 v+20 v-30 rmeta-40 rctrl-50"), {"paste"}},
-    {"ChordWithAnExtraModifier",
-     false,
-     keys("lctrl+0 lalt+5 lmeta+10 v+20 v-30 lmeta-40 lalt-45 lctrl-50"),
-     {}},
-    {"ChordAcrossTwoKeyboards",
-     false,
-     keys("lctrl+0 1:lmeta+10 1:v+20 1:v-30 1:lmeta-40 lctrl-50"),
-     {"paste"}},
-    {"PluggedInKeyboardStopsARecording",
+// The double press's window is measured on the times the kernel gave the events: the stream
+// is written at once.
+const Case cases[] = {
+    {"FnTwiceWithinTheWindow", false, "fn+0 fn-80 fn+300 fn-380", {"start"}},
+    {"FnTwiceBeyondTheWindow", false, "fn+0 fn-80 fn+401 fn-480", {}},
+    {"RepeatsAreNoPressesNorReleases",
      true,
-     keys("fn+0 fn-50 1:fn+1000 1:fn-1050"),
-     {"stop", "stop"}},
-    {"ModifiersWhoseReleaseWasDroppedAreUp", false, keys("lctrl+0 lmeta+10 drop@20 v+30 v-40"), {}},
-    {"KeyboardGoneWhileItsModifiersAreHeld",
+     "lctrl+0 lmeta+10 lctrl*50 v+60 v*300 v-320 lctrl-330 lmeta-340 esc+400 esc*650 esc-700",
+     {"paste", "cancel"}},
+    {"ChordOfRightModifiersAcrossTwoKeyboards",
      false,
-     keys("1:lctrl+0 1:lmeta+10 1:gone@20 v+30 v-40"),
-     {}},
+     "rctrl+0 1:rmeta+10 1:v+20 1:v-30 1:rmeta-40 rctrl-50",
+     {"paste"}},
+    {"PluggedInKeyboardStopsARecording", true, "fn+0 fn-50 1:fn+1000 1:fn-1050", {"stop", "stop"}},
+    {"ModifiersWhoseReleaseWasDroppedAreUp", false, "lctrl+0 lmeta+10 drop@20 v+30 v-40", {}},
+    {"KeyboardGoneWhileItsModifiersAreHeld", false, "1:lctrl+0 1:lmeta+10 1:gone@20 v+30", {}},
     {"KeyboardGoneWhileFnIsHeldIsNoTap",
      false,
-     keys("1:fn+0 1:gone@20 fn+300 fn-350 fn+600 fn-650"),
+     "1:fn+0 1:gone@20 fn+300 fn-350 fn+600 fn-650",
      {"start"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, EvdevKeySourceTest, ::testing::ValuesIn(cases),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(EvdevKeySource, SeesFnOnlyWithAKeyboardThatReportsIt) {
-    QTemporaryDir nodes;
-    RecordedKeyboard plain(nodes.filePath("event0"));
-    EvdevKeySource source(nodes.path(), [](int) { return EvdevCapabilities{true, false, {}}; });
-    ASSERT_TRUE(source.start());
-    EXPECT_EQ(source.visibleModifiers() & mask(ModifierKey::Fn), 0u);
-    EXPECT_NE(source.visibleModifiers() & mask(ModifierKey::Control), 0u);
-    // With fn unseen, the default double press of fn falls back to one that can fire.
-    EXPECT_EQ(effectiveActivate(Keybindings::defaultActivate(), false, source.visibleModifiers()),
-              Keybindings::fallbackActivate());
-}
-
-// Neither a node that is no keyboard nor the paste's own uinput keyboard is the user's.
-TEST(EvdevKeySource, DoesNotStartWithoutAKeyboardOfTheUsers) {
-    const EvdevKeySource::Probe probes[] = {
-        &EvdevKeySource::probeDevice, [](int) {
-            return EvdevCapabilities{true, true, QString::fromLatin1(UinputPaste::deviceName)};
-        }};
-    for (const EvdevKeySource::Probe &probe : probes) {
+// Neither a node that is no keyboard nor the paste's own uinput keyboard is the user's; fn is
+// seen only on a keyboard that reports it, else the default double press of fn falls back to
+// one that can fire.
+TEST(EvdevKeySource, StartsOnAKeyboardOfTheUsersAndSeesFnWhereItIsReported) {
+    const auto reports = [](EvdevCapabilities capabilities) -> EvdevKeySource::Probe {
+        return [capabilities](int) { return capabilities; };
+    };
+    const std::pair<EvdevKeySource::Probe, bool> probes[] = {
+        {&EvdevKeySource::probeDevice, false},
+        {reports({true, true, QString::fromLatin1(UinputPaste::deviceName)}), false},
+        {reports({true, false, {}}), true},
+        {reports({true, true, {}}), true},
+    };
+    for (const auto &[probe, starts] : probes) {
         QTemporaryDir nodes;
-        RecordedKeyboard notAKeyboard(nodes.filePath("event0"));
+        RecordedKeyboard node(nodes.filePath("event0"));
         EvdevKeySource source(nodes.path(), probe);
-        EXPECT_FALSE(source.start());
-        EXPECT_FALSE(source.isStarted());
+        EXPECT_EQ(source.start(), starts);
+        EXPECT_EQ(source.isStarted(), starts);
+        if (!starts)
+            continue;
+        const bool fn = source.visibleModifiers() & mask(ModifierKey::Fn);
+        EXPECT_NE(source.visibleModifiers() & mask(ModifierKey::Control), 0u);
+        EXPECT_EQ(
+            effectiveActivate(Keybindings::defaultActivate(), false, source.visibleModifiers()),
+            fn ? Keybindings::defaultActivate() : Keybindings::fallbackActivate());
+        EXPECT_EQ(fn, probe(-1).fn);
     }
 }
 

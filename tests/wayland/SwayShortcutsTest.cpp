@@ -20,12 +20,8 @@ using orvanta::wayland::DesktopShortcuts;
 
 namespace {
 
-QString ranLog() {
-    return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("ran");
-}
-
 QString readRan() {
-    QFile file(ranLog());
+    QFile file(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("ran"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -60,8 +56,6 @@ TEST(SwayShortcuts, InstalledBindingsRunTheCommandAndTheUsersOwnStays) {
                           Keybindings::defaultPaste());
     QString report;
     ASSERT_TRUE(shortcuts.install(&report)) << report.toStdString();
-    EXPECT_TRUE(report.contains("Ctrl+Mod4+v is bound in your configuration already"))
-        << report.toStdString();
 
     EXPECT_EQ(press({"ctrl", "alt"}, "space"), "orvanta --toggle");
     EXPECT_EQ(press({"ctrl", "shift"}, "Escape"), "orvanta --cancel");

@@ -1,0 +1,128 @@
+#pragma once
+
+// Stand-in desktop portals on a private session bus: dbus-daemon started by the test, without
+// service activation, so that the machine's own portal never answers here. The real interface
+// names and signatures, and the Request/Response pattern every portal call follows.
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace orvanta::test {
+
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+class PortalStandIn : public QObject {
+public:
+    explicit PortalStandIn(QDBusConnection bus)
+        : m_bus(std::move(bus)) {}
+
+    bool ownRequestPaths = false; // answer on a path of the portal's choosing, as old portals do
+
+protected:
+    static QString sender(const QDBusMessage &call) {
+        return call.service().mid(1).replace(u'.', u'_');
+    }
+    static QString sessionPath(const QDBusMessage &call, const QVariantMap &options) {
+        return portalPath + "/session/" + sender(call) + u'/' +
+               options.value("session_handle_token").toString();
+    }
+    void sendSignal(const QString &path, const QString &interface, const QString &name,
+                    const QVariantList &arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(path, interface, name);
+        signal.setArguments(arguments);
+        m_bus.send(signal);
+    }
+    // The answer follows the reply, as the portal's dialog takes its time (long enough, with a
+    // path of the portal's choosing, for the client to subscribe to it).
+    QDBusObjectPath respond(const QDBusMessage &call, const QVariantMap &options, uint response,
+                            const QVariantMap &results) {
+        const QString path = portalPath + "/request/" + sender(call) + u'/' +
+                             (ownRequestPaths ? QString("portal%1").arg(++m_requests)
+                                              : options.value("handle_token").toString());
+        QTimer::singleShot(ownRequestPaths ? 200 : 10, this, [this, path, response, results] {
+            sendSignal(path, "org.freedesktop.portal.Request", "Response", {response, results});
+        });
+        return QDBusObjectPath(path);
+    }
+
+    QDBusConnection m_bus;
+
+private:
+    int m_requests = 0;
+};
+
+// Runs a stand-in portal on a thread of its own, as it would run in its own process: a client
+// may ask it with blocking calls.
+template <typename Portal> class PortalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile config(m_directory.filePath("bus.conf"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:dir=" +
+                     QFile::encodeName(m_directory.path()) +
+                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        m_daemon.start("dbus-daemon",
+                       {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
+        ASSERT_TRUE(QTest::qWaitFor([this] { return m_daemon.canReadLine(); }, 5000));
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    void TearDown() override {
+        stopPortal();
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+
+    QDBusConnection bus(const QString &name = QStringLiteral("client")) {
+        return QDBusConnection::connectToBus(m_address, name);
+    }
+    Portal *startPortal() {
+        QDBusConnection connection = bus("portal");
+        m_portal = new Portal(connection);
+        m_portal->moveToThread(&m_portalThread);
+        m_portalThread.start();
+        EXPECT_TRUE(connection.registerObject(portalPath, m_portal,
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllProperties));
+        EXPECT_TRUE(connection.registerService("org.freedesktop.portal.Desktop"));
+        return m_portal;
+    }
+    // Stops the portal and drops the client's connection, for a fresh start.
+    void stopPortal() {
+        QDBusConnection::disconnectFromBus("client");
+        if (!m_portal)
+            return;
+        QDBusConnection::disconnectFromBus("portal");
+        QMetaObject::invokeMethod(
+            m_portal, [this] { delete m_portal; }, Qt::BlockingQueuedConnection);
+        m_portal = nullptr;
+        m_portalThread.quit();
+        m_portalThread.wait();
+    }
+    // Runs `f` on the portal's thread and hands back its answer.
+    template <typename F> auto onPortal(F f) {
+        decltype(f()) result{};
+        QMetaObject::invokeMethod(
+            m_portal, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+
+    QThread m_portalThread;
+    Portal *m_portal = nullptr;
+    QTemporaryDir m_directory;
+    QProcess m_daemon;
+    QString m_address;
+};
+
+} // namespace orvanta::test
