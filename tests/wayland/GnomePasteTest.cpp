@@ -1,0 +1,200 @@
+// Pasting on GNOME against a real headless mutter (tests/scripts/with-mutter.sh): the text is
+// offered on the clipboard of our XWayland connection, which mutter hands on to the native
+// Wayland window that has the focus, and the paste keystroke goes through the RemoteDesktop
+// portal. The desktop's portal asks the user in a dialog of the shell, which a headless
+// mutter has not, so a portal of the test grants the session and forwards its keys to
+// mutter's own remote-desktop interface, as the desktop's portal does.
+
+#include "WaylandTextInserter.h"
+#include "X11TestSupport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace orvanta::wayland;
+
+namespace {
+
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+// A keyboard session of mutter's remote-desktop interface.
+class MutterKeyboard {
+public:
+    explicit MutterKeyboard(QDBusConnection bus)
+        : m_bus(std::move(bus)) {
+        const QDBusReply<QDBusObjectPath> session = m_bus.call(QDBusMessage::createMethodCall(
+            service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service,
+            QStringLiteral("CreateSession")));
+        if (!session.isValid())
+            return;
+        m_session = session.value().path();
+        if (!m_bus.call(sessionCall(QStringLiteral("Start"))).errorMessage().isEmpty()) {
+            m_session.clear();
+            return;
+        }
+        // A headless mutter's seat has no keyboard until the session's first key makes one,
+        // and a window learns of it a moment later.
+        key(XKB_KEY_Shift_L, true);
+        key(XKB_KEY_Shift_L, false);
+        QTest::qWait(500);
+    }
+    bool isOpen() const { return !m_session.isEmpty(); }
+    bool key(int keysym, bool pressed) {
+        QDBusMessage call = sessionCall(QStringLiteral("NotifyKeyboardKeysym"));
+        call << uint(keysym) << pressed;
+        return m_bus.call(call).type() == QDBusMessage::ReplyMessage;
+    }
+    bool chord(std::initializer_list<int> keysyms) {
+        bool sent = true;
+        for (const int keysym : keysyms)
+            sent = key(keysym, true) && sent;
+        for (auto at = std::rbegin(keysyms); at != std::rend(keysyms); ++at)
+            sent = key(*at, false) && sent;
+        return sent;
+    }
+
+private:
+    inline static const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    QDBusMessage sessionCall(const QString &method) const {
+        return QDBusMessage::createMethodCall(service, m_session,
+                                              service + QStringLiteral(".Session"), method);
+    }
+
+    QDBusConnection m_bus;
+    QString m_session;
+};
+
+// The RemoteDesktop portal with the user's consent given: keys go to a mutter session.
+class GrantingPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
+    Q_PROPERTY(uint AvailableDeviceTypes READ availableDeviceTypes)
+    Q_PROPERTY(uint version READ version)
+
+public:
+    explicit GrantingPortal(QDBusConnection bus)
+        : m_bus(std::move(bus)) {}
+    uint availableDeviceTypes() const { return 1; }
+    uint version() const { return 1; }
+    bool started = false;
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &call) {
+        const QString session = portalPath + QStringLiteral("/session/") + senderPart(call) + u'/' +
+                                options.value(QStringLiteral("session_handle_token")).toString();
+        return answerLater(call, options, {{QStringLiteral("session_handle"), session}});
+    }
+    QDBusObjectPath SelectDevices(const QDBusObjectPath &, const QVariantMap &options,
+                                  const QDBusMessage &call) {
+        return answerLater(call, options, {});
+    }
+    QDBusObjectPath Start(const QDBusObjectPath &, const QString &, const QVariantMap &options,
+                          const QDBusMessage &call) {
+        m_keyboard = std::make_unique<MutterKeyboard>(m_bus);
+        started = m_keyboard->isOpen();
+        return answerLater(call, options, {{QStringLiteral("devices"), 1u}});
+    }
+    void NotifyKeyboardKeysym(const QDBusObjectPath &, const QVariantMap &, int keysym,
+                              uint state) {
+        if (m_keyboard)
+            m_keyboard->key(keysym, state != 0);
+    }
+
+private:
+    static QString senderPart(const QDBusMessage &call) {
+        return call.service().mid(1).replace(u'.', u'_');
+    }
+    QDBusObjectPath answerLater(const QDBusMessage &call, const QVariantMap &options,
+                                const QVariantMap &results) {
+        const QString path = portalPath + QStringLiteral("/request/") + senderPart(call) + u'/' +
+                             options.value(QStringLiteral("handle_token")).toString();
+        QTimer::singleShot(10, this, [this, path, results] {
+            QDBusMessage signal = QDBusMessage::createSignal(
+                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+            signal << 0u << results;
+            m_bus.send(signal);
+        });
+        return QDBusObjectPath(path);
+    }
+
+    QDBusConnection m_bus;
+    std::unique_ptr<MutterKeyboard> m_keyboard;
+};
+
+bool xwaylandClipboardHas(const QString &format) {
+    return QTest::qWaitFor(
+        [&] {
+            const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+            return data && data->formats().contains(format);
+        },
+        10000);
+}
+
+TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
+    QDBusConnection portalBus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
+    GrantingPortal portal(portalBus);
+    ASSERT_TRUE(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    ASSERT_TRUE(portalBus.registerObject(portalPath, &portal,
+                                         QDBusConnection::ExportAllSlots |
+                                             QDBusConnection::ExportAllProperties));
+
+    TargetApp target;
+    ASSERT_TRUE(target.start());
+    // The user copies text, HTML and an image in the target: a Wayland window may take the
+    // clipboard only in answer to the user's input.
+    MutterKeyboard user(QDBusConnection::sessionBus());
+    ASSERT_TRUE(user.isOpen()) << "mutter's remote-desktop interface is not on the bus";
+    ASSERT_TRUE(user.chord({XKB_KEY_Control_L, XKB_KEY_c}));
+    ASSERT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+C")))
+        << target.lines().join(u'|').toStdString();
+    ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));
+    ASSERT_TRUE(xwaylandClipboardHas(QStringLiteral("image/png")))
+        << "mutter does not hand the Wayland clipboard on to XWayland";
+    const QHash<QString, QByteArray> before = target.clipboardFormats();
+
+    TextInsertionChoice choice;
+    const auto paste = WaylandTextInserter::forSession(choice, {});
+    ASSERT_TRUE(paste) << choice.reason.toStdString();
+    EXPECT_EQ(choice.clipboard, ClipboardWay::XWayland);
+    EXPECT_EQ(choice.keystroke, PasteKeystrokeProtocol::RemoteDesktopPortal);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.started; }, 5000));
+    QTest::qWait(100); // the portal's answer reaches the paste after the session started
+
+    QSignalSpy finished(paste.get(), &ClipboardPaste::finished);
+    std::optional<InsertionOutcome> outcome;
+    paste->insert(QStringLiteral("héllo wörld"), {},
+                  [&outcome](const InsertionOutcome &done) { outcome = done; });
+    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->succeeded()) << outcome->detail.toStdString();
+    EXPECT_TRUE(target.waitForLine(QStringLiteral("text héllo wörld")))
+        << target.lines().join(u'|').toStdString();
+    EXPECT_EQ(target.clipboardSettledTo(before), before);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // Our windows, and so our clipboard, are XWayland's on GNOME.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "GnomePasteTest.moc"
