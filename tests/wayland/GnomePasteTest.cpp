@@ -5,19 +5,15 @@
 // mutter has not, so a portal of the test grants the session and forwards its keys to
 // mutter's own remote-desktop interface, as the desktop's portal does.
 
+#include "PortalStandIn.h"
 #include "WaylandTextInserter.h"
 #include "X11TestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -28,8 +24,6 @@ using namespace orvanta::test;
 using namespace orvanta::wayland;
 
 namespace {
-
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 // A keyboard session of mutter's remote-desktop interface.
 class MutterKeyboard {
@@ -79,34 +73,31 @@ private:
 };
 
 // The RemoteDesktop portal with the user's consent given: keys go to a mutter session.
-class GrantingPortal : public QObject {
+class GrantingPortal : public PortalStandIn {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
     Q_PROPERTY(uint AvailableDeviceTypes READ availableDeviceTypes)
     Q_PROPERTY(uint version READ version)
 
 public:
-    explicit GrantingPortal(QDBusConnection bus)
-        : m_bus(std::move(bus)) {}
+    using PortalStandIn::PortalStandIn;
     uint availableDeviceTypes() const { return 1; }
     uint version() const { return 1; }
     bool started = false;
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &call) {
-        const QString session = portalPath + QStringLiteral("/session/") + senderPart(call) + u'/' +
-                                options.value(QStringLiteral("session_handle_token")).toString();
-        return answerLater(call, options, {{QStringLiteral("session_handle"), session}});
+        return respond(call, options, 0, {{"session_handle", sessionPath(call, options)}});
     }
     QDBusObjectPath SelectDevices(const QDBusObjectPath &, const QVariantMap &options,
                                   const QDBusMessage &call) {
-        return answerLater(call, options, {});
+        return respond(call, options, 0, {});
     }
     QDBusObjectPath Start(const QDBusObjectPath &, const QString &, const QVariantMap &options,
                           const QDBusMessage &call) {
         m_keyboard = std::make_unique<MutterKeyboard>(m_bus);
         started = m_keyboard->isOpen();
-        return answerLater(call, options, {{QStringLiteral("devices"), 1u}});
+        return respond(call, options, 0, {{"devices", 1u}});
     }
     void NotifyKeyboardKeysym(const QDBusObjectPath &, const QVariantMap &, int keysym,
                               uint state) {
@@ -115,23 +106,6 @@ public slots:
     }
 
 private:
-    static QString senderPart(const QDBusMessage &call) {
-        return call.service().mid(1).replace(u'.', u'_');
-    }
-    QDBusObjectPath answerLater(const QDBusMessage &call, const QVariantMap &options,
-                                const QVariantMap &results) {
-        const QString path = portalPath + QStringLiteral("/request/") + senderPart(call) + u'/' +
-                             options.value(QStringLiteral("handle_token")).toString();
-        QTimer::singleShot(10, this, [this, path, results] {
-            QDBusMessage signal = QDBusMessage::createSignal(
-                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-            signal << 0u << results;
-            m_bus.send(signal);
-        });
-        return QDBusObjectPath(path);
-    }
-
-    QDBusConnection m_bus;
     std::unique_ptr<MutterKeyboard> m_keyboard;
 };
 
