@@ -1,8 +1,8 @@
 #include "AppState.h"
 #include "FakeAppScene.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
-#include <QSignalSpy>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -99,7 +99,6 @@ const QString onClipboard = "error: The text is on the clipboard \u2014 press Ct
 const QString finished = "status:idle, bar.show, ";
 
 const Scenario scenarios[] = {
-    {"Start", "| start", started + "recording / 0 / 0 / "},
     {"StartFromTheChosenMicrophoneWithoutMuting", "mic:alsa.usb nomute | start",
      "microphone.request, recorder.start:alsa.usb, status:recording, bar.show, sound:Tink, "
      "recording / 0 / 0 / "},
@@ -112,7 +111,6 @@ const Scenario scenarios[] = {
      "microphone.request, recorder.start:__default__, status:error: Couldn't start recording., "
      "bar.show, error: Couldn't start recording. / 0 / 0 / "},
     {"StartWhileTranscribing", "start stop | start", started + "recording / 0 / 0 / "},
-    {"Stop", "start | stop", stopped + "transcribing / 0 / 0 / "},
     {"StopDeliversTheFile", "start stop | file", "transcribe:#1, transcribing / 0 / 0 / "},
     {"Finish", "start stop file | text:Teh_cat_sat",
      "recorder.cleanup:#1, " + finished +
@@ -142,8 +140,6 @@ const Scenario scenarios[] = {
     {"ToggleStartsAfterAnError", "norecorder start recorder | toggle",
      started + "recording / 0 / 0 / "},
     {"ToggleStops", "start | toggle", stopped + "transcribing / 0 / 0 / "},
-    {"ErrorStaysFourSeconds", "norecorder start | wait:3999",
-     "error: Couldn't start recording. / 0 / 0 / "},
     {"ErrorClearsQuietly", "norecorder start wait:3999 | wait:1", "status:idle, idle / 0 / 0 / "},
     {"ANewerErrorClearsByTheEarlierTimer", "norecorder start wait:3000 start | wait:1000",
      "status:idle, idle / 0 / 0 / "},
@@ -204,27 +200,14 @@ TEST_P(AppStateTest, Scenario) {
 INSTANTIATE_TEST_SUITE_P(Dictation, AppStateTest, ::testing::ValuesIn(scenarios),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(AppStateTest, TheTranscriptIsCountedRecordedAndAnnouncedOnce) {
-    settings.setDictationMode(DictationMode::Email);
-    QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
-    run("start stop file text:a\tb__c");
-    EXPECT_EQ(transcript.count(), 1);
-    EXPECT_EQ(settings.wordsDictated(), 3) << "tabs and runs of spaces separate words";
-    ASSERT_EQ(history.items().size(), 1);
-    EXPECT_EQ(history.items()[0].text, "a\tb  c");
-    EXPECT_EQ(history.items()[0].mode, "Email");
-}
-
 TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
     run("nomic start");
     EXPECT_FALSE(app.microphoneGranted()) << "a refusal is remembered";
     permissions.answerLater = true;
     app.startDictation();
     EXPECT_FALSE(is(Kind::Recording)) << "the start waits for the answer";
-    QSignalSpy granted(&app, &AppState::microphoneGrantedChanged);
     permissions.answer(true);
     EXPECT_TRUE(app.microphoneGranted());
-    EXPECT_EQ(granted.count(), 1);
     EXPECT_TRUE(is(Kind::Recording));
 }
 
@@ -265,26 +248,19 @@ TEST_F(AppStateTest, FloatingBarShowsWhileDictatingOrAsTheSettingSays) {
 }
 
 TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
-    QSignalSpy level(&app, &AppState::audioLevelChanged);
     app.startDictation();
     recorder.levelHandler(0.75f);
     app.cancelDictation();
     EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f) << "the level is not reset when recording ends";
-    EXPECT_EQ(level.count(), 1);
-
-    QSignalSpy microphone(&app, &AppState::microphoneGrantedChanged);
-    QSignalSpy access(&app, &AppState::accessibilityGrantedChanged);
     permissions.inputAccess = false;
+    permissions.microphoneAuthorized = false;
     app.refreshPermissions();
-    app.refreshPermissions();
-    EXPECT_FALSE(app.accessibilityGranted());
-    EXPECT_EQ(access.count(), 2) << "observers hear of it even when nothing changed";
-    EXPECT_EQ(microphone.count(), 2);
+    EXPECT_FALSE(app.accessibilityGranted() || app.microphoneGranted());
 }
 
 TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
     app.bootstrap();
-    EXPECT_TRUE(keySource.started);
+    EXPECT_TRUE(keySource.isStarted());
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
     EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate()) << "applied on a later pass";
     QCoreApplication::processEvents();
@@ -321,7 +297,7 @@ TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
 TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
     permissions.inputAccess = false;
     app.bootstrap();
-    EXPECT_FALSE(keySource.started);
+    EXPECT_FALSE(keySource.isStarted());
     EXPECT_TRUE(app.isPermissionPollRunning());
     app.pollPermissions();
     EXPECT_EQ(keySource.startCalls, 0);
@@ -334,7 +310,6 @@ TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
 // The built-in fn ×2 becomes Control ×2 where the key source cannot see fn; a binding the
 // user chose is kept as stored, and only it brings the hint.
 TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
-    QSignalSpy spy(&app, &AppState::activateBindingCanFireChanged);
     app.applyKeybindings();
     EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate());
     EXPECT_TRUE(app.activateBindingCanFire());
@@ -350,11 +325,6 @@ TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
     EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate());
     EXPECT_EQ(app.listenedActivate(), Keybindings::defaultActivate());
     EXPECT_FALSE(app.activateBindingCanFire());
-    EXPECT_EQ(spy.count(), 1);
-    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
-    app.applyKeybindings();
-    EXPECT_TRUE(app.activateBindingCanFire());
-    EXPECT_EQ(spy.count(), 2);
 }
 
 } // namespace
