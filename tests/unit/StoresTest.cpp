@@ -165,7 +165,7 @@ TEST_F(StoreTest, VocabularyTermsAreTrimmedAndUniqueAndInstructionsKept) {
     const QStringList terms{"Kubernetes, Helm", "kubernetes, helm", "Jos\u00e9", "line\n"};
     EXPECT_EQ(Vocabulary(reopened()).terms(), terms);
     vocabulary.removeTerm(1);
-    vocabulary.removeTerm(4);
+    vocabulary.removeTerm(3);
     vocabulary.removeTerm(-1);
     vocabulary.removeTerm(0);
     vocabulary.removeTerm(0);
@@ -209,6 +209,7 @@ TEST_F(StoreTest, ReplacementRulesAreStoredInTheirExactForm) {
              QByteArray(R"([{"from":"a","to":"b","caseSensitive":false}])"),
              "[" + rule + ",7]",
              rule,
+             QByteArray("["),
          })
         EXPECT_FALSE(decodeReplacements(json).has_value()) << json.toStdString();
 }
@@ -379,6 +380,7 @@ TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
              "[{" + idMember + R"(,"text":7,"date":1,"mode":"Clean"}])",
              "[" + entry + ",7]",
              entry,
+             QByteArray("garbage"),
              QByteArray(),
          }) {
         QDir(historyDir).removeRecursively();
