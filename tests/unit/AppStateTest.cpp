@@ -13,6 +13,7 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Kind = DictationStatus::Kind;
+using Failure = InsertionOutcome::Failure;
 
 namespace {
 
@@ -61,22 +62,15 @@ protected:
                 {"nomic", [this] { permissions.microphoneAuthorized = false; }},
                 {"norecorder", [this] { recorder.startSucceeds = false; }},
                 {"recorder", [this] { recorder.startSucceeds = true; }},
-                {"pastefails",
-                 [this] {
-                     inserter.outcome =
-                         failedPaste(InsertionOutcome::Failure::KeystrokeUnavailable);
-                 }},
-                {"clipboardonly",
-                 [this] {
-                     inserter.outcome = failedPaste(InsertionOutcome::Failure::LeftOnClipboard);
-                 }},
+                {"pastefails", [this] { failPastes(Failure::KeystrokeUnavailable); }},
+                {"clipboardonly", [this] { failPastes(Failure::LeftOnClipboard); }},
             };
             ASSERT_TRUE(actions.contains(action)) << word.toStdString();
             actions.at(action)();
         }
     }
-    static InsertionOutcome failedPaste(InsertionOutcome::Failure failure) {
-        return InsertionOutcome::failed(failure, "in a test");
+    void failPastes(Failure failure) {
+        inserter.outcome = InsertionOutcome::failed(failure, "test");
     }
     QString numberedSteps() {
         QStringList steps = take();

@@ -231,8 +231,7 @@ TEST(FloatingBarGeometryTest, FrameSitsCentredAboveTheBottomAndTheWaveformPeaksI
     EXPECT_DOUBLE_EQ(height(7, 1.0), 19.0);
     EXPECT_DOUBLE_EQ(height(7, 2.0), 19.0);
     EXPECT_DOUBLE_EQ(height(7, std::nan("")), 3.8);
-    EXPECT_DOUBLE_EQ(height(0, 1.0), 1.0 * 16 * 0.12 + 3) << "the outer bars stop at the floor";
-    EXPECT_DOUBLE_EQ(height(1, 1.0), height(0, 1.0));
+    EXPECT_DOUBLE_EQ(height(1, 1.0), height(0, 1.0)) << "the outer bars stop at the floor";
     for (int i = 0; i < bars; ++i) {
         EXPECT_DOUBLE_EQ(height(i, 0.6), height(bars - 1 - i, 0.6));
         if (i > 0 && i <= 7) {
