@@ -44,20 +44,26 @@ protected:
     QString userApplications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
 };
 
-TEST_F(SchemeHandlerTest, BuildRunWritesItsOwnEntryAndBecomesTheHandler) {
+// A user's own entry is left alone; the entry a build run writes follows its executable.
+TEST_F(SchemeHandlerTest, BuildRunBecomesTheHandlerThroughItsOwnEntry) {
+    const QByteArray own(
+        "[Desktop Entry]\nType=Application\nName=Mine\nExec=/usr/local/bin/orvanta --custom %u\n");
+    TempFolder::write(userApplications + "/orvanta.desktop", own);
     SchemeHandler handler(userApplications, {systemApplications},
                           "/home/me/src/orvanta build/orvanta");
+    registerAndWait(handler);
+    EXPECT_EQ(TempFolder::read(handler.userEntryFile()), own);
+
+    QFile::remove(handler.userEntryFile());
     registerAndWait(handler);
     EXPECT_EQ(currentHandler(), SchemeHandler::entryName);
     const QByteArray entry = TempFolder::read(handler.userEntryFile());
     EXPECT_TRUE(entry.contains("Exec=\"/home/me/src/orvanta build/orvanta\" %u\n"));
     EXPECT_TRUE(entry.contains("MimeType=x-scheme-handler/orvanta;\n"));
-
     SchemeHandler moved(userApplications, {systemApplications}, "/opt/orvanta/bin/orvanta");
     EXPECT_FALSE(registerAndWait(moved)) << "already the handler";
     EXPECT_TRUE(
-        TempFolder::read(handler.userEntryFile()).contains("Exec=/opt/orvanta/bin/orvanta %u\n"))
-        << "its own entry follows the executable";
+        TempFolder::read(handler.userEntryFile()).contains("Exec=/opt/orvanta/bin/orvanta %u\n"));
 }
 
 TEST_F(SchemeHandlerTest, InstalledEntryIsUsedAndAnotherHandlerIsKept) {
@@ -72,15 +78,6 @@ TEST_F(SchemeHandlerTest, InstalledEntryIsUsedAndAnotherHandlerIsKept) {
     QProcess::execute("xdg-mime", {"default", "other-client.desktop", SchemeHandler::mimeType});
     EXPECT_FALSE(registerAndWait(handler));
     EXPECT_EQ(currentHandler(), "other-client.desktop");
-}
-
-TEST_F(SchemeHandlerTest, UsersOwnEntryIsLeftAlone) {
-    const QByteArray own(
-        "[Desktop Entry]\nType=Application\nName=Mine\nExec=/usr/local/bin/orvanta --custom %u\n");
-    TempFolder::write(userApplications + "/orvanta.desktop", own);
-    SchemeHandler handler(userApplications, {systemApplications}, "/elsewhere/orvanta");
-    registerAndWait(handler);
-    EXPECT_EQ(TempFolder::read(handler.userEntryFile()), own);
 }
 
 } // namespace

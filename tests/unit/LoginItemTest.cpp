@@ -25,7 +25,7 @@ protected:
     LoginItem item{autostart, "/opt/My Apps/orvanta"};
 };
 
-TEST_F(LoginItemTest, EnablingWritesAnAutostartEntryAndDisablingRemovesIt) {
+TEST_F(LoginItemTest, EnablingWritesAnAutostartEntryDisablingRemovesItAndFailuresAreLogged) {
     EXPECT_FALSE(item.isEnabled());
     item.set(true);
     ASSERT_TRUE(item.isEnabled());
@@ -33,10 +33,19 @@ TEST_F(LoginItemTest, EnablingWritesAnAutostartEntryAndDisablingRemovesIt) {
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("\nExec=\"/opt/My Apps/orvanta\"\n"));
     EXPECT_TRUE(entry.contains("\nType=Application\n"));
-
     item.set(false);
-    EXPECT_FALSE(item.isEnabled());
     EXPECT_FALSE(QFile::exists(autostart + "/orvanta.desktop"));
+
+    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
+    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
+    capturedWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
+    blocked.set(true);
+    qInstallMessageHandler(previous);
+    EXPECT_FALSE(blocked.isEnabled());
+    ASSERT_EQ(capturedWarnings.size(), 1);
+    EXPECT_TRUE(capturedWarnings[0].startsWith("LoginItem hata: "))
+        << capturedWarnings[0].toStdString();
 }
 
 TEST_F(LoginItemTest, HiddenEntryCountsAsDisabledAndIsLeftAloneWhenDisabling) {
@@ -63,19 +72,6 @@ TEST_F(LoginItemTest, HiddenEntryCountsAsDisabledAndIsLeftAloneWhenDisabling) {
         TempFolder::write(autostart + "/orvanta.desktop", entry);
         EXPECT_EQ(item.isEnabled(), enabled) << entry << " (only the main group counts)";
     }
-}
-
-TEST_F(LoginItemTest, FailuresAreLoggedWithTheirPrefix) {
-    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
-    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
-    capturedWarnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
-    blocked.set(true);
-    qInstallMessageHandler(previous);
-    EXPECT_FALSE(blocked.isEnabled());
-    ASSERT_EQ(capturedWarnings.size(), 1);
-    EXPECT_TRUE(capturedWarnings[0].startsWith("LoginItem hata: "))
-        << capturedWarnings[0].toStdString();
 }
 
 } // namespace

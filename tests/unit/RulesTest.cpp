@@ -27,106 +27,85 @@ namespace geometry = orvanta::FloatingBarGeometry;
 
 namespace {
 
-TEST(MenuRulesTest, PrimaryButtonPillAndCardFollowTheStatus) {
+TEST(MenuRulesTest, PrimaryButtonAndCardFollowTheStatus) {
+    using enum MenuRules::PrimaryAction;
+    const std::tuple<DictationStatus, MenuRules::PrimaryAction, bool> statuses[] = {
+        {DictationStatus::recording(), Stop, true},
+        {DictationStatus::transcribing(), Nothing, false},
+        {DictationStatus::idle(), Start, true},
+        {DictationStatus::error("boom"), Start, true},
+    };
+    for (const auto &[status, action, enabled] : statuses) {
+        EXPECT_EQ(MenuRules::primaryAction(status), action) << status.describe().toStdString();
+        EXPECT_EQ(MenuRules::primaryButton(status).enabled, enabled);
+    }
     EXPECT_EQ(MenuRules::primaryButton(DictationStatus::recording()).title, "Stop Dictation");
-    EXPECT_FALSE(MenuRules::primaryButton(DictationStatus::transcribing()).enabled);
-    EXPECT_TRUE(MenuRules::primaryButton(DictationStatus::error("boom")).enabled);
-    using MenuRules::PrimaryAction;
-    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::recording()), PrimaryAction::Stop);
-    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::transcribing()), PrimaryAction::Nothing);
-    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::idle()), PrimaryAction::Start);
-    EXPECT_EQ(MenuRules::primaryAction(DictationStatus::error("boom")), PrimaryAction::Start);
-    EXPECT_EQ(MenuRules::statusPill(DictationStatus::error("x")).colour, "orange");
-
-    using MenuRules::ContentCard;
-    EXPECT_EQ(MenuRules::contentCard(false, true, true), ContentCard::SignIn);
-    EXPECT_EQ(MenuRules::contentCard(true, false, true), ContentCard::InputAccessWarning);
-    EXPECT_EQ(MenuRules::contentCard(true, true, false), ContentCard::ActivateUnavailable);
-    EXPECT_EQ(MenuRules::contentCard(true, true, true), ContentCard::Hint);
+    using enum MenuRules::ContentCard;
+    EXPECT_EQ(MenuRules::contentCard(false, false, false), SignIn);
+    EXPECT_EQ(MenuRules::contentCard(true, false, false), InputAccessWarning);
+    EXPECT_EQ(MenuRules::contentCard(true, true, false), ActivateUnavailable);
+    EXPECT_EQ(MenuRules::contentCard(true, true, true), Hint);
 }
 
-TEST(ShortcutLabelTest, BindingsReadAsOnALinuxDesktop) {
+TEST(ShortcutLabelTest, BindingsReadAsOnALinuxDesktopAndKeysAreLabelled) {
     using enum ModifierKey;
     Shortcut foreignDisplay = Shortcut::combo(KeyCode::escape, {Control}, "Esc");
     foreignDisplay.display = "something else"; // the key code still names the key
     const std::pair<Shortcut, QString> cases[] = {
-        {Shortcut::doubleTap(Control), "Ctrl ×2"},
         {Shortcut::doubleTap(Fn), "Fn ×2"},
         {Shortcut::combo(40, {Option, Control}, "K"), "Ctrl+Alt+K"},
-        {Shortcut::combo(KeyCode::v, {Command, Control}, "V"), "Ctrl+Super+V"},
         {Shortcut::combo(KeyCode::leftArrow, {Fn, Command, Shift}, "←"), "Shift+Super+Fn+←"},
         {Shortcut::combo(KeyCode::escape, {}, "Esc"), "Esc"},
         {foreignDisplay, "Ctrl+Esc"},
     };
     for (const auto &[shortcut, label] : cases)
         EXPECT_EQ(desktopLabel(shortcut), label) << shortcut.toJson().constData();
-}
 
-TEST(ShortcutTest, CombinationModifiersAreNormalisedAndKeysLabelled) {
-    const Shortcut paste = Shortcut::combo(9, {ModifierKey::Command, ModifierKey::Control}, "V");
-    EXPECT_EQ(paste.mods, (QList<ModifierKey>{ModifierKey::Control, ModifierKey::Command}));
-    using enum ModifierKey;
     EXPECT_EQ(Shortcut::combo(49, {Command, Shift, Option, Control, Command}, "Space").display,
               "⌃⌥⇧⌘Space");
-    EXPECT_EQ(Shortcut::combo(49, {Fn, Shift}, "Space").display, "⇧fnSpace");
+    EXPECT_EQ(Shortcut::combo(49, {Fn, Shift}, "Space").mods, (QList<ModifierKey>{Shift, Fn}));
     EXPECT_EQ(modifiersPresent(0x800000 | 0x40000 | 0x1), (QList<ModifierKey>{Fn, Control}));
-
     const std::tuple<quint16, QString, QString> labels[] = {
-        {36, "\r", "Return"}, {49, " ", "Space"}, {123, "", "←"},  {0, "a", "A"},
-        {10, "", "Key10"},    {50, " ", "Key50"}, {27, "ß", "SS"},
+        {36, "\r", "Return"}, {49, " ", "Space"}, {0, "a", "A"},
+        {50, " ", "Key50"},   {27, "ß", "SS"},
     };
     for (const auto &[code, characters, label] : labels)
         EXPECT_EQ(keyLabel(code, characters), label) << code;
 }
 
-TEST(SettingsRulesTest, TextsAndFiguresOfTheSettingsWindow) {
+TEST(SettingsRulesTest, TextsFiguresAndPickersOfTheSettingsWindow) {
     EXPECT_EQ(greeting(QTime(11, 59, 59)), "Good morning");
     EXPECT_EQ(greeting(QTime(12, 0)), "Good afternoon");
     EXPECT_EQ(greeting(QTime(17, 59, 59)), "Good afternoon");
     EXPECT_EQ(greeting(QTime(18, 0)), "Good evening");
     EXPECT_EQ(wordsDictatedText(1234567), "1234567 words dictated") << "no group separators";
-    EXPECT_EQ(dictionaryCounterText(1200), "1200/800 entries") << "800 is wording, not a cap";
     EXPECT_FALSE(canAddTerm("  \t "));
-    EXPECT_TRUE(canAddTerm(" Acme "));
     EXPECT_TRUE(canAddTerm("\n")) << "only spaces and tabs are trimmed";
-
     EXPECT_TRUE(isPro("pro"));
     EXPECT_FALSE(isPro("Pro"));
-    EXPECT_DOUBLE_EQ(usageFraction(250, 1000), 0.25);
-    EXPECT_DOUBLE_EQ(usageFraction(5, 0), 0.0) << "no division by a zero limit";
-    EXPECT_DOUBLE_EQ(usageFraction(5, -3), 0.0);
-    EXPECT_DOUBLE_EQ(usageFraction(1500, 1000), 1.0);
-    EXPECT_DOUBLE_EQ(usageFraction(-40, 1000), 0.0) << "a hostile figure draws no negative bar";
+    const std::tuple<qint64, qint64, double> fractions[] = {
+        {250, 1000, 0.25}, {5, 0, 0.0}, {5, 1, 1.0}, {1500, 1000, 1.0}, {-40, 1000, 0.0},
+    };
+    for (const auto &[used, limit, fraction] : fractions)
+        EXPECT_DOUBLE_EQ(usageFraction(used, limit), fraction) << used << "/" << limit;
     EXPECT_FALSE(usageFull(usageFraction(999, 1000)));
     EXPECT_TRUE(usageFull(usageFraction(1000, 1000)));
     EXPECT_EQ(usageText(true, 12345, 1000), "12345 words");
     EXPECT_EQ(usageText(false, 1500, 1000), "1500 / 1000 words");
-}
 
-TEST(SettingsRulesTest, PickersListTheChoicesAndSelectTheStoredOne) {
     const auto mics = microphoneEntries({{"alsa.usb", "USB Mic"}, {"alsa.builtin", "Built-in"}});
-    ASSERT_EQ(mics.size(), 3);
-    EXPECT_EQ(mics[0], (PickerEntry{"Default (System)", Settings::defaultMicUID}));
     EXPECT_EQ(mics[2], (PickerEntry{"Built-in", "alsa.builtin"}));
+    EXPECT_EQ(selectedIndex(mics, Settings::defaultMicUID), 0);
     EXPECT_EQ(selectedIndex(mics, "alsa.builtin"), 2);
     EXPECT_EQ(selectedIndex(mics, "unplugged"), -1) << "an unknown device selects nothing";
-
     const QStringList options = Settings::modelOptions();
     EXPECT_EQ(modelEntries(options, options.at(1)).size(), options.size());
-    const auto withOld = modelEntries(options, "vendor/retired-model");
-    ASSERT_EQ(withOld.size(), options.size() + 1) << "an unknown stored model stays listed";
-    EXPECT_EQ(withOld.last(), (PickerEntry{"vendor/retired-model", "vendor/retired-model"}));
-
-    const auto languages = languageEntries(Settings::languageOptions());
-    ASSERT_EQ(languages.size(), Settings::languageOptions().size());
-    EXPECT_EQ(languages.last().label, Settings::languageOptions().last().second);
-    EXPECT_EQ(languages.last().value, Settings::languageOptions().last().first);
-    const auto modes = dictationModeEntries();
-    ASSERT_EQ(modes.size(), qsizetype(allDictationModes.size()));
-    for (qsizetype i = 0; i < modes.size(); ++i) {
-        EXPECT_EQ(modes[i].label, label(allDictationModes[i]));
-        EXPECT_EQ(dictationModeFromRawValue(modes[i].value), allDictationModes[i]);
-    }
+    EXPECT_EQ(modelEntries(options, "vendor/retired").last(),
+              (PickerEntry{"vendor/retired", "vendor/retired"}))
+        << "an unknown stored model stays listed";
+    EXPECT_EQ(languageEntries({{"tr", "Turkish"}}), (QList<PickerEntry>{{"Turkish", "tr"}}));
+    for (const PickerEntry &mode : dictationModeEntries())
+        EXPECT_EQ(label(*dictationModeFromRawValue(mode.value)), mode.label);
     EXPECT_FALSE(dictationModeFromRawValue("Clean").has_value()) << "raw values are lower case";
 }
 
@@ -165,10 +144,8 @@ TEST(TextRulesTest, WordsAreSeparatedOnlyBySpaceLineFeedAndTab) {
     constexpr qint64 max = std::numeric_limits<qint64>::max();
     constexpr qint64 min = std::numeric_limits<qint64>::min();
     EXPECT_EQ(saturatingAdd(max, 1), max);
-    EXPECT_EQ(saturatingAdd(max - 1, 1), max);
     EXPECT_EQ(saturatingAdd(max - 2, 1), max - 1);
     EXPECT_EQ(saturatingAdd(min, -1), min);
-    EXPECT_EQ(saturatingAdd(min + 1, -1), min);
     EXPECT_EQ(saturatingAdd(5, -2), 3);
 }
 
@@ -231,25 +208,21 @@ TEST(AppcastTest, ReadsReleasesWithAVersionAndAWebLinkAndPicksTheNewest) {
     EXPECT_EQ(Appcast::parse("<rss><channel/></rss>"), QList<AppcastRelease>());
 }
 
-TEST(FloatingBarGeometryTest, FrameSitsCentredJustAboveTheBottomOfTheAvailableArea) {
-    const QRect available(0, 0, 1920, 1050); // a panel takes the bottom 30 pixels
-    const QRect recording = geometry::frame(DictationStatus::recording(), available);
-    EXPECT_EQ(recording.size(), QSize(210, 40));
-    EXPECT_EQ(recording.center().x(), available.center().x());
-    EXPECT_EQ(recording.bottom() + 1 + 6, 1050);
+TEST(FloatingBarGeometryTest, FrameSitsCentredAboveTheBottomAndTheWaveformPeaksInTheMiddle) {
+    // A panel takes the bottom 30 pixels of the first screen.
+    EXPECT_EQ(geometry::frame(DictationStatus::recording(), QRect(0, 0, 1920, 1050)),
+              QRect((1920 - 210) / 2, 1050 - 6 - 40, 210, 40));
     const QRect second(1920, 100, 1280, 800); // a screen right of the first
     EXPECT_EQ(geometry::frame(DictationStatus::error("x"), second),
               QRect(1920 + (1280 - 120) / 2, 100 + 800 - 6 - 34, 120, 34));
     EXPECT_EQ(geometry::frame(DictationStatus::transcribing(), second).size(), QSize(150, 38));
 
-    int phase = 0;
-    QList<int> phases;
-    for (int tick = 0; tick < geometry::loadingDotCount; ++tick)
-        phases.append(phase = geometry::nextLoadingPhase(phase));
-    EXPECT_EQ(phases, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
-}
+    EXPECT_EQ(geometry::nextLoadingPhase(3), 4);
+    EXPECT_EQ(geometry::nextLoadingPhase(geometry::loadingDotCount - 1), 0);
+    EXPECT_EQ(geometry::nextLoadingPhase(-3, 4), 2);
+    EXPECT_EQ(geometry::nextLoadingPhase(3, 0), 0);
 
-TEST(FloatingBarGeometryTest, WaveformPeaksInTheMiddleWithinFixedBounds) {
+    // The waveform peaks in the middle within fixed bounds.
     const int bars = geometry::waveformBars;
     const auto height = [bars](int bar, double level) {
         return geometry::waveformBarHeight(bar, bars, level);
@@ -258,8 +231,7 @@ TEST(FloatingBarGeometryTest, WaveformPeaksInTheMiddleWithinFixedBounds) {
     EXPECT_DOUBLE_EQ(height(7, 1.0), 19.0);
     EXPECT_DOUBLE_EQ(height(7, 2.0), 19.0);
     EXPECT_DOUBLE_EQ(height(7, std::nan("")), 3.8);
-    EXPECT_DOUBLE_EQ(height(0, 1.0), 1.0 * 16 * 0.12 + 3) << "the outer bars stop at the floor";
-    EXPECT_DOUBLE_EQ(height(1, 1.0), height(0, 1.0));
+    EXPECT_DOUBLE_EQ(height(1, 1.0), height(0, 1.0)) << "the outer bars stop at the floor";
     for (int i = 0; i < bars; ++i) {
         EXPECT_DOUBLE_EQ(height(i, 0.6), height(bars - 1 - i, 0.6));
         if (i > 0 && i <= 7) {

@@ -78,10 +78,9 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
     using Translator = RecorderKeyTranslator;
     const QString unshifted = "abcdefghijklmnopqrstuvwxyz1234567890-=[]\\;',./`";
     const QString shifted = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!@#$%^&*()_+{}|:\"<>?~";
-    QList<int> keys{Qt::Key_Return, Qt::Key_Tab,    Qt::Key_Space,  Qt::Key_Backspace,
-                    Qt::Key_Escape, Qt::Key_Enter,  Qt::Key_Insert, Qt::Key_Home,
-                    Qt::Key_PageUp, Qt::Key_Delete, Qt::Key_End,    Qt::Key_PageDown,
-                    Qt::Key_Left,   Qt::Key_Right,  Qt::Key_Down,   Qt::Key_Up};
+    QList<int> keys{Qt::Key_Return, Qt::Key_Tab,    Qt::Key_Space, Qt::Key_Backspace,
+                    Qt::Key_Escape, Qt::Key_Enter,  Qt::Key_Home,  Qt::Key_PageUp,
+                    Qt::Key_Delete, Qt::Key_Insert, Qt::Key_Left,  Qt::Key_Up};
     for (int key = Qt::Key_F1; key <= Qt::Key_F12; ++key)
         keys.append(key);
     QSet<quint16> codes;
@@ -105,10 +104,8 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
         {Qt::Key_Escape, KeyCode::escape},
         {Qt::Key_Space, KeyCode::space},
         {Qt::Key_Tab, KeyCode::tab},
-        {Qt::Key_Return, KeyCode::returnKey},
         {Qt::Key_Backspace, KeyCode::deleteKey},
         {Qt::Key_Left, KeyCode::leftArrow},
-        {Qt::Key_Up, KeyCode::upArrow},
     };
     for (const auto &[key, code] : shared)
         EXPECT_EQ(Translator::keyCodeFor(key), code) << key;
@@ -123,33 +120,23 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
     EXPECT_EQ(event->event.flags, mask(ModifierKey::Control));
 }
 
-TEST_F(ShortcutRecorderTest, ConflictsWithTheOtherActionsOnly) {
+TEST_F(ShortcutRecorderTest, ConflictsWithTheOtherActionsOnlyAndNothingIsStoredUntilSave) {
     ShortcutRecorder forPaste(bindings, KeybindAction::PasteLast);
+    EXPECT_FALSE(forPaste.save(bindings)) << "nothing captured";
     press(forPaste, Qt::Key_Escape);
     EXPECT_TRUE(forPaste.conflict()) << "Esc cancels";
-    EXPECT_FALSE(forPaste.canSave());
-
     ShortcutRecorder forCancel(bindings, KeybindAction::Cancel);
     press(forCancel, Qt::Key_Escape);
     EXPECT_FALSE(forCancel.conflict()) << "its own binding is no conflict";
-
     bindings.setActivate(Shortcut::doubleTap(ModifierKey::Command));
     press(forCancel, Qt::Key_Meta, Qt::MetaModifier);
     release(forCancel, Qt::Key_Meta);
     EXPECT_TRUE(forCancel.conflict());
-    press(forCancel, Qt::Key_Control);
-    release(forCancel, Qt::Key_Control, Qt::ControlModifier);
+    press(forCancel, Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_FALSE(forCancel.conflict()) << "a new capture is checked anew";
-}
-
-TEST_F(ShortcutRecorderTest, NothingIsStoredUntilSave) {
-    ShortcutRecorder recorder(bindings, KeybindAction::Activate);
-    EXPECT_FALSE(recorder.save(bindings)) << "nothing captured";
-    press(recorder, Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(bindings.activate(), Keybindings::defaultActivate());
-    ASSERT_TRUE(recorder.save(bindings));
-    EXPECT_EQ(bindings.activate().display, QString::fromUtf8("⌃⌥Space"));
-    EXPECT_EQ(Keybindings(store).activate(), bindings.activate()) << "written through";
+    EXPECT_EQ(bindings.cancel(), Keybindings::defaultCancel());
+    ASSERT_TRUE(forCancel.save(bindings));
+    EXPECT_EQ(Keybindings(store).cancel().display, QString::fromUtf8("⌃⌥Space")) << "written";
 }
 
 } // namespace

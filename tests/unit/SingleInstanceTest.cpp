@@ -16,26 +16,37 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Sends from another thread while this one serves, as a second process would.
-std::optional<QString> sendFromAnotherThread(const SingleInstance &client, const Request &request,
-                                             QString *error) {
-    auto sent = std::async(std::launch::async, [&] { return client.send(request, 3s, error); });
-    while (sent.wait_for(0ms) != std::future_status::ready)
+// Runs `work` on another thread while this one serves, as a second process would.
+template <typename Work> auto fromAnotherThread(Work work) {
+    auto done = std::async(std::launch::async, work);
+    while (done.wait_for(0ms) != std::future_status::ready)
         QTest::qWait(5);
-    return sent.get();
+    return done.get();
 }
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
+    // Claims the lock and listens, as the first process does.
+    void serve(SingleInstance &instance) {
+        ASSERT_EQ(instance.claim(&error), SingleInstance::Role::Primary) << error.toStdString();
+        ASSERT_TRUE(instance.listen(&error)) << error.toStdString();
+    }
+    std::optional<QString> send(const Request &request) {
+        SingleInstance client(directory);
+        EXPECT_EQ(client.claim(&error), SingleInstance::Role::Secondary);
+        return fromAnotherThread([&] { return client.send(request, 3s, &error); });
+    }
+
     TempFolder folder;
     QString directory = folder.filePath("runtime/orvanta");
+    QString error;
 };
 
-TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirst) {
+TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirstAndGarbageIsRefused) {
     SingleInstance first(directory);
-    QString error;
-    ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary) << error.toStdString();
-    ASSERT_TRUE(first.listen(&error)) << error.toStdString();
+    serve(first);
+    EXPECT_EQ(QFileInfo(directory).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    EXPECT_EQ(send({}), "") << "no handler yet: an empty answer";
     QList<Request> received;
     first.setHandler([&](const Request &request) {
         received.append(request);
@@ -44,29 +55,14 @@ TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirst) {
                    ? QString("error: refused: Monthly limit reached.\tsigned-in")
                    : QString("ok");
     });
-    EXPECT_EQ(QFileInfo(directory).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
-
-    SingleInstance second(directory);
-    ASSERT_EQ(second.claim(&error), SingleInstance::Role::Secondary);
-    Request toggle{Request::Command::Toggle, {"orvanta://a", "orvanta://b"}};
-    EXPECT_EQ(sendFromAnotherThread(second, toggle, &error), "ok");
-    EXPECT_EQ(sendFromAnotherThread(second, {Request::Command::Status, {}}, &error),
+    const Request toggle{Request::Command::Toggle, {"orvanta://a", "orvanta://b"}};
+    EXPECT_EQ(send(toggle), "ok");
+    EXPECT_EQ(send({Request::Command::Status, {}}),
               "error: refused: Monthly limit reached.\tsigned-in");
     ASSERT_EQ(received.size(), 2);
     EXPECT_EQ(received[0], toggle);
-}
 
-TEST_F(SingleInstanceTest, GarbageOnTheSocketIsRefused) {
-    SingleInstance first(directory);
-    QString error;
-    ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
-    ASSERT_TRUE(first.listen(&error)) << error.toStdString();
-    bool called = false;
-    first.setHandler([&](const Request &) {
-        called = true;
-        return QString("ok");
-    });
-    auto reply = std::async(std::launch::async, [&] {
+    const QByteArray reply = fromAnotherThread([&] {
         QLocalSocket socket;
         socket.connectToServer(first.socketPath());
         socket.waitForConnected(3000);
@@ -75,47 +71,33 @@ TEST_F(SingleInstanceTest, GarbageOnTheSocketIsRefused) {
         }
         return socket.readLine();
     });
-    while (reply.wait_for(0ms) != std::future_status::ready)
-        QTest::qWait(5);
-    EXPECT_EQ(reply.get(), "refused malformed request\n");
-    EXPECT_FALSE(called);
+    EXPECT_EQ(reply, "refused malformed request\n");
+    EXPECT_EQ(received.size(), 2);
 }
 
-TEST_F(SingleInstanceTest, LockOfAFinishedInstanceIsTakenOver) {
-    {
-        SingleInstance first(directory);
-        QString error;
-        ASSERT_EQ(first.claim(&error), SingleInstance::Role::Primary);
-        ASSERT_TRUE(first.listen(&error)) << error.toStdString();
-    }
-    SingleInstance next(directory);
-    QString error;
-    EXPECT_EQ(next.claim(&error), SingleInstance::Role::Primary) << error.toStdString();
-    ASSERT_TRUE(next.listen(&error)) << error.toStdString();
-
-    SingleInstance client(directory);
-    ASSERT_EQ(client.claim(&error), SingleInstance::Role::Secondary);
-    EXPECT_EQ(sendFromAnotherThread(client, {}, &error), "") << "no handler yet: an empty answer";
-}
-
-TEST_F(SingleInstanceTest, NobodyListeningIsReportedNotAwaitedForever) {
+TEST_F(SingleInstanceTest, LockOfAFinishedInstanceIsTakenOverAndNobodyListeningIsReported) {
     SingleInstance lonely(directory);
-    QString error;
     EXPECT_FALSE(lonely.send({Request::Command::Status, {}}, 200ms, &error).has_value());
     EXPECT_FALSE(error.isEmpty());
-
     // A query (--status, --quit) does not wait for an instance that may be starting.
     EXPECT_FALSE(lonely
                      .send({Request::Command::Status, {}}, 10s, &error,
                            SingleInstance::Connect::OnlyIfListening)
                      .has_value());
     EXPECT_EQ(error, "not running");
+    EXPECT_FALSE(lonely.listen(&error)) << "only the lock holder serves";
+    {
+        SingleInstance first(directory);
+        serve(first);
+    }
+    SingleInstance next(directory);
+    serve(next);
+    next.setHandler([](const Request &) { return QString("taken over"); });
+    EXPECT_EQ(send({}), "taken over");
 
     TempFolder::write(folder.filePath("file"), "x");
     SingleInstance blocked(folder.filePath("file/orvanta"));
     EXPECT_FALSE(blocked.claim(&error).has_value());
-    SingleInstance secondary(directory);
-    EXPECT_FALSE(secondary.listen(&error)) << "only the lock holder serves";
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "Keybindings.h"
 #include "LoginItem.h"
 #include "PreferenceStore.h"
-#include "QtPrinters.h"
 #include "Settings.h"
 #include "TempEnvironment.h"
 #include "Vocabulary.h"
@@ -16,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSettings>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -62,10 +60,10 @@ private:
     std::deque<PreferenceStore> m_reopened;
 };
 
-TEST_F(StoreTest, PreferenceValuesOfEveryTypeSurviveTheFile) {
+TEST_F(StoreTest, PreferenceValuesSurviveTheFileAndMistypedOnesReadAsAbsent) {
     const qint64 big = std::numeric_limits<qint64>::max();
     const QByteArray bytes("[{\"from\":\"a\\/b\"}]\x00\xff", 18);
-    const QStringList many{"a,b", "\"quoted\"", "ünïcødé", " padded "};
+    const QStringList many{"a,b", "\"quoted\"", " padded "};
     store.setString("text", "@not a variant, with comma");
     store.setBoolean("flag", true);
     store.setInteger("count", big);
@@ -83,49 +81,32 @@ TEST_F(StoreTest, PreferenceValuesOfEveryTypeSurviveTheFile) {
     EXPECT_EQ(other.stringList("many"), many);
     EXPECT_EQ(PreferenceStore::openDefault()->fileName(),
               qEnvironmentVariable("XDG_CONFIG_HOME") + "/Orvanta/Orvanta.conf");
-}
 
-TEST_F(StoreTest, PreferenceDefaultsAnswerWhileTheUserHasNoValidValue) {
-    store.registerDefaults({{"mode", QString("clean")}, {"bar", true}, {"words", qint64(7)}});
-    EXPECT_EQ(store.string("mode"), "clean");
-    EXPECT_EQ(store.integer("words"), 7);
-    EXPECT_FALSE(store.contains("mode"));
-    EXPECT_TRUE(keysOnDisk().isEmpty()) << "defaults are not written";
-    store.setBoolean("bar", false);
-    EXPECT_FALSE(reopened().boolean("bar"));
-
-    writeOnDisk("flag", "banana");
-    writeOnDisk("count", "12 apples");
+    writeOnDisk("mistyped", "banana");
+    writeOnDisk("apples", "12 apples");
     writeOnDisk("list", QStringList{"x", "y"});
-    writeOnDisk("text", "plain");
-    PreferenceStore &other = reopened();
-    other.registerDefaults({{"flag", true}, {"count", qint64(3)}});
-    EXPECT_TRUE(other.boolean("flag")) << "a mistyped value reads as absent";
-    EXPECT_EQ(other.integer("count"), 3);
-    EXPECT_FALSE(other.string("list").has_value());
-    EXPECT_FALSE(other.data("text").has_value());
-    EXPECT_FALSE(other.stringList("missing").has_value());
-    EXPECT_FALSE(other.boolean("missing"));
-    EXPECT_EQ(other.integer("missing"), 0);
+    PreferenceStore &third = reopened();
+    third.registerDefaults({{"mistyped", true}, {"apples", qint64(3)}, {"mode", QString("clean")}});
+    EXPECT_TRUE(third.boolean("mistyped"));
+    EXPECT_EQ(third.integer("apples"), 3);
+    EXPECT_EQ(third.string("mode"), "clean");
+    EXPECT_FALSE(third.contains("mode")) << "defaults are not written";
+    EXPECT_FALSE(third.string("list").has_value());
+    EXPECT_FALSE(third.data("text").has_value());
+    EXPECT_FALSE(third.stringList("missing").has_value());
+    EXPECT_FALSE(third.boolean("missing"));
+    EXPECT_EQ(third.integer("missing"), 0);
 }
 
 TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     Settings settings(store, loginItem);
-    EXPECT_EQ(settings.model(), "google/gemini-2.5-flash");
-    EXPECT_EQ(settings.language(), "auto");
     EXPECT_EQ(settings.dictationMode(), DictationMode::Clean);
-    EXPECT_TRUE(settings.showFloatingBar());
-    EXPECT_TRUE(settings.muteBackgroundAudio());
+    EXPECT_TRUE(settings.showFloatingBar() && settings.muteBackgroundAudio());
     EXPECT_FALSE(settings.privacyMode());
-    EXPECT_EQ(settings.micUID(), "__default__");
     EXPECT_EQ(settings.wordsDictated(), 0);
-    EXPECT_TRUE(keysOnDisk().isEmpty());
+    EXPECT_TRUE(keysOnDisk().isEmpty()) << "defaults are not written";
 
-    QString seen;
-    QObject::connect(&settings, &Settings::modelChanged, [&] { seen = settings.model(); });
-    QSignalSpy bar(&settings, &Settings::showFloatingBarChanged);
     settings.setModel("custom/model-x");
-    settings.setLanguage("tr");
     settings.setDictationMode(DictationMode::Summary);
     settings.setShowFloatingBar(false);
     settings.setMuteBackgroundAudio(false);
@@ -133,19 +114,14 @@ TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     settings.setMicUID("alsa_input.usb-0d8c");
     settings.setWordsDictated(41);
     settings.addWords("one two three");
-    settings.setShowFloatingBar(false);
+    settings.setLanguage("tr");
     writeOnDisk("language", "fr"); // another writer changed the file meanwhile
     settings.setLanguage("tr");
-    EXPECT_EQ(seen, "custom/model-x") << "observers read the new value";
-    EXPECT_EQ(bar.count(), 2) << "an equal value still notifies";
-    EXPECT_EQ(onDisk("dictationMode").toString(), "summary");
-
     Settings reread(reopened(), loginItem);
     EXPECT_EQ(reread.model(), "custom/model-x") << "a model outside the options is kept";
     EXPECT_EQ(reread.language(), "tr") << "an equal value is still written";
     EXPECT_EQ(reread.dictationMode(), DictationMode::Summary);
-    EXPECT_FALSE(reread.showFloatingBar());
-    EXPECT_FALSE(reread.muteBackgroundAudio());
+    EXPECT_FALSE(reread.showFloatingBar() || reread.muteBackgroundAudio());
     EXPECT_TRUE(reread.privacyMode());
     EXPECT_EQ(reread.micUID(), "alsa_input.usb-0d8c");
     EXPECT_EQ(reread.wordsDictated(), 44);
@@ -153,16 +129,11 @@ TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     settings.setWordsDictated(std::numeric_limits<qint64>::max() - 1);
     settings.addWords("a b c");
     EXPECT_EQ(settings.wordsDictated(), std::numeric_limits<qint64>::max());
-}
-
-TEST_F(StoreTest, AnUnknownStoredModeReadsAsCleanAndStaysStored) {
-    for (const QString stored : {"Clean", "EMAIL", "summary ", "", "shouting", "verbatim"}) {
+    for (const QString stored : {"EMAIL", "summary ", "shouting", "verbatim"}) {
         writeOnDisk("dictationMode", stored);
-        const DictationMode expected =
-            stored == "verbatim" ? DictationMode::Verbatim : DictationMode::Clean;
-        EXPECT_EQ(Settings(reopened(), loginItem).dictationMode(), expected)
-            << stored.toStdString();
-        EXPECT_EQ(onDisk("dictationMode").toString(), stored);
+        EXPECT_EQ(Settings(reopened(), loginItem).dictationMode(),
+                  stored == "verbatim" ? DictationMode::Verbatim : DictationMode::Clean);
+        EXPECT_EQ(onDisk("dictationMode").toString(), stored) << "an unknown mode stays stored";
     }
 }
 
@@ -178,14 +149,8 @@ TEST_F(StoreTest, OpenAtLoginComesFromTheLoginItem) {
     TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
     LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
     Settings failing(store, blocked);
-    QSignalSpy spy(&failing, &Settings::openAtLoginChanged);
     failing.setOpenAtLogin(true);
     EXPECT_FALSE(failing.openAtLogin());
-    EXPECT_EQ(spy.count(), 1) << "the switch hears the answer";
-    LoginItem writable(folder.filePath("config/autostart"), "orvanta");
-    Settings working(store, writable);
-    working.setOpenAtLogin(true);
-    EXPECT_TRUE(working.openAtLogin());
 }
 
 TEST_F(StoreTest, VocabularyTermsAreTrimmedAndUniqueAndInstructionsKept) {
@@ -200,21 +165,18 @@ TEST_F(StoreTest, VocabularyTermsAreTrimmedAndUniqueAndInstructionsKept) {
     const QStringList terms{"Kubernetes, Helm", "kubernetes, helm", "Jos\u00e9", "line\n"};
     EXPECT_EQ(Vocabulary(reopened()).terms(), terms);
     vocabulary.removeTerm(1);
-    vocabulary.removeTerm(9);
+    vocabulary.removeTerm(3);
+    vocabulary.removeTerm(-1);
     vocabulary.removeTerm(0);
     vocabulary.removeTerm(0);
     EXPECT_EQ(Vocabulary(reopened()).terms(), QStringList{"line\n"});
-    vocabulary.removeTerm(0);
-    EXPECT_EQ(Vocabulary(reopened()).terms(), QStringList());
 
     writeOnDisk("vocabInstructions", "Use British spelling.\nNo emoji.");
     writeOnDisk("vocabTerms", QByteArray("\x01\x02"));
     Vocabulary odd(reopened());
     EXPECT_EQ(odd.instructions(), "Use British spelling.\nNo emoji.");
     EXPECT_TRUE(odd.terms().isEmpty());
-    QSignalSpy spy(&odd, &Vocabulary::instructionsChanged);
     odd.setInstructions("");
-    EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(Vocabulary(reopened()).instructions(), "");
 }
 
@@ -227,31 +189,28 @@ TEST_F(StoreTest, ReplacementRulesAreStoredInTheirExactForm) {
     const QList<Replacement> rules = Vocabulary(reopened()).replacements();
     ASSERT_EQ(rules.size(), 2);
     EXPECT_EQ(rules[0], (Replacement{firstId, "and/or", "\"both\"", true}));
-    EXPECT_EQ(rules[1].from, "");
-    EXPECT_FALSE(rules[1].caseSensitive);
-    EXPECT_FALSE(rules[1].id.isNull());
+    EXPECT_FALSE(rules[1].caseSensitive || rules[1].id.isNull());
     vocabulary.updateReplacement({rules[1].id, "brb", "be right back", false});
+    vocabulary.updateReplacement({QUuid::createUuid(), "brb", "unknown", false});
     vocabulary.removeReplacement(firstId);
-    EXPECT_EQ(Vocabulary(reopened()).applyReplacements("BRB"), "be right back");
+    EXPECT_EQ(Vocabulary(reopened()).applyReplacements("BRB and/or"), "be right back and/or");
 
     const auto read = decodeReplacements(
         R"([{"caseSensitive":false,"to":"a/b","from":"x\/y","id":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","extra":1}])");
     EXPECT_EQ(read, QList<Replacement>{(Replacement{firstId, "x/y", "a/b", false})})
         << "either slash form, any member order, unknown members ignored";
-    EXPECT_EQ(decodeReplacements("[]"), QList<Replacement>());
     const QByteArray rule = "{" + idMember + R"(,"from":"a","to":"b","caseSensitive":false})";
-    const QList<QByteArray> hostile{
-        "[{" + idMember + R"(,"from":"a","to":"b"}])",
-        "[{" + idMember + R"(,"from":"a","to":"b","caseSensitive":"false"}])",
-        "[{" + idMember + R"(,"from":1,"to":"b","caseSensitive":false}])",
-        "[{" + idMember + R"(,"from":"a","to":[],"caseSensitive":false}])",
-        R"([{"id":"E621E1F8C36C495A93FC0C247A3E6E5F","from":"a","to":"b","caseSensitive":false}])",
-        "[" + rule + ",7]",
-        rule,
-        "[{" + idMember + ",\"from\":\"\xff\",\"to\":\"b\",\"caseSensitive\":false}]",
-        "[",
-    };
-    for (const QByteArray &json : hostile)
+    for (const QByteArray &json : {
+             "[{" + idMember + R"(,"from":"a","to":"b"}])",
+             "[{" + idMember + R"(,"from":1,"to":"b","caseSensitive":false}])",
+             "[{" + idMember + R"(,"from":"a","to":[],"caseSensitive":false}])",
+             QByteArray(R"([{"id":"E621E1F8C36C495A93FC0C247A3E6E5F","from":"a","to":"b",)"
+                        R"("caseSensitive":false}])"),
+             QByteArray(R"([{"from":"a","to":"b","caseSensitive":false}])"),
+             "[" + rule + ",7]",
+             rule,
+             QByteArray("["),
+         })
         EXPECT_FALSE(decodeReplacements(json).has_value()) << json.toStdString();
 }
 
@@ -263,15 +222,18 @@ TEST_F(StoreTest, UnreadableRulesAreKeptAsideOnceBeforeTheyAreReplaced) {
         EXPECT_TRUE(vocabulary.replacements().isEmpty());
         EXPECT_EQ(onDisk("vocabReplacements").toByteArray(), corrupt) << "loading changes nothing";
         vocabulary.addReplacement();
+        vocabulary.addReplacement();
         EXPECT_EQ(onDisk(Vocabulary::unreadableReplacementsKey).toByteArray(), corrupt);
-        EXPECT_EQ(Vocabulary(reopened()).replacements().size(), 1);
+        EXPECT_EQ(Vocabulary(reopened()).replacements().size(), 2);
     }
     writeOnDisk("vocabReplacements", QString("not even data"));
+    Vocabulary(reopened()).addReplacement();
+    writeOnDisk("vocabReplacements", corrupt);
     Vocabulary(reopened()).addReplacement();
     EXPECT_EQ(onDisk(Vocabulary::unreadableReplacementsKey).toByteArray(), corrupt)
         << "a later corruption does not overwrite the first copy";
     const QStringList copies = keysOnDisk().filter("vocabReplacements.unreadable.");
-    ASSERT_EQ(copies.size(), 1);
+    ASSERT_EQ(copies.size(), 1) << "the same rules again are not copied again";
     EXPECT_EQ(onDisk(copies[0]).toString(), "not even data");
 }
 
@@ -280,23 +242,22 @@ TEST_F(StoreTest, BindingsStartAtTheDefaultsInTheirStoredForm) {
     EXPECT_EQ(bindings.activate().toJson(), activateJson);
     EXPECT_EQ(bindings.cancel().keyCode, 53);
     EXPECT_EQ(bindings.pasteLast().toJson(), pasteJson);
-    EXPECT_TRUE(keysOnDisk().isEmpty());
     EXPECT_EQ(Shortcut::fromJson(activateJson), Keybindings::defaultActivate());
     EXPECT_EQ(Shortcut::fromJson(pasteJson), Keybindings::defaultPaste());
     const Shortcut slash = Shortcut::combo(44, {ModifierKey::Command}, "/");
     EXPECT_TRUE(slash.toJson().contains(R"("display":"⌘\/")"));
-    EXPECT_EQ(Shortcut::fromJson(slash.toJson()), slash);
     EXPECT_EQ(
         Shortcut::fromJson(R"({"display":"x","mods":[],"keyCode":null,"kind":"combo"})")->keyCode,
         std::nullopt);
 
-    QSignalSpy changed(&bindings, &Keybindings::changed);
     bindings.setActivate(Shortcut::doubleTap(ModifierKey::Control));
-    EXPECT_EQ(Shortcut::fromJson(onDisk("kbActivate").toByteArray()),
-              Shortcut::doubleTap(ModifierKey::Control));
     bindings.setCancel(Shortcut::combo(12, {ModifierKey::Option}, "Q"));
+    EXPECT_TRUE(bindings.isChosen(KeybindAction::Cancel));
+    EXPECT_FALSE(bindings.isChosen(KeybindAction::PasteLast));
+    Keybindings reread(reopened());
+    EXPECT_EQ(reread.activate(), Shortcut::doubleTap(ModifierKey::Control));
+    EXPECT_EQ(reread.cancel(), Shortcut::combo(12, {ModifierKey::Option}, "Q"));
     bindings.resetToDefaults();
-    EXPECT_EQ(changed.count(), 5);
     EXPECT_EQ(onDisk("kbActivate").toByteArray(), activateJson);
     EXPECT_EQ(Shortcut::fromJson(onDisk("kbCancel").toByteArray()), Keybindings::defaultCancel());
     EXPECT_EQ(onDisk("kbPaste").toByteArray(), pasteJson);
@@ -313,6 +274,9 @@ TEST_F(StoreTest, EachStoredBindingFallsBackOnItsOwnAndMalformedOnesAreRefused) 
     EXPECT_EQ(bindings.cancel().keyCode, 12);
     EXPECT_EQ(bindings.pasteLast(), Keybindings::defaultPaste());
 
+    EXPECT_EQ(
+        Shortcut::fromJson(R"({"kind":"combo","keyCode":65535,"mods":[],"display":"x"})")->keyCode,
+        65535);
     for (const QByteArray json : {
              R"({"kind":"combo","keyCode":9,"display":"V"})",
              R"({"kind":"combo","keyCode":9,"mods":[]})",
@@ -324,7 +288,6 @@ TEST_F(StoreTest, EachStoredBindingFallsBackOnItsOwnAndMalformedOnesAreRefused) 
              R"({"kind":"doubleTapModifier","modifier":"hyper","mods":[],"display":"x"})",
              R"({"kind":"combo","keyCode":9,"mods":["control","meta"],"display":"x"})",
              "[]",
-             "{\"kind\":\"combo\",\"mods\":[],\"display\":\"\xff\"}",
          })
         EXPECT_FALSE(Shortcut::fromJson(json).has_value()) << json.toStdString();
 }
@@ -335,17 +298,16 @@ TEST_F(StoreTest, BindingConflictsCompareKindKeyAndModifierSets) {
     Shortcut reordered = Shortcut::combo(40, {}, "K");
     reordered.mods = {ModifierKey::Command, ModifierKey::Shift};
     reordered.display = "other";
-    EXPECT_TRUE(bindings.conflict(reordered, KeybindAction::Activate));
-    EXPECT_FALSE(bindings.conflict(reordered, KeybindAction::PasteLast)) << "its own binding";
-    EXPECT_FALSE(bindings.conflict(Shortcut::combo(40, {ModifierKey::Command}, "K"),
-                                   KeybindAction::Activate));
-    EXPECT_FALSE(
-        bindings.conflict(Shortcut::combo(41, {ModifierKey::Shift, ModifierKey::Command}, "L"),
-                          KeybindAction::Activate));
-    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), KeybindAction::Activate));
-    EXPECT_TRUE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), KeybindAction::Cancel));
-    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Shift), KeybindAction::Cancel));
-    EXPECT_TRUE(bindings.conflict(Shortcut::combo(53, {}, "Esc"), KeybindAction::PasteLast));
+    using enum KeybindAction;
+    EXPECT_TRUE(bindings.conflict(reordered, Activate));
+    EXPECT_FALSE(bindings.conflict(reordered, PasteLast)) << "its own binding";
+    EXPECT_FALSE(bindings.conflict(Shortcut::combo(40, {ModifierKey::Command}, "K"), Activate));
+    EXPECT_FALSE(bindings.conflict(
+        Shortcut::combo(41, {ModifierKey::Shift, ModifierKey::Command}, "L"), Activate));
+    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), Activate));
+    EXPECT_TRUE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Fn), Cancel));
+    EXPECT_FALSE(bindings.conflict(Shortcut::doubleTap(ModifierKey::Shift), Cancel));
+    EXPECT_TRUE(bindings.conflict(Shortcut::combo(53, {}, "Esc"), PasteLast));
 }
 
 TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
@@ -367,6 +329,9 @@ TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
     EXPECT_EQ(reloaded.items(), items);
     EXPECT_EQ(reloaded.items()[1].dateTime(), someDay);
 
+    reloaded.remove(items[0].id);
+    reloaded.remove(QUuid::createUuid());
+    EXPECT_EQ(History(historyDir).items(), items.mid(1));
     TempFolder::write(historyFile, R"([{"mode":"Summary","date":1.5,"text":"a\/b",)" +
                                        idMember.toLower() + "}]");
     const QList<HistoryItem> literal = History(historyDir).items();
@@ -374,6 +339,13 @@ TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
     EXPECT_EQ(literal[0].text, "a/b");
     EXPECT_EQ(literal[0].dateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC));
     EXPECT_EQ(literal[0].mode, "Summary");
+    history.clear();
+    EXPECT_EQ(TempFolder::read(historyFile), "[]");
+
+    TempFolder::write(folder.filePath("blocker"), "a file where the folder should be");
+    History inMemory(folder.filePath("blocker/Orvanta"));
+    inMemory.add("still here", DictationMode::Clean, someDay);
+    EXPECT_EQ(inMemory.items().size(), 1) << "works in memory when the folder cannot be made";
 }
 
 TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddition) {
@@ -396,66 +368,37 @@ TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddi
     EXPECT_EQ(loaded.items().size(), 250);
     loaded.add("new", DictationMode::Clean, someDay);
     ASSERT_EQ(loaded.items().size(), 200);
-    EXPECT_EQ(loaded.items()[1].text, "entry 0");
     EXPECT_EQ(loaded.items()[199].text, "entry 198");
-}
-
-TEST_F(StoreTest, HistoryRemoveAndClearRewriteTheFile) {
-    History history(historyDir);
-    history.add("keep", DictationMode::Clean, someDay);
-    history.add("drop", DictationMode::Clean, someDay);
-    QSignalSpy spy(&history, &History::itemsChanged);
-    history.remove(history.items()[0].id);
-    EXPECT_EQ(History(historyDir).items().size(), 1);
-    TempFolder::write(historyFile, "[]");
-    history.remove(QUuid::createUuid());
-    EXPECT_EQ(History(historyDir).items().size(), 1) << "an unknown id still rewrites the file";
-    history.clear();
-    history.clear();
-    EXPECT_EQ(TempFolder::read(historyFile), "[]");
-    EXPECT_EQ(spy.count(), 4);
-
-    TempFolder::write(folder.filePath("blocker"), "a file where the folder should be");
-    History inMemory(folder.filePath("blocker/Orvanta"));
-    inMemory.add("still here", DictationMode::Clean, someDay);
-    EXPECT_EQ(inMemory.items().size(), 1) << "works in memory when the folder cannot be made";
 }
 
 TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
     const QByteArray entry("{" + idMember + R"(,"text":"t","date":1,"mode":"Clean"})");
-    const QList<QByteArray> unreadable{
-        "[" + entry + R"(,{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","text":"t","date":1}])",
-        R"([{"id":"not-a-uuid","text":"t","date":1,"mode":"Clean"}])",
-        "[{" + idMember + R"(,"text":"t","date":"yesterday","mode":"Clean"}])",
-        "[{" + idMember + ",\"text\":\"\xc3\x28\",\"date\":1,\"mode\":\"Clean\"}]",
-        entry,
-        "garbage",
-    };
-    for (const QByteArray &contents : unreadable) {
+    for (const QByteArray &contents : {
+             "[" + entry + R"(,{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","text":"t","date":1}])",
+             QByteArray(R"([{"id":"not-a-uuid","text":"t","date":1,"mode":"Clean"}])"),
+             "[{" + idMember + R"(,"text":"t","date":"yesterday","mode":"Clean"}])",
+             "[{" + idMember + R"(,"text":7,"date":1,"mode":"Clean"}])",
+             "[" + entry + ",7]",
+             entry,
+             QByteArray("garbage"),
+             QByteArray(),
+         }) {
         QDir(historyDir).removeRecursively();
         TempFolder::write(historyFile, contents);
+        if (contents.isEmpty()) { // a file too large to be read, all holes
+            ASSERT_TRUE(QFile(historyFile).resize(History::maxFileSize + 1));
+        }
+        const QByteArray before = TempFolder::read(historyFile);
         History history(historyDir);
         EXPECT_TRUE(history.items().isEmpty()) << contents.toStdString();
-        EXPECT_EQ(TempFolder::read(historyFile), contents) << "loading changes nothing";
+        EXPECT_EQ(TempFolder::read(historyFile), before) << "loading changes nothing";
         history.add("new", DictationMode::Clean, someDay);
-        const QStringList copies = keptHistories();
-        ASSERT_EQ(copies.size(), 1);
-        EXPECT_EQ(TempFolder::read(historyDir + "/" + copies[0]), contents);
-        EXPECT_EQ(History(historyDir).items().size(), 1);
         history.add("newer", DictationMode::Clean, someDay);
-        EXPECT_EQ(keptHistories().size(), 1) << "kept once only";
+        const QStringList copies = keptHistories();
+        ASSERT_EQ(copies.size(), 1) << "kept once only";
+        EXPECT_EQ(TempFolder::read(historyDir + "/" + copies[0]), before);
+        EXPECT_EQ(History(historyDir).items().size(), 2);
     }
-
-    QDir(historyDir).removeRecursively();
-    QDir().mkpath(historyDir);
-    QFile huge(historyFile);
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(History::maxFileSize + 1));
-    huge.close();
-    History history(historyDir);
-    EXPECT_TRUE(history.items().isEmpty()) << "a huge file is not read";
-    history.add("after", DictationMode::Clean, someDay);
-    ASSERT_EQ(keptHistories().size(), 1);
-    EXPECT_EQ(QFileInfo(historyDir + "/" + keptHistories()[0]).size(), History::maxFileSize + 1);
 }
 
 } // namespace
