@@ -156,21 +156,6 @@ TEST(TrayIconTest, GlyphContrastsWithThePanel) {
     }
 }
 
-TEST(MenuBarIconTest, DiscHasAHoleAndRingIsHollow) {
-    const QImage idle = MenuBarIcon::idle(Qt::black, 2.0);
-    const QImage active = MenuBarIcon::active(Qt::black, 2.0);
-    ASSERT_EQ(idle.size(), QSize(36, 36));
-    auto alphaAt = [](const QImage &image, double x, double y) {
-        return qAlpha(image.pixel(int(x * 2), int(y * 2)));
-    };
-    // Centre of the hole: x 9.0 + 2.1, y (from the top) 18 − 10.12 − 2.1.
-    EXPECT_EQ(alphaAt(idle, 11.1, 5.78), 0);
-    EXPECT_EQ(alphaAt(idle, 6.0, 12.0), 255) << "the rest of the disc is solid";
-    EXPECT_EQ(alphaAt(idle, 0.5, 0.5), 0);
-    EXPECT_EQ(alphaAt(active, 9.0, 9.0), 0) << "the ring is hollow";
-    EXPECT_GT(alphaAt(active, 9.0, 2.6), 200) << "its stroke touches the disc's edge";
-}
-
 // Every symbol name the views use renders: those in their QML (`symbol: …` properties and the
 // names of SymbolIcon items) and those the rules hand to them.
 TEST(SymbolsTest, EverySymbolTheViewsUseRenders) {
