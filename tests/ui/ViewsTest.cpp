@@ -31,16 +31,6 @@ protected:
     void SetUp() override { auth.signedIn = true; }
     void TearDown() override { EXPECT_EQ(WarningCatcher::text(), ""); }
 
-    std::unique_ptr<QQuickWindow> loadMenu() {
-        QQmlComponent component(&engine, QUrl("qrc:/Orvanta/MenuPanel.qml"));
-        std::unique_ptr<QQuickWindow> menu(qobject_cast<QQuickWindow *>(
-            component.createWithInitialProperties({{"appState", QVariant::fromValue(&app)},
-                                                   {"auth", QVariant::fromValue(&auth)},
-                                                   {"actions", QVariant::fromValue(&actions)}})));
-        EXPECT_TRUE(menu) << component.errorString().toStdString();
-        return menu;
-    }
-
     WarningCatcher warnings;
     ViewEngine engine;
     TestAuth auth;
@@ -52,8 +42,12 @@ protected:
 // what the status asks; signed out it only signs in.
 TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     QAccessible::setActive(true);
-    auto menu = loadMenu();
-    ASSERT_TRUE(menu);
+    QQmlComponent component(&engine, QUrl("qrc:/Orvanta/MenuPanel.qml"));
+    std::unique_ptr<QQuickWindow> menu(qobject_cast<QQuickWindow *>(
+        component.createWithInitialProperties({{"appState", QVariant::fromValue(&app)},
+                                               {"auth", QVariant::fromValue(&auth)},
+                                               {"actions", QVariant::fromValue(&actions)}})));
+    ASSERT_TRUE(menu) << component.errorString().toStdString();
     menu->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
     menu->requestActivate();
