@@ -95,18 +95,13 @@ inline QQuickItem *findItem(QQuickItem *root, const QString &name) {
 
 // Collects the warnings logged while it lives, but the offscreen platform's notes that it can
 // neither raise nor shape windows.
-class WarningCatcher {
-public:
-    WarningCatcher() {
+struct WarningCatcher {
+    WarningCatcher()
+        : previous(qInstallMessageHandler(&collect)) {
         caught().clear();
-        previous = qInstallMessageHandler(&collect);
     }
     ~WarningCatcher() { qInstallMessageHandler(previous); }
-    WarningCatcher(const WarningCatcher &) = delete;
-    WarningCatcher &operator=(const WarningCatcher &) = delete;
     static std::string text() { return caught().join('\n').toStdString(); }
-
-private:
     static QStringList &caught() {
         static QStringList messages;
         return messages;
@@ -115,7 +110,7 @@ private:
         if (type != QtDebugMsg && type != QtInfoMsg && !message.contains("does not support"))
             caught().append(message);
     }
-    QtMessageHandler previous = nullptr;
+    const QtMessageHandler previous;
 };
 
 } // namespace orvanta::test

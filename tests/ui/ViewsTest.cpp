@@ -31,82 +31,36 @@ protected:
     void SetUp() override { auth.signedIn = true; }
     void TearDown() override { EXPECT_EQ(WarningCatcher::text(), ""); }
 
-    std::unique_ptr<QQuickWindow> load(const QString &file, const QVariantMap &properties) {
-        QQmlComponent component(&engine, QUrl("qrc:/Orvanta/" + file));
-        auto *window =
-            qobject_cast<QQuickWindow *>(component.createWithInitialProperties(properties));
-        EXPECT_NE(window, nullptr) << component.errorString().toStdString();
-        return std::unique_ptr<QQuickWindow>(window);
-    }
-    std::unique_ptr<QQuickWindow> loadMenu() {
-        return load("MenuPanel.qml", {{"appState", QVariant::fromValue(&app)},
-                                      {"auth", QVariant::fromValue(&auth)},
-                                      {"actions", QVariant::fromValue(&actions)}});
-    }
-
     WarningCatcher warnings;
     ViewEngine engine;
     TestAuth auth;
     MenuActions actions;
 };
 
-// The primary button shows and does what the status asks; signed out it only signs in.
-TEST_F(ViewsTest, MenuButtonFollowsTheStatusAndTheAccount) {
-    auto menu = loadMenu();
-    ASSERT_TRUE(menu);
-    QObject *button = menu->findChild<QObject *>("primaryButton");
-    QObject *error = menu->findChild<QObject *>("errorText");
-    auto expectTheStatusShown = [&](const char *step) {
-        const MenuRules::PrimaryButton shown = MenuRules::primaryButton(app.status());
-        EXPECT_EQ(button->property("text").toString(), shown.title) << step;
-        EXPECT_EQ(button->property("enabled").toBool(), shown.enabled) << step;
-    };
-    expectTheStatusShown("idle");
-    const DictationStatus::Kind afterEachClick[] = {DictationStatus::Kind::Recording,
-                                                    DictationStatus::Kind::Transcribing,
-                                                    DictationStatus::Kind::Transcribing};
-    for (const DictationStatus::Kind kind : afterEachClick) {
-        QMetaObject::invokeMethod(button, "clicked");
-        EXPECT_TRUE(app.status().is(kind)) << app.status().name().toStdString();
-        expectTheStatusShown(qPrintable(app.status().name()));
-    }
-    EXPECT_FALSE(menu->findChild<QObject *>("updatesRow")->property("enabled").toBool())
-        << "no updater, nothing to check";
-
-    recorder.finishStop(false);
-    EXPECT_TRUE(error->property("visible").toBool());
-    EXPECT_EQ(error->property("text").toString(), AppState::captureFailedMessage);
-    scheduler.advance(4s);
-    EXPECT_FALSE(error->property("visible").toBool());
-
-    auth.signedIn = false;
-    emit auth.changed();
-    QSignalSpy signIn(&actions, &MenuActions::signInRequested);
-    QMetaObject::invokeMethod(button, "clicked");
-    EXPECT_EQ(signIn.count(), 1);
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle))
-        << "signed out, the button only signs in";
-}
-
 // The menu from the keyboard: Tab through its controls, each named; Enter activates; the
-// footer's keys work while it has the focus; Esc closes it.
-TEST_F(ViewsTest, MenuWorksFromTheKeyboard) {
+// footer's keys work while it has the focus; Esc closes it. Its primary button shows and does
+// what the status asks; signed out it only signs in.
+TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     QAccessible::setActive(true);
-    auto menu = loadMenu();
-    ASSERT_TRUE(menu);
+    QQmlComponent component(&engine, QUrl("qrc:/Orvanta/MenuPanel.qml"));
+    std::unique_ptr<QQuickWindow> menu(qobject_cast<QQuickWindow *>(
+        component.createWithInitialProperties({{"appState", QVariant::fromValue(&app)},
+                                               {"auth", QVariant::fromValue(&auth)},
+                                               {"actions", QVariant::fromValue(&actions)}})));
+    ASSERT_TRUE(menu) << component.errorString().toStdString();
     menu->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
     menu->requestActivate();
     QStringList names;
     for (int step = 0; step < 6; ++step) {
         QTest::keyClick(menu.get(), Qt::Key_Tab);
-        QQuickItem *focused = menu->activeFocusItem();
-        ASSERT_TRUE(focused);
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(focused);
-        ASSERT_TRUE(accessible);
+        QAccessibleInterface *accessible =
+            QAccessible::queryAccessibleInterface(menu->activeFocusItem());
+        ASSERT_TRUE(accessible) << step;
         names.append(accessible->text(QAccessible::Name));
     }
-    // "Check for Updates…" is disabled here, so Tab passes it.
+    // "Check for Updates…" is disabled here (no updater), so Tab passes it.
+    EXPECT_FALSE(menu->findChild<QObject *>("updatesRow")->property("enabled").toBool());
     QStringList rows;
     for (const char *row : {"primaryButton", "settingsRow", "quitRow"})
         rows.append(menu->findChild<QObject *>(row)->property("text").toString());
@@ -119,48 +73,35 @@ TEST_F(ViewsTest, MenuWorksFromTheKeyboard) {
     EXPECT_EQ(settings.count(), 1);
     QTest::keyClick(menu.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(quit.count(), 2);
+
+    QObject *button = menu->findChild<QObject *>("primaryButton");
+    QObject *error = menu->findChild<QObject *>("errorText");
+    using enum DictationStatus::Kind;
+    for (const DictationStatus::Kind afterClick : {Recording, Transcribing, Transcribing}) {
+        QMetaObject::invokeMethod(button, "clicked");
+        const std::string name = app.status().name().toStdString();
+        EXPECT_TRUE(app.status().is(afterClick)) << name;
+        const MenuRules::PrimaryButton shown = MenuRules::primaryButton(app.status());
+        EXPECT_EQ(button->property("text").toString(), shown.title) << name;
+        EXPECT_EQ(button->property("enabled").toBool(), shown.enabled) << name;
+    }
+    recorder.finishStop(false);
+    EXPECT_TRUE(error->property("visible").toBool());
+    EXPECT_EQ(error->property("text").toString(), AppState::captureFailedMessage);
+    scheduler.advance(4s);
+    EXPECT_FALSE(error->property("visible").toBool());
+    auth.signedIn = false;
+    emit auth.changed();
+    QSignalSpy signIn(&actions, &MenuActions::signInRequested);
+    QMetaObject::invokeMethod(button, "clicked");
+    EXPECT_EQ(signIn.count(), 1);
+    EXPECT_TRUE(app.status().is(Idle)) << "signed out, the button only signs in";
     QTest::keyClick(menu.get(), Qt::Key_Escape);
     EXPECT_FALSE(menu->isVisible());
 }
 
-TEST_F(ViewsTest, FloatingBarShowsThePillOfTheStatus) {
-    auto window = load("FloatingBar.qml", {{"appState", QVariant::fromValue(&app)}});
-    ASSERT_TRUE(window);
-    window->resize(210, 40);
-    // Searched in the item tree: a replaced pill leaves it at once, though it is deleted later.
-    std::function<QQuickItem *(QQuickItem *, const QString &)> itemIn =
-        [&](QQuickItem *item, const QString &suffix) -> QQuickItem * {
-        if (item->objectName().endsWith(suffix))
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = itemIn(child, suffix))
-                return found;
-        }
-        return nullptr;
-    };
-    auto pillShown = [&](const char *name) {
-        const bool shown = QTest::qWaitFor([&] {
-            QQuickItem *pill = itemIn(window->contentItem(), "Pill");
-            return pill && pill->objectName() == QLatin1String(name);
-        });
-        return shown ? testing::AssertionSuccess() : testing::AssertionFailure() << name;
-    };
-    EXPECT_TRUE(pillShown("idlePill"));
-    app.startDictation();
-    EXPECT_TRUE(pillShown("recordingPill"));
-    recorder.levelHandler(0.8f);
-    QMetaObject::invokeMethod(itemIn(window->contentItem(), "cancelButton"), "clicked");
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
-    EXPECT_TRUE(pillShown("idlePill"));
-
-    app.startDictation();
-    EXPECT_TRUE(pillShown("recordingPill"));
-    QMetaObject::invokeMethod(itemIn(window->contentItem(), "stopButton"), "clicked");
-    EXPECT_TRUE(pillShown("transcribingPill"));
-}
-
-// What shows is what reacts: the idle handle's footprint (92 × 24, the size it grows to)
-// and nothing beyond it; on the recording pill only its two buttons.
+// What shows is what reacts: the idle handle's footprint (92 × 24, the size it grows to) and
+// nothing beyond it; on the recording pill only its two buttons, each doing what it shows.
 TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     RecordingIndicatorController controller(engine);
     controller.attach(app);
@@ -170,6 +111,24 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     ASSERT_TRUE(window);
     window->resize(120, 34);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // A replaced pill leaves the item tree at once, though it is deleted later.
+    auto pillShown = [&](const QString &name) {
+        return QTest::qWaitFor([&] {
+            QStringList shown;
+            for (const char *pill : {"idlePill", "recordingPill", "transcribingPill"})
+                if (findItem(window->contentItem(), pill))
+                    shown.append(pill);
+            return shown == QStringList{name};
+        });
+    };
+    auto clickOn = [&](const char *name) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(210, 40); }));
+        QTest::qWait(50);
+        QQuickItem *item = findItem(window->contentItem(), name);
+        ASSERT_TRUE(item) << name;
+        const QPointF centre = item->mapToScene(item->boundingRect().center());
+        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+    };
     const struct {
         QPoint point;
         bool reacts;
@@ -186,20 +145,23 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
         EXPECT_EQ(window->mask().contains(point), reacts)
             << "without a compositor the window is cut to the same area";
     }
+    EXPECT_TRUE(pillShown("idlePill"));
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(4, 17));
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle)) << "a click beside the pill";
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(16, 17));
     ASSERT_TRUE(app.status().is(DictationStatus::Kind::Recording));
+    EXPECT_TRUE(pillShown("recordingPill"));
+    recorder.levelHandler(0.8f);
 
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(210, 40); }))
-        << "window->size()";
-    QTest::qWait(50);
-    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(105, 20));
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording)) << "the waveform is no button";
+    clickOn("recordingPill"); // on the waveform
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(3, 20));
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording)) << "nor is the pill's edge";
-    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(10 + 9, 20));
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle)) << "the cancel button cancels";
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording)) << "nor on the pill's edge";
+    clickOn("cancelButton");
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
+    EXPECT_TRUE(pillShown("idlePill"));
+    app.startDictation();
+    clickOn("stopButton");
+    EXPECT_TRUE(pillShown("transcribingPill"));
 }
 
 QString netWmName(const QWindow &window) {
