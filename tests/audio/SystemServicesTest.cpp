@@ -211,7 +211,7 @@ TEST(NoSoundServer, EveryServiceFailsQuietlyAndAtOnce) {
     EXPECT_FALSE(audio.didMute()) << "nothing was muted";
     audio.unmuteIfNeeded();
     audio.flush();
-    const QStringList failures = log.messages().filter("SystemAudio hata: ");
+    const QStringList failures = log.messages().filter("SystemAudio error: ");
     EXPECT_EQ(failures.size(), 1);
 
     const qsizetype messagesBeforeSounds = log.messages().size();
