@@ -127,10 +127,7 @@ MicrophoneFeed::~MicrophoneFeed() {
 }
 
 MicrophoneUnplugged::MicrophoneUnplugged() {
-    for (const QString &line : pactl({"list", "short", "modules"}).split('\n')) {
-        if (line.contains("module-remap-source"))
-            pactl({"unload-module", line.section('\t', 0, 0)});
-    }
+    pactl({"unload-module", "module-remap-source"});
 }
 
 MicrophoneUnplugged::~MicrophoneUnplugged() {
