@@ -93,10 +93,6 @@ QString speechFile() {
     return file;
 }
 
-bool playIntoMicrophone(const QString &file) {
-    return runTool("paplay", {"--device=virtmic", file}).has_value();
-}
-
 MicrophoneFeed::MicrophoneFeed() {
     m_silence.start("pacat",
                     {"--playback", "--device=virtmic", "--raw", "--latency-msec=20", "/dev/zero"});

@@ -39,8 +39,6 @@ std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_
 
 // A spoken English sentence of about two seconds, made once per test run.
 QString speechFile();
-// Plays a sound into the test microphone and returns once it has been played.
-bool playIntoMicrophone(const QString &file = speechFile());
 
 // Plays digital silence into the test microphone for as long as it lives, so that the
 // microphone delivers audio steadily.
