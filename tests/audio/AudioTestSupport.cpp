@@ -56,7 +56,6 @@ QHash<QString, QString> probeAudio(const QString &path) {
                             "-of", "default=noprint_wrappers=1", path});
     for (const QString &line : QString::fromUtf8(probed.value_or(QByteArray())).split('\n'))
         found.insert(line.section('=', 0, 0), line.section('=', 1));
-    found.remove({});
     return found;
 }
 
