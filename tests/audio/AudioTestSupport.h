@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,52 +20,38 @@ namespace orvanta::test {
 // Processes Qt events until `done` answers true; false after `timeout`.
 bool waitUntil(const std::function<bool()> &done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-// Processes Qt events for `duration`.
-void spinFor(std::chrono::milliseconds duration);
+inline void spinFor(std::chrono::milliseconds duration) {
+    waitUntil([] { return false; }, duration);
+}
 
-struct ToolResult {
-    int exitCode = -1;
-    QByteArray output;
-};
-ToolResult runTool(const QString &program, const QStringList &arguments);
+// A tool's standard output, or nothing when it did not exit with 0.
+std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments);
 QString pactl(const QStringList &arguments);
 
-struct DecodedAudio {
-    QString codec;
-    QString profile;
-    QString brand; // the MP4 major brand
-
-    int sampleRate = 0;
-    int channels = 0;
-    double durationSeconds = 0;
-    std::vector<float> samples; // first channel
-};
-// Decodes any file FFmpeg reads; an empty codec name means it could not be read.
-DecodedAudio decodeAudio(const QString &path);
+// What ffprobe tells of a file's first audio stream and its container: "codec_name",
+// "profile", "sample_rate", "channels", "duration" and "TAG:major_brand". Empty if unreadable.
+QHash<QString, QString> probeAudio(const QString &path);
+// A file's audio at its own rate, mixed down to one channel.
+std::vector<float> decodeAudio(const QString &path);
 double rmsDecibels(const std::vector<float> &samples);
-// The loudest RMS level of the 0.05 s windows of the given samples.
-double loudestWindowDecibels(const std::vector<float> &samples, int sampleRate);
-// How many 10 ms windows of the given samples are louder than -30 dBFS.
-int loudWindows(const std::vector<float> &samples, int sampleRate);
+// The RMS level of each whole window of `window` samples, in order.
+std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_t window);
 
 // A spoken English sentence of about two seconds, made once per test run.
 QString speechFile();
 
-// Plays into the sink that feeds the test microphone.
+// Plays digital silence into the test microphone for as long as it lives, so that the
+// microphone delivers audio steadily.
 class MicrophoneFeed {
 public:
-    // Plays digital silence without pause, so that the microphone delivers audio steadily.
     MicrophoneFeed();
     ~MicrophoneFeed();
-    void stopSilence();
-    // Plays a sound file (by default the speech) and returns once it has been played.
-    bool play(const QString &file = speechFile());
 
 private:
-    std::unique_ptr<QProcess> m_silence;
+    QProcess m_silence;
 };
 
-// Takes the microphone away from the server for one test and brings it back afterwards.
+// Takes the microphone away from the server for as long as it lives.
 class MicrophoneUnplugged {
 public:
     MicrophoneUnplugged();
@@ -74,9 +60,9 @@ public:
 
 // Starts recording from the default input; true once the microphone's audio arrives.
 bool startHearing(AudioRecorder &recorder);
-// Stops and returns what the recorder hands back, which must come on the main thread.
+// Stops and returns what the recorder hands back, which must come on the main thread and,
+// when it is a file, only after stop returned.
 std::optional<QString> stopAndWait(AudioRecorder &recorder);
-
 // Files in the recordings' folder whose names start with `prefix`.
 QStringList temporaryFiles(const QString &prefix);
 

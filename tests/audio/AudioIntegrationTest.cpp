@@ -1,0 +1,406 @@
+// Against a private sound server (tests/scripts/with-pulseaudio.sh).
+#include "AudioDevices.h"
+#include "AudioRecorder.h"
+#include "AudioTestSupport.h"
+#include "CaptureSession.h"
+#include "MicTester.h"
+#include "Permissions.h"
+#include "QtPrinters.h"
+#include "Sounds.h"
+#include "SystemAudio.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+double loudestWindow(const QString &file) {
+    const std::vector<double> levels =
+        windowDecibels(decodeAudio(file), probeAudio(file).value("sample_rate").toUInt() / 20);
+    return levels.empty() ? -INFINITY : *std::max_element(levels.begin(), levels.end());
+}
+
+pid_t serverPid() {
+    return pid_t(qEnvironmentVariableIntValue("ORVANTA_TEST_PULSE_PID"));
+}
+
+QString muteOf(const QString &sink) {
+    return pactl({"get-sink-mute", sink});
+}
+// Mutes or unmutes and waits until the server has done it.
+void mute(SystemAudio &audio, bool muted) {
+    muted ? audio.muteIfNeeded() : audio.unmuteIfNeeded();
+    audio.flush();
+}
+
+// Without a microphone to record from: nothing starts, and no file is made.
+void expectNothingRecords() {
+    AudioRecorder recorder;
+    EXPECT_FALSE(recorder.start("__default__"));
+    EXPECT_FALSE(recorder.start("vmic"));
+    Permissions permissions;
+    EXPECT_FALSE(permissions.isMicrophoneAuthorized());
+    EXPECT_TRUE(permissions.microphones().isEmpty());
+    std::optional<bool> answer;
+    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, false);
+    MicTester tester;
+    tester.start("__default__");
+    EXPECT_FALSE(tester.isTesting());
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty() && temporaryFiles("ov-mictest-").isEmpty());
+}
+
+QStringList logged; // by the code under test, while this handler is installed
+void logInto(QtMsgType, const QMessageLogContext &, const QString &message) {
+    logged.append(message);
+}
+
+} // namespace
+
+// A recording of speech goes into a file only the user may read, reports about 20 levels a
+// second on the main thread and is as loud as what was spoken. A microphone test alongside,
+// of an input that is gone, uses the default one, shows the level and leaves no file.
+TEST(AudioRecorder, RecordsSpeechIntoAPrivateAacFileWhileReportingLevels) {
+    MicrophoneFeed feed;
+    AudioRecorder recorder;
+    std::vector<float> levels;
+    bool levelsOnMain = true;
+    recorder.setLevelHandler([&](float level) {
+        levels.push_back(level);
+        levelsOnMain =
+            levelsOnMain && QThread::currentThread() == QCoreApplication::instance()->thread();
+    });
+
+    ASSERT_TRUE(recorder.start("__default__"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(recorder.isRecording());
+    ASSERT_TRUE(recorder.lastFile().has_value());
+    const QFileInfo info(*recorder.lastFile());
+    EXPECT_EQ(info.absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR") + "/orvanta");
+    for (const QFileInfo &item : {info, QFileInfo(info.absolutePath())})
+        EXPECT_EQ(item.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+                  QFile::Permissions())
+            << "only the user may read a recording";
+    EXPECT_TRUE(QDir::match("orvanta-*.m4a", info.fileName())) << "what leftovers are";
+    MicTester tester;
+    tester.start("alsa_input.gone");
+    ASSERT_TRUE(tester.isTesting());
+    const QStringList tests = temporaryFiles("ov-mictest-");
+    EXPECT_TRUE(tests.size() == 1 && QDir::match("ov-mictest-*.m4a", tests[0]));
+
+    QProcess speech;
+    speech.start("paplay", {"--device=virtmic", speechFile()});
+    // The test is stopped while the speech is loud: its level drops at once and stays down.
+    EXPECT_TRUE(waitUntil([&] { return tester.level() > 0.45f; })) << "the test shows speech";
+    tester.stop();
+    EXPECT_FALSE(tester.isTesting());
+    EXPECT_EQ(tester.level(), 0.0f);
+    ASSERT_TRUE(waitUntil([&] { return speech.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(tester.level(), 0.0f) << "no late level after stop";
+    EXPECT_TRUE(waitUntil([] { return temporaryFiles("ov-mictest-").isEmpty(); }));
+    spinFor(300ms);
+    const double recordedSeconds = double(clock.elapsed()) / 1000.0;
+    const std::optional<QString> file = stopAndWait(recorder);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file, recorder.lastFile());
+
+    const QHash<QString, QString> recorded = probeAudio(*file);
+    EXPECT_EQ(recorded.value("codec_name"), "aac"); // the writer's test checks the details
+    EXPECT_NEAR(recorded.value("duration").toDouble(), recordedSeconds, recordedSeconds * 0.1);
+    EXPECT_NEAR(loudestWindow(*file), loudestWindow(speechFile()), 6.0);
+
+    EXPECT_TRUE(levelsOnMain);
+    EXPECT_GE(double(levels.size()), recordedSeconds * 20 * 0.7);
+    EXPECT_LE(double(levels.size()), recordedSeconds * 20 * 1.1);
+    EXPECT_GT(*std::max_element(levels.begin(), levels.end()), 0.45f) << "speech reads as speech";
+
+    recorder.cleanup(*file);
+    EXPECT_FALSE(QFileInfo::exists(*file));
+    EXPECT_FALSE(recorder.lastFile().has_value());
+}
+
+// What the microphone heard before the stop is in the file, also the part still in the
+// source's last block when stop is called: speech that ends 50 ms before the stop is all there.
+// A sound card hands its audio over in blocks; here a tone source does, in blocks as long as
+// the recording stream's latency. The file's tone is compared with the time the recorder ran,
+// over takes stopped at different points of a block, so no lucky phase hides a lost block.
+TEST(AudioRecorder, EverythingHeardUntilTheStopIsInTheFile) {
+    // The microphone: a source timed like a sound card (a null source), with a steady tone
+    // mixed in through its uplink sink.
+    const QString quiet = pactl(
+        {"load-module", "module-null-source", "source_name=quiet", "rate=16000", "channels=1"});
+    const QString mic = pactl({"load-module", "module-virtual-source", "source_name=tonemic",
+                               "master=quiet", "uplink_sink=toneup", "channels=1"});
+    ASSERT_FALSE(quiet.isEmpty());
+    ASSERT_FALSE(mic.isEmpty());
+    const QString tone = QDir(QDir::tempPath()).filePath("test-tone.wav");
+    ASSERT_TRUE(runTool("sox", {"-n", "-r", "16000", "-c", "1", "-b", "16", tone, "synth", "60",
+                                "sine", "440", "vol", "0.5"}));
+    QProcess player;
+    player.start("paplay", {"--device=toneup", "--latency-msec=20", tone});
+    // A steady reader keeps the source's blocks at the stream's latency and running between
+    // the takes, so a take's first block holds at most one block from before its start.
+    QProcess reader;
+    reader.start("parec", {"--device=tonemic", "--raw", "--latency-msec=50"});
+    ASSERT_TRUE(player.waitForStarted());
+    ASSERT_TRUE(reader.waitForStarted());
+    spinFor(300ms);
+    AudioRecorder recorder;
+    for (int take = 0; take < 12; ++take) {
+        ASSERT_TRUE(recorder.start("tonemic"));
+        QElapsedTimer clock;
+        clock.start();
+        spinFor(std::chrono::milliseconds(300 + 7 * take));
+        const int heardWindows = int(clock.elapsed() / 10);
+        const std::optional<QString> file = stopAndWait(recorder);
+        ASSERT_TRUE(file.has_value());
+        const std::vector<double> windows = windowDecibels(decodeAudio(*file), 160); // 10 ms
+        recorder.cleanup(*file);
+        const auto loud = std::count_if(windows.begin(), windows.end(),
+                                        [](double level) { return level > -30.0; });
+        // At most 40 ms short, less than the 50 ms promised; a lost block would be 50 ms.
+        EXPECT_GE(loud, heardWindows - 4)
+            << "take " << take << ": " << heardWindows - loud << " windows are missing";
+        EXPECT_LE(loud, heardWindows + 25) << "take " << take << ": stop ran on";
+    }
+    for (QProcess *process : {&reader, &player}) {
+        process->kill();
+        process->waitForFinished();
+    }
+    pactl({"unload-module", mic});
+    pactl({"unload-module", quiet});
+}
+
+// What a crashed run left behind goes at the next start; a clean-up deletes only what the
+// recorder delivered.
+TEST(AudioRecorder, LeftoversOfAnEarlierRunAreRemovedAndNothingElse) {
+    const QDir folder(CaptureSession::recordingDirectory());
+    const QStringList names{"orvanta-0A1B.m4a", "ov-mictest-0A1B.m4a", "notes.txt",
+                            "orvanta-keep.wav"};
+    for (const QString &name : names) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    AudioRecorder().cleanup(folder.filePath(names[0]));
+    EXPECT_TRUE(QFile::exists(folder.filePath(names[0])));
+    AudioRecorder::removeLeftovers();
+    for (const QString &name : names)
+        EXPECT_EQ(QFile::remove(folder.filePath(name)), !name.endsWith(".m4a"))
+            << name.toStdString();
+}
+
+// A cancel leaves no file and no levels; a dictation started while the last one is still
+// being finished gets a file of its own, which a late clean-up of the last one leaves alone.
+TEST(AudioRecorder, EachRecordingKeepsToItsOwnFileThroughCancelsAndOverlaps) {
+    MicrophoneFeed feed;
+    AudioRecorder recorder;
+    std::vector<float> levels;
+    recorder.setLevelHandler([&levels](float level) { levels.push_back(level); });
+    ASSERT_TRUE(recorder.start("__default__"));
+    const QString cancelled = *recorder.lastFile();
+    ASSERT_TRUE(waitUntil([&] { return levels.size() >= 4; }));
+    recorder.cancel();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(recorder.lastFile().has_value());
+    const std::size_t levelsAtCancel = levels.size();
+    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(cancelled); }));
+    spinFor(300ms);
+    EXPECT_EQ(levels.size(), levelsAtCancel);
+    EXPECT_FALSE(stopAndWait(recorder).has_value()) << "nothing is pending any more";
+
+    ASSERT_TRUE(startHearing(recorder));
+    std::optional<std::optional<QString>> first;
+    recorder.stop([&first](std::optional<QString> file) { first = std::move(file); });
+    ASSERT_TRUE(startHearing(recorder));
+    const std::optional<QString> second = stopAndWait(recorder);
+    ASSERT_TRUE(waitUntil([&] { return first.has_value(); }));
+    ASSERT_TRUE(first->has_value());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(**first, *second);
+    EXPECT_EQ(recorder.lastFile(), second);
+    recorder.cleanup(**first);
+    EXPECT_FALSE(QFileInfo::exists(**first));
+    EXPECT_TRUE(QFileInfo::exists(*second));
+    EXPECT_EQ(recorder.lastFile(), second);
+    recorder.cleanup(*second);
+    EXPECT_FALSE(recorder.lastFile().has_value());
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+}
+
+// An audible output is muted for the recording and unmuted once, by name, even when the
+// default output changed meanwhile; one the user muted, before or after, is left muted. What
+// it muted survives a crash in the state file, and the next start unmutes it.
+TEST(SystemAudio, MutesOnlyAnAudibleOutputAndUnmutesItOnceByNameAlsoAfterACrash) {
+    for (const bool mutedByUser : {false, true}) {
+        pactl({"set-sink-mute", "speakers", mutedByUser ? "1" : "0"});
+        SystemAudio audio;
+        mute(audio, true);
+        EXPECT_EQ(muteOf("speakers"), "Mute: yes");
+        EXPECT_EQ(audio.didMute(), !mutedByUser);
+        pactl({"set-default-sink", "virtmic"});
+        mute(audio, false);
+        pactl({"set-default-sink", "speakers"});
+        EXPECT_EQ(muteOf("speakers"), mutedByUser ? "Mute: yes" : "Mute: no");
+        EXPECT_EQ(muteOf("virtmic"), "Mute: no") << "the new default was never muted";
+        EXPECT_FALSE(audio.didMute());
+        EXPECT_FALSE(QFile::exists(audio.stateFile()));
+        pactl({"set-sink-mute", "speakers", "1"}); // by the user: a second restore leaves it
+        mute(audio, false);
+        EXPECT_EQ(muteOf("speakers"), "Mute: yes");
+        pactl({"set-sink-mute", "speakers", "0"});
+    }
+
+    {
+        SystemAudio crashing;
+        mute(crashing, true);
+        EXPECT_TRUE(QFile::exists(crashing.stateFile()));
+    } // gone without unmuting, as in a crash
+    pactl({"set-default-sink", "virtmic"});
+    SystemAudio next;
+    for (int start = 0; start < 2; ++start) { // the second finds nothing left to do
+        next.restoreAfterEarlierRun();
+        next.flush();
+        EXPECT_EQ(muteOf("speakers"), "Mute: no");
+        EXPECT_FALSE(QFile::exists(next.stateFile()));
+    }
+    pactl({"set-default-sink", "speakers"});
+}
+
+TEST(Sounds, PlaysOurSoundsOnTheDefaultOutputAndIgnoresOtherNames) {
+    QProcess output; // what the default output plays, through its sink's monitor
+    output.start("parec", {"--device=speakers.monitor", "--raw", "--format=s16le", "--channels=1",
+                           "--rate=16000", "--latency-msec=20"});
+    ASSERT_TRUE(output.waitForStarted());
+    QByteArray heard;
+    const auto loudestHeard = [&] {
+        heard += output.readAllStandardOutput();
+        const auto *samples = reinterpret_cast<const qint16 *>(heard.constData());
+        int loudest = 0;
+        for (qsizetype i = 0; i < heard.size() / 2; ++i)
+            loudest = std::max(loudest, std::abs(int(samples[i])));
+        return loudest;
+    };
+    Sounds sounds;
+    sounds.play("Sosumi");
+    spinFor(500ms);
+    EXPECT_EQ(loudestHeard(), 0);
+    sounds.play("Glass");
+    EXPECT_TRUE(waitUntil([&] { return loudestHeard() > 3000; })) << "nothing reached the output";
+    output.kill();
+    output.waitForFinished();
+}
+
+// One long-lived connection follows the server's microphones as they come and go, in the
+// server's order: asking opens no connection, and a request is granted at once.
+TEST(Permissions, FollowsTheServersMicrophonesOnOneConnection) {
+    const auto lastClientIndex = [] {
+        int last = -1;
+        for (const QString &line : pactl({"list", "short", "clients"}).split('\n'))
+            last = std::max(last, line.section('\t', 0, 0).toInt());
+        return last;
+    };
+    Permissions permissions;
+    ASSERT_TRUE(permissions.isMicrophoneAuthorized());
+    const int before = lastClientIndex();
+    for (int question = 0; question < 5; ++question)
+        EXPECT_TRUE(permissions.isMicrophoneAuthorized());
+    std::optional<bool> answer;
+    permissions.requestMicrophone([&answer](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, true) << "answered before requestMicrophone returned";
+    EXPECT_EQ(lastClientIndex(), before + 1) << "only the listing's own connection is new";
+
+    const QList<AudioInputDevice> alone{{"vmic", "VirtualMic"}};
+    EXPECT_EQ(permissions.microphones(), alone);
+    const QString spare =
+        pactl({"load-module", "module-null-source", "source_name=spare", "description=SpareMic"});
+    const QList<AudioInputDevice> both{{"vmic", "VirtualMic"}, {"spare", "SpareMic"}};
+    EXPECT_TRUE(waitUntil([&] { return permissions.microphones() == both; }));
+    pactl({"unload-module", spare});
+    EXPECT_TRUE(waitUntil([&] { return permissions.microphones() == alone; }));
+    {
+        MicrophoneUnplugged unplugged; // only monitors are left, which are no microphones
+        EXPECT_TRUE(waitUntil([&] { return !permissions.isMicrophoneAuthorized(); }));
+        expectNothingRecords();
+    }
+    EXPECT_TRUE(waitUntil([&] { return permissions.isMicrophoneAuthorized(); }));
+}
+
+// Without a server nothing records, nothing waits and nothing is left behind; the mute fails
+// once in the log, the sounds silently.
+TEST(AudioServices, WithoutAServerEverythingFailsAtOnce) {
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
+    expectNothingRecords();
+    const QtMessageHandler previousHandler = qInstallMessageHandler(logInto);
+    SystemAudio audio;
+    mute(audio, true);
+    EXPECT_FALSE(audio.didMute()) << "nothing was muted";
+    mute(audio, false);
+    EXPECT_EQ(logged.filter("SystemAudio error: ").size(), 1);
+    const qsizetype messagesBeforeSounds = logged.size();
+    {
+        Sounds sounds;
+        sounds.play("Tink");
+        sounds.play("Basso");
+    }
+    qInstallMessageHandler(previousHandler);
+    EXPECT_EQ(logged.size(), messagesBeforeSounds) << "no server means silence";
+    ::unsetenv("PULSE_SERVER");
+}
+
+// A frozen server hangs neither stop nor start: what arrived before it froze is kept, and
+// asking gives up after a bounded wait. A recording and a microphone test cut by the server's
+// death end as failures and leave no file; nothing starts while the server is gone, and the
+// next recording uses the new server.
+TEST(ServerLoss, AStalledServerHangsNothingAndADeadOneFailsOnlyItsRecording) {
+    ASSERT_GT(serverPid(), 0) << "run me through with-pulseaudio.sh";
+    std::optional<MicrophoneFeed> feed(std::in_place);
+    AudioRecorder recorder;
+    ASSERT_TRUE(startHearing(recorder));
+    ::kill(serverPid(), SIGSTOP);
+    const std::optional<QString> kept = stopAndWait(recorder);
+    EXPECT_TRUE(kept && decodeAudio(*kept).size() > 0);
+    recorder.cleanup(kept.value_or(QString()));
+    EXPECT_FALSE(recorder.start("__default__"));
+    EXPECT_TRUE(temporaryFiles("orvanta-").isEmpty());
+    EXPECT_FALSE(Permissions().isMicrophoneAuthorized());
+    ::kill(serverPid(), SIGCONT);
+
+    feed.emplace();
+    ASSERT_TRUE(startHearing(recorder));
+    MicTester tester;
+    tester.start("__default__");
+    ASSERT_TRUE(tester.isTesting());
+    feed.reset();
+    ASSERT_EQ(::kill(serverPid(), SIGKILL), 0);
+    spinFor(300ms);
+    EXPECT_FALSE(stopAndWait(recorder).has_value()) << "a recording cut off is no recording";
+    tester.stop();
+    EXPECT_EQ(tester.level(), 0.0f);
+    EXPECT_TRUE(waitUntil([] {
+        return temporaryFiles("orvanta-").isEmpty() && temporaryFiles("ov-mictest-").isEmpty();
+    })) << "a broken recording leaves no file behind";
+    EXPECT_FALSE(recorder.start("__default__"));
+
+    ASSERT_TRUE(runTool("/bin/sh", {"-c", qEnvironmentVariable("ORVANTA_TEST_PULSE_RESTART")}));
+    feed.emplace();
+    ASSERT_TRUE(startHearing(recorder)) << "the new server is used";
+    const std::optional<QString> next = stopAndWait(recorder);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(probeAudio(*next).value("codec_name"), "aac");
+    recorder.cleanup(*next);
+}

@@ -1,0 +1,169 @@
+// The audio parts that need no sound server.
+#include "AudioDevices.h"
+#include "AudioTestSupport.h"
+#include "InputLevel.h"
+#include "M4aWriter.h"
+#include "Permissions.h"
+#include "PulseClient.h"
+#include "QtPrinters.h"
+#include "SoundSynthesizer.h"
+#include "TempEnvironment.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+// The meter shows (dBFS + 60) / 60 of each whole window of samples, with no upper bound;
+// partial windows are carried over into the next samples.
+TEST(InputLevel, MeasuresEachWindowOntoTheMeterScale) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, float> cases[]{{-30, 0.5f}, {0, 1.0f},   {-60, 0.0f}, {-75, 0.0f},
+                                          {6, 1.1f},   {-inf, 0.f}, {nan, 0.0f}};
+    for (const auto &[decibels, level] : cases)
+        EXPECT_FLOAT_EQ(levelFromDecibels(decibels), level) << decibels << " dB";
+
+    LevelWindow window(800);
+    const auto levelsOf = [&window](std::size_t count, float value) { // every other sample
+        std::vector<float> samples(count);
+        for (std::size_t i = 0; i < count; i += 2)
+            samples[i] = value;
+        std::vector<float> levels;
+        window.add(samples.data(), samples.size(), [&](float level) { levels.push_back(level); });
+        return levels;
+    };
+    const auto quiet = levelsOf(1600, -std::sqrt(2.0f) * std::pow(10.0f, -1.5f)); // -30 dBFS RMS
+    ASSERT_EQ(quiet.size(), 2u);
+    EXPECT_NEAR(quiet[1], 0.5, 1e-3);
+    EXPECT_EQ(levelsOf(800, 0.0f), std::vector<float>{0.0f});
+    EXPECT_TRUE(levelsOf(500, 0.5f).empty());
+    EXPECT_EQ(levelsOf(500, 0.5f).size(), 1u) << "300 + 500 samples complete one window";
+    EXPECT_TRUE(levelsOf(599, 0.0f).empty());
+    EXPECT_EQ(levelsOf(1, 0.0f).size(), 1u);
+}
+
+// The stored choice while it is a microphone, else the default, else the first microphone;
+// a monitor is never taken for a microphone, not even when it is asked for.
+TEST(AudioDeviceChoice, FollowsTheStoredChoiceAndFallsBackToAMicrophone) {
+    const std::vector<PulseSource> sources{{"speakers.monitor", "Monitor of Speakers", true},
+                                           {"usb_mic", "USB Microphone", false},
+                                           {"builtin_mic", "Built-in Microphone", false}};
+    const std::vector<PulseSource> onlyMonitors{sources[0]};
+    const struct {
+        const std::vector<PulseSource> &sources;
+        QString defaultSource, choice;
+        std::optional<QString> chosen;
+    } cases[]{{sources, "builtin_mic", "usb_mic", "usb_mic"},
+              {sources, "builtin_mic", "__default__", "builtin_mic"},
+              {sources, "builtin_mic", "unplugged_mic", "builtin_mic"},
+              {sources, "builtin_mic", "speakers.monitor", "builtin_mic"},
+              {sources, "speakers.monitor", "__default__", "usb_mic"},
+              {onlyMonitors, "speakers.monitor", "usb_mic", std::nullopt}};
+    for (const auto &c : cases)
+        EXPECT_EQ(AudioDevices::choose(c.sources, c.defaultSource, c.choice), c.chosen)
+            << c.choice.toStdString() << " with default " << c.defaultSource.toStdString();
+}
+
+TEST(M4aWriter, WritesAacLcThatDecodesToTheSameSound) {
+    TempFolder folder;
+    const QString file = folder.filePath("tone.m4a");
+    // A tone whose loudness swells and falls like syllables, so silence and sound alternate.
+    std::vector<float> input(3 * M4aWriter::sampleRate);
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const double t = double(i) / M4aWriter::sampleRate;
+        const double envelope = std::max(0.0, std::sin(2 * std::numbers::pi * 2 * t));
+        input[i] = float(0.4 * envelope * std::sin(2 * std::numbers::pi * 300 * t));
+    }
+
+    M4aWriter writer;
+    ASSERT_TRUE(writer.open(file)) << writer.errorText().toStdString();
+    // Odd chunk sizes, as the sound server delivers them.
+    for (std::size_t done = 0; done < input.size();) {
+        const std::size_t chunk = std::min<std::size_t>(777, input.size() - done);
+        ASSERT_TRUE(writer.write(input.data() + done, chunk));
+        done += chunk;
+    }
+    EXPECT_EQ(writer.samplesWritten(), std::int64_t(input.size()));
+    ASSERT_TRUE(writer.finish()) << writer.errorText().toStdString();
+
+    const QHash<QString, QString> format = probeAudio(file);
+    EXPECT_EQ(format.value("codec_name"), "aac");
+    EXPECT_EQ(format.value("profile"), "LC");
+    EXPECT_EQ(format.value("TAG:major_brand"), "M4A ");
+    EXPECT_EQ(format.value("sample_rate"), "16000");
+    EXPECT_EQ(format.value("channels"), "1");
+    EXPECT_NEAR(format.value("duration").toDouble(), 3.0, 0.3);
+    EXPECT_NEAR(rmsDecibels(decodeAudio(file)), rmsDecibels(input), 1.5);
+    // About 32 kbit/s: 4 kB per second, give or take the container.
+    EXPECT_LT(QFileInfo(file).size(), 3 * 6000);
+
+    // A recording with nothing in it still finishes; one that cannot be created says why.
+    M4aWriter empty, failing;
+    ASSERT_TRUE(empty.open(folder.filePath("empty.m4a")));
+    EXPECT_TRUE(empty.finish());
+    EXPECT_EQ(empty.samplesWritten(), 0);
+    EXPECT_FALSE(failing.open("/nonexistent-folder/recording.m4a"));
+    EXPECT_FALSE(failing.errorText().isEmpty());
+    const float sample = 0.5f;
+    EXPECT_FALSE(failing.write(&sample, 1));
+    EXPECT_FALSE(failing.finish());
+}
+
+TEST(SoundSynthesizer, MakesFiveShortDistinctSoundsWithoutClicks) {
+    std::vector<std::vector<float>> sounds;
+    for (const QString name : {"Tink", "Pop", "Glass", "Bottle", "Basso"}) {
+        const std::vector<float> sound = SoundSynthesizer::synthesize(name);
+        ASSERT_FALSE(sound.empty()) << name.toStdString();
+        const auto [low, high] = std::minmax_element(sound.begin(), sound.end());
+        EXPECT_LE(sound.size(), std::size_t(SoundSynthesizer::sampleRate)) << "at most 1 s";
+        EXPECT_GT(std::max(-*low, *high), 0.1f);
+        EXPECT_LT(std::max(-*low, *high), 1.0f) << "no clipping";
+        EXPECT_LT(std::max(std::abs(sound.front()), std::abs(sound.back())), 0.01f);
+        EXPECT_EQ(std::count(sounds.begin(), sounds.end(), sound), 0) << "each its own";
+        sounds.push_back(sound);
+    }
+}
+
+// Only text that is a URL opens. A pane opens the first of the help folders that holds its
+// page, and nothing without one; the users' data folder comes first, and each pane has a page
+// shipped with the program.
+TEST(Permissions, OpensUrlsAndTheFirstHelpPageFound) {
+    TempFolder empty, installed;
+    TempFolder::write(installed.filePath("microphone.html"), "<p>mic</p>");
+    QList<QUrl> opened;
+    Permissions permissions({},
+                            [&opened](const QUrl &url) {
+                                opened.append(url);
+                                return true;
+                            },
+                            {empty.path(), installed.path()});
+    const char *url = "https://example.org/account?tab=usage";
+    for (const char *text : {url, "not a url at all", "", "http://exa mple.org/"})
+        permissions.open(text);
+    permissions.openPrivacyPane(PrivacyPane::Microphone);
+    permissions.openPrivacyPane(PrivacyPane::InputAccess);
+    EXPECT_EQ(opened,
+              (QList<QUrl>{QUrl(url), QUrl::fromLocalFile(installed.filePath("microphone.html"))}));
+
+    const QString usersPage =
+        qEnvironmentVariable("XDG_DATA_HOME") + "/orvanta/help/input-access.html";
+    TempFolder::write(usersPage, "<h1>installed</h1>");
+    const Permissions shipped;
+    const auto found = shipped.helpPage(PrivacyPane::InputAccess);
+    QFile::remove(usersPage);
+    EXPECT_EQ(found, QUrl::fromLocalFile(usersPage));
+    for (const PrivacyPane pane : {PrivacyPane::Microphone, PrivacyPane::InputAccess}) {
+        const auto page = shipped.helpPage(pane);
+        ASSERT_TRUE(page.has_value());
+        EXPECT_TRUE(TempFolder::read(page->toLocalFile()).contains("<h1>"));
+    }
+}
