@@ -350,7 +350,7 @@ TEST(AudioServices, WithoutAServerEverythingFailsAtOnce) {
     mute(audio, true);
     EXPECT_FALSE(audio.didMute()) << "nothing was muted";
     mute(audio, false);
-    EXPECT_EQ(logged.filter("SystemAudio error: ").size(), 1);
+    EXPECT_EQ(logged.filter("SystemAudio hata: ").size(), 1);
     const qsizetype messagesBeforeSounds = logged.size();
     {
         Sounds sounds;

@@ -16,7 +16,7 @@ namespace {
 constexpr std::chrono::milliseconds serverTimeout{1000};
 
 void logFailure(const QString &error) {
-    qCWarning(lcSystemAudio).noquote() << QStringLiteral("SystemAudio error: ") + error;
+    qCWarning(lcSystemAudio).noquote() << QStringLiteral("SystemAudio hata: ") + error;
 }
 
 QString defaultStateFile() {
