@@ -57,7 +57,6 @@ trayer --edge bottom --expand true >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 
-export QT_QUICK_BACKEND=${QT_QUICK_BACKEND:-software}
 export ORVANTA_SERVICE_URL=${ORVANTA_SERVICE_URL:-http://127.0.0.1:9}
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
 "$executable" >"$HOME/orvanta.log" 2>&1 &
