@@ -73,7 +73,7 @@ output=$(/usr/bin/orvanta --status 2>&1) || status=$?
     fail "orvanta --status without an instance answered $status: $output"
 # The installed application starts, answers and quits on a private X server.
 started=$("$root/tests/scripts/with-xvfb.sh" bash -c '
-    QT_QUICK_BACKEND=software /usr/bin/orvanta >"$HOME/orvanta.log" 2>&1 &
+    /usr/bin/orvanta >"$HOME/orvanta.log" 2>&1 &
     app=$!
     for _ in $(seq 1 100); do
         if answer=$(/usr/bin/orvanta --status 2>/dev/null); then break; fi
