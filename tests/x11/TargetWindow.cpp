@@ -4,7 +4,7 @@
 //   set-clipboard            text, HTML and a PNG image
 //   take-clipboard-text <t>  plain text, stamped with the server's time of this moment
 //   clear-clipboard          gives the clipboard up (it is empty afterwards)
-//   dump-clipboard           "clipboard <format> <base64 bytes>" lines
+//   dump-clipboard           a line "clipboard <format> <base64 bytes>" for each format
 //   clear-field
 // Each command is acknowledged with "done <command>".
 // "--app-id NAME" gives the window that application id (Wayland) or class name (X11).
@@ -91,8 +91,6 @@ int main(int argc, char **argv) {
         at > 0 && at + 1 < arguments.size())
         QGuiApplication::setDesktopFileName(arguments.at(at + 1));
     Field field;
-    field.setWindowTitle(QStringLiteral("target"));
-    field.resize(600, 40);
     QObject::connect(&field, &QLineEdit::textChanged,
                      [](const QString &text) { report(QStringLiteral("text ") + text); });
     QObject::connect(&app, &QGuiApplication::focusWindowChanged, [](QWindow *window) {

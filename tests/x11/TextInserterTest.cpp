@@ -79,7 +79,7 @@ TEST_F(TextInserterTest, TextArrivesAndTheClipboardComesBackInEveryFormat) {
     EXPECT_THAT(target.clipboardSettledTo({}), IsEmpty()) << "an empty clipboard is empty again";
 
     EXPECT_TRUE(insert(" kept", {false, true}));
-    const Formats offered = target.dumpClipboard();
+    const Formats offered = target.clipboardFormats(true);
     EXPECT_EQ(offered.value("text/plain"), " kept") << "without restore it stays";
     EXPECT_EQ(offered.value("x-kde-passwordManagerHint"), "secret");
 }

@@ -3,6 +3,7 @@
 
 #include "X11KeySource.h"
 #include "HotkeyManager.h"
+#include "QtPrinters.h"
 #include "X11TestSupport.h"
 
 #include <QProcess>

@@ -193,25 +193,18 @@ void TargetApp::send(const QString &command) {
     m_process.waitForBytesWritten(1000);
 }
 
-QHash<QString, QByteArray> TargetApp::dumpClipboard() {
+QHash<QString, QByteArray> TargetApp::clipboardFormats(bool all) {
     const QLatin1String prefix("clipboard ");
     m_lines.removeIf([&](const QString &line) { return line.startsWith(prefix); });
     QHash<QString, QByteArray> formats;
     if (!command(QStringLiteral("dump-clipboard")))
         return formats;
     for (const QString &line : std::as_const(m_lines)) {
-        if (line.startsWith(prefix))
-            formats.insert(line.section(QLatin1Char(' '), 1, 1),
-                           QByteArray::fromBase64(line.section(QLatin1Char(' '), 2).toLatin1()));
+        const QString format = line.section(QLatin1Char(' '), 1, 1);
+        if (line.startsWith(prefix) &&
+            (all || (format.contains(u'/') && format != u"application/x-qt-image")))
+            formats.insert(format, QByteArray::fromBase64(line.section(u' ', 2).toLatin1()));
     }
-    return formats;
-}
-
-QHash<QString, QByteArray> TargetApp::clipboardFormats() {
-    QHash<QString, QByteArray> formats = dumpClipboard();
-    formats.removeIf([](const auto &format) {
-        return !format.key().contains(u'/') || format.key() == u"application/x-qt-image";
-    });
     return formats;
 }
 
