@@ -131,10 +131,8 @@ bool TargetApp::launch(const QStringList &arguments) {
         // A native Wayland window; Qt's Wayland plugin leaves its clipboard and display
         // objects behind at exit.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
-                               QStringLiteral(":detect_leaks=0"));
+        environment.insert("QT_QPA_PLATFORM", "wayland");
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
         m_process.setProcessEnvironment(environment);
     }
     m_process.start(QStringLiteral(ORVANTA_X11_TARGET), arguments);
