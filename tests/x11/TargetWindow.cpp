@@ -2,10 +2,9 @@
 // receives: "ready <window id>", "focus", "key <sequence>", "text <field contents>".
 // It also serves commands from stdin, so a test can make it own or read the clipboard:
 //   set-clipboard            text, HTML and a PNG image
-//   set-clipboard-text <t>   plain text only
 //   take-clipboard-text <t>  plain text, stamped with the server's time of this moment
 //   clear-clipboard          gives the clipboard up (it is empty afterwards)
-//   dump-clipboard           "clipboard <format> <base64 bytes>" lines, then "clipboard-end"
+//   dump-clipboard           a line "clipboard <format> <base64 bytes>" for each format
 //   clear-field
 // Each command is acknowledged with "done <command>".
 // "--app-id NAME" gives the window that application id (Wayland) or class name (X11).
@@ -14,9 +13,9 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSocketNotifier>
@@ -34,28 +33,22 @@ void report(const QString &line) {
 
 QByteArray samplePng() {
     QImage image(4, 3, QImage::Format_ARGB32);
-    image.fill(QColor(10, 120, 200, 255));
-    image.setPixelColor(1, 1, Qt::red);
+    image.fill(QColor(10, 120, 200));
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
 }
 
-class KeyReporter : public QObject {
+// Reports every key but the modifiers, which only make part of a sequence.
+class Field : public QLineEdit {
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() != Qt::Key_Control && key->key() != Qt::Key_Shift &&
-                key->key() != Qt::Key_Meta && key->key() != Qt::Key_Alt &&
-                key->key() != Qt::Key_Super_L) {
-                const QKeySequence sequence(key->keyCombination());
-                report(QStringLiteral("key ") + sequence.toString(QKeySequence::PortableText));
-            }
-        }
-        return QObject::eventFilter(watched, event);
+    void keyPressEvent(QKeyEvent *key) override {
+        if (!QList<int>{Qt::Key_Control, Qt::Key_Shift, Qt::Key_Meta, Qt::Key_Alt, Qt::Key_Super_L}
+                 .contains(key->key()))
+            report(QStringLiteral("key ") +
+                   QKeySequence(key->keyCombination()).toString(QKeySequence::PortableText));
+        QLineEdit::keyPressEvent(key);
     }
 };
 
@@ -68,8 +61,6 @@ void runCommand(const QString &line, QLineEdit &field) {
         data->setHtml(QStringLiteral("<b>original</b> clipboard"));
         data->setData(QStringLiteral("image/png"), samplePng());
         clipboard->setMimeData(data);
-    } else if (command == QLatin1String("set-clipboard-text")) {
-        clipboard->setText(line.section(QLatin1Char(' '), 1));
     } else if (command == QLatin1String("take-clipboard-text")) {
         // A property change on our own window brings the server's current time.
         field.windowHandle()->setTitle(QStringLiteral("target %1").arg(line.size()));
@@ -80,14 +71,11 @@ void runCommand(const QString &line, QLineEdit &field) {
         clipboard->setText(line.section(QLatin1Char(' '), 1));
     } else if (command == QLatin1String("clear-clipboard")) {
         clipboard->clear();
-    } else if (command == QLatin1String("dump-clipboard")) {
-        if (const QMimeData *data = clipboard->mimeData()) {
-            for (const QString &format : data->formats()) {
-                report(QStringLiteral("clipboard ") + format + QLatin1Char(' ') +
-                       QString::fromLatin1(data->data(format).toBase64()));
-            }
-        }
-        report(QStringLiteral("clipboard-end"));
+    } else if (command == QLatin1String("dump-clipboard") && clipboard->mimeData()) {
+        const QMimeData *data = clipboard->mimeData();
+        for (const QString &format : data->formats())
+            report(QStringLiteral("clipboard %1 ").arg(format) +
+                   QString::fromLatin1(data->data(format).toBase64()));
     } else if (command == QLatin1String("clear-field")) {
         field.clear();
     }
@@ -102,11 +90,7 @@ int main(int argc, char **argv) {
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--app-id"));
         at > 0 && at + 1 < arguments.size())
         QGuiApplication::setDesktopFileName(arguments.at(at + 1));
-    QLineEdit field;
-    field.setWindowTitle(QStringLiteral("target"));
-    field.resize(600, 40);
-    KeyReporter reporter;
-    app.installEventFilter(&reporter);
+    Field field;
     QObject::connect(&field, &QLineEdit::textChanged,
                      [](const QString &text) { report(QStringLiteral("text ") + text); });
     QObject::connect(&app, &QGuiApplication::focusWindowChanged, [](QWindow *window) {
@@ -114,21 +98,15 @@ int main(int argc, char **argv) {
             report(QStringLiteral("focus"));
     });
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char chunk[4096];
-        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (count <= 0) {
-            QCoreApplication::quit();
-            return;
-        }
-        pending.append(chunk, count);
-        qsizetype end = 0;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            runCommand(QString::fromUtf8(pending.left(end)), field);
-            pending.remove(0, end + 1);
-        }
+    // Unbuffered: each line is read when the notifier tells there is one.
+    QFile input;
+    input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        const QByteArray line = input.readLine();
+        if (!line.endsWith('\n'))
+            return QCoreApplication::quit();
+        runCommand(QString::fromUtf8(line.chopped(1)), field);
     });
 
     field.show();

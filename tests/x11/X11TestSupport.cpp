@@ -40,45 +40,17 @@ int XKeyboard::keyCode(const char *keySymbol) const {
     return XKeysymToKeycode(m_display, XStringToKeysym(keySymbol));
 }
 
-void XKeyboard::send(const char *keySymbol, bool down) {
-    if (m_device)
-        XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device),
-                                unsigned(keyCode(keySymbol)), down ? True : False, nullptr, 0,
-                                CurrentTime);
+void XKeyboard::sendCode(int xKeyCode, bool down, bool synthetic) {
+    if (m_device && !synthetic)
+        XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device), unsigned(xKeyCode),
+                                down, nullptr, 0, CurrentTime);
     else
-        XTestFakeKeyEvent(m_display, unsigned(keyCode(keySymbol)), down ? True : False,
-                          CurrentTime);
+        XTestFakeKeyEvent(m_display, unsigned(xKeyCode), down, CurrentTime);
     XSync(m_display, False);
 }
 
-void XKeyboard::sendCode(int xKeyCode, bool down) {
-    XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device), unsigned(xKeyCode),
-                            down ? True : False, nullptr, 0, CurrentTime);
-    XSync(m_display, False);
-}
-
-void XKeyboard::sendSynthetic(const char *keySymbol, bool down) {
-    XTestFakeKeyEvent(m_display, unsigned(keyCode(keySymbol)), down ? True : False, CurrentTime);
-    XSync(m_display, False);
-}
-
-bool XKeyboard::isHeld(const char *keySymbol) {
-    char keys[32] = {};
-    XQueryKeymap(m_display, keys);
-    const int code = keyCode(keySymbol);
-    return (keys[code / 8] >> (code % 8)) & 1;
-}
-
-void XKeyboard::press(const char *keySymbol) {
-    send(keySymbol, true);
-}
-void XKeyboard::release(const char *keySymbol) {
-    send(keySymbol, false);
-}
-
-void XKeyboard::tap(const char *keySymbol) {
-    press(keySymbol);
-    release(keySymbol);
+void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
+    sendCode(keyCode(keySymbol), down, synthetic);
 }
 
 void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
@@ -93,65 +65,65 @@ void XKeyboard::focus(unsigned long window) {
     XSync(m_display, False);
 }
 
-void XKeyboard::setWindowClass(unsigned long window, const QByteArray &name,
-                               const QByteArray &klass) {
-    QByteArray name0 = name;
-    QByteArray class0 = klass;
-    XClassHint hint{name0.data(), class0.data()};
+void XKeyboard::setWindowClass(unsigned long window, const char *name, const char *klass) {
+    XClassHint hint{const_cast<char *>(name), const_cast<char *>(klass)};
     XSetClassHint(m_display, window, &hint);
     XSync(m_display, False);
-}
-
-namespace {
-bool grabFailed = false;
-int noteError(Display *, XErrorEvent *) {
-    grabFailed = true;
-    return 0;
-}
-} // namespace
-
-bool XKeyboard::grabKey(const char *keySymbol, unsigned modifiers) {
-    grabFailed = false;
-    const auto previous = XSetErrorHandler(&noteError);
-    XGrabKey(m_display, keyCode(keySymbol), modifiers, DefaultRootWindow(m_display), False,
-             GrabModeAsync, GrabModeAsync);
-    XSync(m_display, False);
-    XSetErrorHandler(previous);
-    return !grabFailed;
 }
 
 unsigned long XKeyboard::clipboardOwner() {
     return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False));
 }
 
-unsigned XKeyboard::controlMask() {
-    return ControlMask;
+bool XKeyboard::grabKey(const char *keySymbol, unsigned xModifiers) {
+    static bool grabFailed;
+    grabFailed = false;
+    const auto previous =
+        XSetErrorHandler([](Display *, XErrorEvent *) { return int(grabFailed = true); });
+    XGrabKey(m_display, keyCode(keySymbol), xModifiers, DefaultRootWindow(m_display), False,
+             GrabModeAsync, GrabModeAsync);
+    XSync(m_display, False);
+    XSetErrorHandler(previous);
+    return !grabFailed;
 }
-unsigned XKeyboard::superMask() {
-    return Mod4Mask;
+
+XServer::XServer(QStringList arguments, const QString &number) {
+    if (!number.isEmpty())
+        arguments.prepend(number);
+    // It writes its display number once it accepts connections.
+    process.start(QStringLiteral("Xvfb"),
+                  arguments + QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+    if (!QTest::qWaitFor([this] { return process.canReadLine(); }, 10000))
+        return;
+    display = QStringLiteral(":") + QString::fromLatin1(process.readLine()).trimmed();
+    qputenv("DISPLAY", display.toLatin1());
+}
+
+XServer::~XServer() {
+    qputenv("DISPLAY", previousDisplay);
+    process.kill();
+    process.waitForFinished(5000);
 }
 
 TargetApp::TargetApp() {
-    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+        m_buffer.append(m_process.readAllStandardOutput());
+        for (qsizetype end = 0; (end = m_buffer.indexOf('\n')) >= 0; m_buffer.remove(0, end + 1))
+            m_lines.append(QString::fromUtf8(m_buffer.left(end)));
+    });
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
 TargetApp::~TargetApp() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.closeWriteChannel();
-        // Our event loop keeps running meanwhile: the target may still ask us for the
-        // clipboard on its way out.
-        const bool ended =
-            QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 5000);
-        if (!ended) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    // Our event loop keeps running meanwhile: the target may still ask us for the clipboard
+    // on its way out.
+    if (!QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 5000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
     }
-}
-
-bool TargetApp::start(const QStringList &arguments) {
-    return launch(arguments) && waitForLine(QStringLiteral("focus"));
 }
 
 bool TargetApp::launch(const QStringList &arguments) {
@@ -159,17 +131,13 @@ bool TargetApp::launch(const QStringList &arguments) {
         // A native Wayland window; Qt's Wayland plugin leaves its clipboard and display
         // objects behind at exit.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
-                               QStringLiteral(":detect_leaks=0"));
+        environment.insert("QT_QPA_PLATFORM", "wayland");
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
         m_process.setProcessEnvironment(environment);
     }
     m_process.start(QStringLiteral(ORVANTA_X11_TARGET), arguments);
-    if (!m_process.waitForStarted(10000))
-        return false;
     QString ready;
-    if (!waitFor([&ready](const QString &line) {
+    if (!m_process.waitForStarted(10000) || !waitFor([&ready](const QString &line) {
             ready = line;
             return line.startsWith(QLatin1String("ready "));
         }))
@@ -178,35 +146,24 @@ bool TargetApp::launch(const QStringList &arguments) {
     return true;
 }
 
-bool TargetApp::start(XKeyboard &keyboard, const QStringList &arguments) {
-    if (!launch(arguments))
-        return false;
-    // Without a window manager the window must be given the focus, once it is mapped.
-    return QTest::qWaitFor(
-        [&] {
-            keyboard.focus(m_window);
-            return waitForLine(QStringLiteral("focus"), 200);
-        },
-        10000);
+bool TargetApp::start(const QStringList &arguments) {
+    return launch(arguments) && waitForLine(QStringLiteral("focus"));
 }
 
-void TargetApp::readLines() {
-    m_buffer.append(m_process.readAllStandardOutput());
-    qsizetype end = 0;
-    while ((end = m_buffer.indexOf('\n')) >= 0) {
-        m_lines.append(QString::fromUtf8(m_buffer.left(end)));
-        m_buffer.remove(0, end + 1);
-    }
+bool TargetApp::start(XKeyboard &keyboard, const QStringList &arguments) {
+    // Without a window manager the window must be given the focus, once it is mapped.
+    return launch(arguments) && QTest::qWaitFor(
+                                    [&] {
+                                        keyboard.focus(m_window);
+                                        return waitForLine(QStringLiteral("focus"), 200);
+                                    },
+                                    10000);
 }
 
 bool TargetApp::waitFor(const std::function<bool(const QString &)> &accept, int timeoutMs) {
     // An event loop that wakes on every line: no polling delay in what a benchmark measures.
     const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        for (const QString &line : std::as_const(m_lines)) {
-            if (accept(line))
-                return true;
-        }
+    while (std::none_of(m_lines.cbegin(), m_lines.cend(), accept)) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
         QEventLoop loop;
@@ -215,6 +172,7 @@ bool TargetApp::waitFor(const std::function<bool(const QString &)> &accept, int 
         QTimer::singleShot(int(deadline.remainingTime()), &loop, &QEventLoop::quit);
         loop.exec();
     }
+    return true;
 }
 
 bool TargetApp::waitForLine(const QString &line, int timeoutMs) {
@@ -233,37 +191,26 @@ void TargetApp::send(const QString &command) {
     m_process.waitForBytesWritten(1000);
 }
 
-QHash<QString, QByteArray> TargetApp::dumpClipboard() {
-    m_lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("clip")); });
+QHash<QString, QByteArray> TargetApp::clipboardFormats(bool all) {
+    const QLatin1String prefix("clipboard ");
+    m_lines.removeIf([&](const QString &line) { return line.startsWith(prefix); });
     QHash<QString, QByteArray> formats;
     if (!command(QStringLiteral("dump-clipboard")))
         return formats;
     for (const QString &line : std::as_const(m_lines)) {
-        if (!line.startsWith(QLatin1String("clipboard ")))
-            continue;
-        formats.insert(line.section(QLatin1Char(' '), 1, 1),
-                       QByteArray::fromBase64(line.section(QLatin1Char(' '), 2).toLatin1()));
+        const QString format = line.section(QLatin1Char(' '), 1, 1);
+        if (line.startsWith(prefix) &&
+            (all || (format.contains(u'/') && format != u"application/x-qt-image")))
+            formats.insert(format, QByteArray::fromBase64(line.section(u' ', 2).toLatin1()));
     }
-    return formats;
-}
-
-QHash<QString, QByteArray> TargetApp::clipboardFormats() {
-    QHash<QString, QByteArray> formats = dumpClipboard();
-    formats.removeIf([](const auto &format) {
-        return !format.key().contains(u'/') || format.key() == u"application/x-qt-image";
-    });
     return formats;
 }
 
 QHash<QString, QByteArray>
 TargetApp::clipboardSettledTo(const QHash<QString, QByteArray> &expected) {
     QHash<QString, QByteArray> seen;
-    [[maybe_unused]] const bool settled = QTest::qWaitFor(
-        [&] {
-            seen = clipboardFormats();
-            return seen == expected;
-        },
-        5000);
+    [[maybe_unused]] const bool settled =
+        QTest::qWaitFor([&] { return (seen = clipboardFormats()) == expected; }, 5000);
     return seen;
 }
 

@@ -20,34 +20,39 @@ public:
     XKeyboard &operator=(const XKeyboard &) = delete;
 
     bool isOpen() const { return m_display != nullptr; }
-    // Key symbols by name, as in "Control_L", "Super_L", "Escape", "v".
-    void press(const char *keySymbol);
-    void release(const char *keySymbol);
-    void tap(const char *keySymbol);
+    // A key by X key code, or by key symbol name ("Control_L", "v"); `synthetic` types it on
+    // XTEST's own device, as a program synthesizing keys does.
+    void sendCode(int xKeyCode, bool down, bool synthetic = false);
+    void send(const char *keySymbol, bool down, bool synthetic = false);
+    void press(const char *keySymbol) { send(keySymbol, true); }
+    void release(const char *keySymbol) { send(keySymbol, false); }
     // Presses the keys in order and releases them in reverse order.
     void chord(std::initializer_list<const char *> keySymbols);
-    // A key by its X key code, whatever the keyboard map makes of it.
-    void sendCode(int xKeyCode, bool down);
-    // A key event on XTEST's own device, as a program synthesizing keys sends it.
-    void sendSynthetic(const char *keySymbol, bool down);
-    // Whether the server has the key down now.
-    bool isHeld(const char *keySymbol);
+    void tap(const char *keySymbol) { chord({keySymbol}); }
 
     void focus(unsigned long window);
-    void setWindowClass(unsigned long window, const QByteArray &name, const QByteArray &klass);
+    void setWindowClass(unsigned long window, const char *name, const char *klass);
     // The window owning the clipboard selection (0 for none), asked on this connection.
     unsigned long clipboardOwner();
-    // Takes a combination with a passive grab, as another application would; false on error.
-    bool grabKey(const char *keySymbol, unsigned modifiers);
-    static unsigned controlMask();
-    static unsigned superMask();
+    // Takes a combination (X modifier mask) with a passive grab, as another application
+    // would; false on error.
+    bool grabKey(const char *keySymbol, unsigned xModifiers);
 
 private:
     int keyCode(const char *keySymbol) const;
-    void send(const char *keySymbol, bool down);
 
     Display *m_display = nullptr;
     void *m_device = nullptr; // the XInput device typed on
+};
+
+// An X server of the test's own, started with `arguments` on `display` (or one it picks);
+// DISPLAY names it from its start until this object is gone.
+struct XServer {
+    explicit XServer(QStringList arguments = {}, const QString &display = {});
+    ~XServer();
+    QProcess process;
+    QString display; // empty when it did not start
+    const QByteArray previousDisplay = qgetenv("DISPLAY");
 };
 
 // The target window program, run as a child process, and what it reported.
@@ -62,26 +67,23 @@ public:
     bool start(const QStringList &arguments = {});
     unsigned long window() const { return m_window; }
     QStringList lines() const { return m_lines; }
-    // Waits (generously) for a reported line that satisfies `accept`.
+    bool hasLine(const QString &line) const { return m_lines.contains(line); }
+    void forget() { m_lines.clear(); }
+    // Waits (generously) for a reported line that satisfies `accept`, or that is `line`.
     bool waitFor(const std::function<bool(const QString &)> &accept, int timeoutMs = 10000);
     bool waitForLine(const QString &line, int timeoutMs = 10000);
-    bool hasLine(const QString &line) const { return m_lines.contains(line); }
-    // Sends one command and waits for its acknowledgement.
+    // Sends one command and waits for its acknowledgement; send() returns at once.
     bool command(const QString &command);
-    // Sends one command and returns at once.
     void send(const QString &command);
-    // The clipboard as the target sees it: format → bytes.
-    QHash<QString, QByteArray> dumpClipboard();
-    // Its MIME formats only: no X targets, no toolkit-private ones.
-    QHash<QString, QByteArray> clipboardFormats();
+    // The clipboard as the target sees it, format → bytes: its MIME formats only (no X
+    // targets, no toolkit-private ones) unless `all`.
+    QHash<QString, QByteArray> clipboardFormats(bool all = false);
     // Those once they equal `expected`, or as they are after a generous wait: a reader learns
     // of a new owner by an event that may trail the change.
     QHash<QString, QByteArray> clipboardSettledTo(const QHash<QString, QByteArray> &expected);
-    void forget() { m_lines.clear(); }
 
 private:
     bool launch(const QStringList &arguments);
-    void readLines();
 
     QProcess m_process;
     QByteArray m_buffer;

@@ -13,6 +13,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -389,23 +390,42 @@ void X11KeySource::applyGrabs() {
         m_grabsDirty = false;
         requested = m_requested;
     }
-    for (const Grab &active : std::as_const(m_active))
-        ungrab(active);
-    m_active.clear();
-
+    QList<Grab> wanted;
     QStringList refused;
     for (const Shortcut &shortcut : std::as_const(requested)) {
-        const Grab wanted = grabFor(shortcut);
-        if (wanted.xKeyCode == 0) {
+        wanted.append(grabFor(shortcut));
+        if (wanted.last().xKeyCode == 0) {
             qCWarning(lcX11).noquote()
-                << "the shortcut" << wanted.display << "has no key on this keyboard";
-            refused.append(wanted.display);
-        } else if (grab(wanted)) {
-            m_active.append(wanted);
+                << "the shortcut" << wanted.last().display << "has no key on this keyboard";
+            refused.append(wanted.takeLast().display);
+        }
+    }
+    // A grab that stays is left in place: the server sends a keyboard map notice each time
+    // another device types (the user's first key after our paste keystroke), and taking the
+    // grabs off and on again would let a combination typed meanwhile through to the window.
+    const auto holds = [](const QList<Grab> &grabs, const Grab &grab) {
+        return std::any_of(grabs.cbegin(), grabs.cend(), [&grab](const Grab &other) {
+            return other.xKeyCode == grab.xKeyCode && other.modifiers == grab.modifiers &&
+                   other.numLock == grab.numLock;
+        });
+    };
+    QList<Grab> kept;
+    for (const Grab &active : std::as_const(m_active)) {
+        if (holds(wanted, active))
+            kept.append(active);
+        else
+            ungrab(active);
+    }
+    m_active = kept;
+    for (const Grab &next : std::as_const(wanted)) {
+        if (holds(m_active, next))
+            continue;
+        if (grab(next)) {
+            m_active.append(next);
         } else {
             qCWarning(lcX11).noquote()
-                << "the shortcut" << wanted.display << "is already taken by another application";
-            refused.append(wanted.display);
+                << "the shortcut" << next.display << "is already taken by another application";
+            refused.append(next.display);
         }
     }
     XFlush(m_display);
