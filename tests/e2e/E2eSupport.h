@@ -2,16 +2,24 @@
 
 // The pieces of a whole-application run: the service, the orvanta executable with a private
 // environment and the microphone's sound, for the end-to-end tests and the application
-// benchmarks. Everything started here is stopped by its PID.
+// benchmarks. Each child process ends with the object that started it.
 
 #include "HistoryItem.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
@@ -22,42 +30,141 @@ namespace orvanta::e2e {
 // Long enough for any step on a loaded machine under the sanitizers; every wait for a
 // condition ends as soon as it holds.
 inline constexpr std::chrono::seconds patience{120};
+inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
 struct ProcessOutcome {
     int exitCode = -1; // -1 when it crashed or did not end
     QString output;
 };
 
-// Runs a helper program to its end, its errors shown in the test's output; its standard
-// output, or nothing when it failed.
-std::optional<QString> runTool(const QString &program, const QStringList &arguments);
+// Runs a program to its end, its errors shown in the test's output.
+inline ProcessOutcome
+runProcess(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(patienceMs)) {
+        process.kill();
+        process.waitForFinished(3000);
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+// A helper program's standard output, or nothing when it failed.
+inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
+    const ProcessOutcome outcome = runProcess(program, arguments);
+    return outcome.exitCode == 0 ? std::optional(outcome.output) : std::nullopt;
+}
 
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
+inline bool waitUntil(const std::function<bool()> &condition,
+                      std::chrono::milliseconds timeout = patience) {
+    return QTest::qWaitFor(condition, int(timeout.count()));
+}
+
+inline bool writeFile(const QString &fileName, const QByteArray &bytes) {
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 // The dictations recorded in a history file, newest first; none when it is unreadable.
-QList<HistoryItem> historyIn(const QString &file);
+inline QList<HistoryItem> historyIn(const QString &fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly)
+               ? decodeHistory(file.readAll()).value_or(QList<HistoryItem>())
+               : QList<HistoryItem>();
+}
 
 // A service on a free port of 127.0.0.1 that signs `email` in with one click. Without
 // `sentences`, a stand-in served by this process's event loop: /signin sends the browser back
-// to orvanta://auth/callback with a token for `email`, and /transcribe answers the holder of
-// that token with the text of the latest "transcript <text>" command. Given the `sentences` to
+// to orvanta://auth/callback with a token for `email`, and /transcribe answers with the text
+// of the latest "transcript <text>" command. Given the `sentences` to
 // expect, orvanta-service as a child process, with its offline recogniser, a data folder of
 // its own and `wordLimit` words a month for the account.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(QString email, QStringList sentences = {}, int wordLimit = 10000);
-    ~ServiceProcess();
+    explicit ServiceProcess(QString email, QStringList sentences = {}, int wordLimit = 10000)
+        : m_email(std::move(email))
+        , m_sentences(std::move(sentences))
+        , m_wordLimit(wordLimit) {}
 
     // True once it accepts connections.
-    bool start();
+    bool start() { return m_sentences.isEmpty() ? startStandIn() : startSelfHosted(); }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    bool command(const QString &line);
+
+    // Of the stand-in: "transcript <text>".
+    bool command(const QString &line) {
+        m_transcript = line.section(u' ', 1);
+        return line.startsWith(QLatin1String("transcript "));
+    }
+
     // When the latest request at `path` arrived at the stand-in.
-    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const;
+    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const {
+        return m_arrivals.contains(path) ? std::optional(m_arrivals[path]) : std::nullopt;
+    }
 
 private:
-    bool startSelfHosted();
+    bool startStandIn() {
+        const auto base64Url = [](const QByteArray &bytes) {
+            return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+        };
+        const QString token = QString::fromLatin1(
+            base64Url(R"({"alg":"none","typ":"JWT"})") + '.' +
+            base64Url(QJsonDocument(QJsonObject{{QStringLiteral("email"), m_email}})
+                          .toJson(QJsonDocument::Compact)) +
+            ".unsigned");
+        m_server.route(QStringLiteral("/signin"), [token] {
+            QUrlQuery query;
+            query.addQueryItem(QStringLiteral("access_token"), token);
+            query.addQueryItem(QStringLiteral("refresh_token"),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+            QUrl callback(QStringLiteral("orvanta://auth/callback"));
+            callback.setQuery(query);
+            QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
+            response.addHeader("Location", callback.toEncoded());
+            return response;
+        });
+        m_server.route(QStringLiteral("/transcribe"), [this](const QHttpServerRequest &request) {
+            m_arrivals.insert(request.url().path(), std::chrono::steady_clock::now());
+            return QHttpServerResponse(QJsonObject{{QStringLiteral("text"), m_transcript}});
+        });
+        m_port = m_server.listen(QHostAddress::LocalHost, 0);
+        return m_port != 0;
+    }
+
+    bool startSelfHosted() {
+        // A grammar of the expected sentences makes the offline recogniser reliable on speech
+        // synthesised for the test.
+        const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
+        const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
+        if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
+                                    m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
+            !writeFile(settings, "[local]\ngrammar=" + grammar.toUtf8() + "\n[plans]\nfree_limit=" +
+                                     QByteArray::number(m_wordLimit) + '\n'))
+            return false;
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
+                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
+                         m_dir.filePath(QStringLiteral("data")), QStringLiteral("--backend"),
+                         QStringLiteral("local"), QStringLiteral("--local-user"), m_email,
+                         QStringLiteral("--config"), settings});
+        // It prints its address once the recogniser's model is loaded, which takes a while
+        // under the sanitizers.
+        static const QRegularExpression listening(
+            QStringLiteral("listening on http://[^:]+:(\\d+)"));
+        QString printed;
+        waitUntil([&] {
+            printed += QString::fromUtf8(m_process.readAllStandardOutput());
+            m_port = quint16(listening.match(printed).captured(1).toUInt());
+            return m_port != 0 || m_process.state() == QProcess::NotRunning;
+        });
+        return m_port != 0;
+    }
 
     QString m_email;
     QStringList m_sentences;
@@ -74,29 +181,81 @@ private:
 // script makes of it. Its configuration, data and browser are private to this object.
 class OrvantaProcess {
 public:
-    explicit OrvantaProcess(const QString &serviceUrl);
-    ~OrvantaProcess();
+    explicit OrvantaProcess(const QString &serviceUrl)
+        : m_environment(QProcessEnvironment::systemEnvironment()) {
+        for (const char *folder : {"config", "data", "cache", "bin", "runtime"})
+            QDir(m_dir.path()).mkpath(QString::fromLatin1(folder));
+        QFile::setPermissions(file(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // The desktop opens links with the first xdg-open on the PATH.
+        QFile::link(QStringLiteral(ORVANTA_E2E_BROWSER), file(QStringLiteral("bin/xdg-open")));
+
+        // Qt Quick's software renderer leaves blocks of its own behind at exit; leaks of this
+        // project's code are the unit and view tests' concern.
+        const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
+        const std::pair<const char *, QString> variables[] = {
+            // The sound server stays reachable with a runtime folder of the instance's own.
+            {"PULSE_SERVER",
+             m_environment.value(QStringLiteral("PULSE_SERVER"),
+                                 QStringLiteral("unix:%1/pulse/native")
+                                     .arg(m_environment.value(QStringLiteral("XDG_RUNTIME_DIR"))))},
+            {"XDG_RUNTIME_DIR", file(QStringLiteral("runtime"))},
+            {"XDG_CONFIG_HOME", file(QStringLiteral("config"))},
+            {"XDG_DATA_HOME", file(QStringLiteral("data"))},
+            {"XDG_CACHE_HOME", file(QStringLiteral("cache"))},
+            {"PATH", file(QStringLiteral("bin:")) + m_environment.value(QStringLiteral("PATH"))},
+            {"ORVANTA_E2E_APP", QStringLiteral(ORVANTA_E2E_APP)},
+            {"ORVANTA_SERVICE_URL", serviceUrl},
+            {"QT_QUICK_BACKEND", QStringLiteral("software")},
+            {"ASAN_OPTIONS",
+             (asan.isEmpty() ? QString() : asan + u':') + QStringLiteral("detect_leaks=0")}};
+        for (const auto &[name, value] : variables)
+            m_environment.insert(QString::fromLatin1(name), value);
+        m_instance.setProcessEnvironment(m_environment);
+        m_instance.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+    ~OrvantaProcess() { quit(); }
 
     // A file in its private folders: config/, data/, cache/, runtime/ ($XDG_RUNTIME_DIR).
     QString file(const QString &name) const { return m_dir.filePath(name); }
     QString configFile() const { return file(QStringLiteral("config/Orvanta/Orvanta.conf")); }
     QString historyFile() const { return file(QStringLiteral("data/Orvanta/history.json")); }
-    // Each link the stand-in browser was asked to open.
-    QStringList browserVisits() const;
 
     // Starts the instance without waiting for it.
-    bool start();
+    bool start() {
+        m_instance.start(QStringLiteral(ORVANTA_E2E_APP), {});
+        return m_instance.waitForStarted(patienceMs);
+    }
     // Starts the instance; true once it answers --status.
-    bool launch();
+    bool launch() {
+        return start() && waitUntil([this] { return status().has_value() || !isRunning(); }) &&
+               isRunning();
+    }
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
     // Runs `orvanta <arguments>` to its end.
-    ProcessOutcome run(const QStringList &arguments) const;
+    ProcessOutcome run(const QStringList &arguments) const {
+        return runProcess(QStringLiteral(ORVANTA_E2E_APP), arguments, m_environment);
+    }
     // The line `orvanta --status` prints, or nothing when it fails.
-    std::optional<QString> status() const;
-    bool waitForStatus(const QString &expected, std::chrono::milliseconds timeout) const;
+    std::optional<QString> status() const {
+        const ProcessOutcome outcome = run({QStringLiteral("--status")});
+        return outcome.exitCode == 0 ? std::optional(outcome.output.trimmed()) : std::nullopt;
+    }
+    bool waitForStatus(const QString &expected,
+                       std::chrono::milliseconds timeout = patience) const {
+        return waitUntil([&] { return status() == expected; }, timeout);
+    }
     // Asks the instance to quit; its exit code once it ended, or nothing.
-    std::optional<int> quit();
+    std::optional<int> quit() {
+        if (!isRunning())
+            return std::nullopt;
+        run({QStringLiteral("--quit")});
+        if (!m_instance.waitForFinished(patienceMs) ||
+            m_instance.exitStatus() != QProcess::NormalExit)
+            return std::nullopt;
+        return m_instance.exitCode();
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -107,14 +266,35 @@ private:
 // espeak-ng speech played into the microphone sink of tests/scripts/with-pulseaudio.sh.
 class Microphone {
 public:
-    Microphone();
-    ~Microphone();
+    Microphone() {
+        for (QProcess *process : {&m_silence, &m_listener})
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_listener.setStandardOutputFile(QProcess::nullDevice());
+    }
+
     // Keeps the microphone live, as a real one is: silence plays into it while nothing else
     // does, and a listener keeps the source running, so a recorder hears from its first
     // moment on instead of after the server's wake-up delay.
-    bool startSteadyStream();
+    bool startSteadyStream() {
+        const QStringList format{QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                                 QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
+                                 QStringLiteral("--latency-msec=50")};
+        m_silence.start(QStringLiteral("pacat"),
+                        format + QStringList{QStringLiteral("--playback"),
+                                             QStringLiteral("--device=virtmic"),
+                                             QStringLiteral("/dev/zero")});
+        m_listener.start(QStringLiteral("parec"),
+                         format + QStringList{QStringLiteral("--device=vmic")});
+        return m_silence.waitForStarted(patienceMs) && m_listener.waitForStarted(patienceMs);
+    }
+
     // Renders `sentence` once, then plays it into the microphone to its end.
-    bool speak(const QString &sentence);
+    bool speak(const QString &sentence) {
+        const QString wav = m_dir.filePath(QStringLiteral("speech-%1.wav").arg(qHash(sentence)));
+        return (QFile::exists(wav) ||
+                runTool(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, sentence})) &&
+               runTool(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), wav});
+    }
 
 private:
     QTemporaryDir m_dir;
