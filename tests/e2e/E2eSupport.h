@@ -54,6 +54,12 @@ runProcess(const QString &program, const QStringList &arguments,
             QString::fromUtf8(process.readAllStandardOutput())};
 }
 
+// Ends a child at once, before its QProcess goes.
+inline void stopNow(QProcess &process) {
+    process.kill();
+    process.waitForFinished();
+}
+
 // A helper program's standard output, or nothing when it failed.
 inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
     const ProcessOutcome outcome = runProcess(program, arguments);
@@ -74,23 +80,23 @@ inline bool writeFile(const QString &fileName, const QByteArray &bytes) {
 // The dictations recorded in a history file, newest first; none when it is unreadable.
 inline QList<HistoryItem> historyIn(const QString &fileName) {
     QFile file(fileName);
-    return file.open(QIODevice::ReadOnly)
-               ? decodeHistory(file.readAll()).value_or(QList<HistoryItem>())
-               : QList<HistoryItem>();
+    const QByteArray json = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return decodeHistory(json).value_or(QList<HistoryItem>());
 }
 
 // A service on a free port of 127.0.0.1 that signs `email` in with one click. Without
 // `sentences`, a stand-in served by this process's event loop: /signin sends the browser back
 // to orvanta://auth/callback with a token for `email`, and /transcribe answers with the text
-// of the latest "transcript <text>" command. Given the `sentences` to
-// expect, orvanta-service as a child process, with its offline recogniser, a data folder of
-// its own and `wordLimit` words a month for the account.
+// of the latest "transcript <text>" command. Given the `sentences` to expect, orvanta-service
+// as a child process, with its offline recogniser, a data folder of its own and `wordLimit`
+// words a month for the account.
 class ServiceProcess {
 public:
     explicit ServiceProcess(QString email, QStringList sentences = {}, int wordLimit = 10000)
         : m_email(std::move(email))
         , m_sentences(std::move(sentences))
         , m_wordLimit(wordLimit) {}
+    ~ServiceProcess() { stopNow(m_process); }
 
     // True once it accepts connections.
     bool start() { return m_sentences.isEmpty() ? startStandIn() : startSelfHosted(); }
@@ -141,18 +147,18 @@ private:
         // synthesised for the test.
         const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
         const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
+        const QString ini = QStringLiteral("[service]\nlisten=127.0.0.1\nport=0\nbackend=local\n"
+                                           "data=%1\nlocal_user=%2\n[local]\ngrammar=%3\n"
+                                           "[plans]\nfree_limit=%4\n")
+                                .arg(m_dir.filePath(QStringLiteral("data")), m_email, grammar)
+                                .arg(m_wordLimit);
         if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
                                     m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
-            !writeFile(settings, "[local]\ngrammar=" + grammar.toUtf8() + "\n[plans]\nfree_limit=" +
-                                     QByteArray::number(m_wordLimit) + '\n'))
+            !writeFile(settings, ini.toUtf8()))
             return false;
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
-                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
-                         m_dir.filePath(QStringLiteral("data")), QStringLiteral("--backend"),
-                         QStringLiteral("local"), QStringLiteral("--local-user"), m_email,
-                         QStringLiteral("--config"), settings});
+                        {QStringLiteral("--config"), settings});
         // It prints its address once the recogniser's model is loaded, which takes a while
         // under the sanitizers.
         static const QRegularExpression listening(
@@ -271,14 +277,18 @@ public:
             process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_listener.setStandardOutputFile(QProcess::nullDevice());
     }
+    ~Microphone() {
+        stopNow(m_silence);
+        stopNow(m_listener);
+    }
 
     // Keeps the microphone live, as a real one is: silence plays into it while nothing else
     // does, and a listener keeps the source running, so a recorder hears from its first
     // moment on instead of after the server's wake-up delay.
     bool startSteadyStream() {
-        const QStringList format{QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                                 QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
-                                 QStringLiteral("--latency-msec=50")};
+        const QStringList format =
+            QStringLiteral("--raw --format=s16le --rate=16000 --channels=1 --latency-msec=50")
+                .split(u' ');
         m_silence.start(QStringLiteral("pacat"),
                         format + QStringList{QStringLiteral("--playback"),
                                              QStringLiteral("--device=virtmic"),
