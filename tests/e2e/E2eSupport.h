@@ -1,79 +1,185 @@
 #pragma once
 
-// The pieces of a whole-application run: the test service or orvanta-service, the orvanta
-// executable with a private environment, the microphone's sound and the result files, for
-// the end-to-end tests and the application benchmarks. Everything started here is stopped
-// by its PID.
+// The pieces of a whole-application run: the service, the orvanta executable with a private
+// environment and the microphone's sound, for the end-to-end tests and the application
+// benchmarks. Each child process ends with the object that started it.
 
 #include "HistoryItem.h"
-#include "X11TestSupport.h"
 
-#include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QHash>
-#include <QList>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <type_traits>
 
 namespace orvanta::e2e {
 
 // Long enough for any step on a loaded machine under the sanitizers; every wait for a
 // condition ends as soon as it holds.
 inline constexpr std::chrono::seconds patience{120};
+inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
 struct ProcessOutcome {
     int exitCode = -1; // -1 when it crashed or did not end
     QString output;
-    QString errors;
 };
 
-// Runs a helper program to its end; its standard output, or nothing when it failed.
-std::optional<QString> runTool(const QString &program, const QStringList &arguments,
-                               QString *errors = nullptr);
+// Runs a program to its end, its errors shown in the test's output.
+inline ProcessOutcome
+runProcess(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(patienceMs)) {
+        process.kill();
+        process.waitForFinished(3000);
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+// Ends a child at once, before its QProcess goes.
+inline void stopNow(QProcess &process) {
+    process.kill();
+    process.waitForFinished();
+}
+
+// A helper program's standard output, or nothing when it failed.
+inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
+    const ProcessOutcome outcome = runProcess(program, arguments);
+    return outcome.exitCode == 0 ? std::optional(outcome.output) : std::nullopt;
+}
 
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
+inline bool waitUntil(const std::function<bool()> &condition,
+                      std::chrono::milliseconds timeout = patience) {
+    return QTest::qWaitFor(condition, int(timeout.count()));
+}
 
-// A service on a free port of 127.0.0.1 as a child process, signing in `email` in one click:
-// the test service (tests/e2e/TestService.cpp), which answers as it is told and records what
-// it receives, or, given the `sentences` to expect, orvanta-service with its offline
-// recogniser and a data folder of its own.
+inline bool writeFile(const QString &fileName, const QByteArray &bytes) {
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The dictations recorded in a history file, newest first; none when it is unreadable.
+inline QList<HistoryItem> historyIn(const QString &fileName) {
+    QFile file(fileName);
+    const QByteArray json = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return decodeHistory(json).value_or(QList<HistoryItem>());
+}
+
+// A service on a free port of 127.0.0.1 that signs `email` in with one click. Without
+// `sentences`, a stand-in served by this process's event loop: /signin sends the browser back
+// to orvanta://auth/callback with a token for `email`, and /transcribe answers with the text
+// of the latest "transcript <text>" command. Given the `sentences` to expect, orvanta-service
+// as a child process, with its offline recogniser, a data folder of its own and `wordLimit`
+// words a month for the account.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(QString email, QStringList sentences = {});
-    ~ServiceProcess();
+    explicit ServiceProcess(QString email, QStringList sentences = {}, int wordLimit = 10000)
+        : m_email(std::move(email))
+        , m_sentences(std::move(sentences))
+        , m_wordLimit(wordLimit) {}
+    ~ServiceProcess() { stopNow(m_process); }
 
     // True once it accepts connections.
-    bool start();
+    bool start() { return m_sentences.isEmpty() ? startStandIn() : startSelfHosted(); }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    // What it printed.
-    QString output() const { return m_lines.join(u'\n'); }
 
-    // Of the test service: sends one command and waits for its acknowledgement.
-    bool command(const QString &line);
-    // The body of every request received so far at `path`, oldest first.
-    QList<QByteArray> requests(const QString &path) const;
-    bool waitForRequests(const QString &path, qsizetype count, std::chrono::milliseconds timeout);
-    // When the latest request at `path` arrived, as this process saw the service report it.
-    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const;
+    // Of the stand-in: "transcript <text>".
+    bool command(const QString &line) {
+        m_transcript = line.section(u' ', 1);
+        return line.startsWith(QLatin1String("transcript "));
+    }
+
+    // When the latest request at `path` arrived at the stand-in.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const {
+        return m_arrivals.contains(path) ? std::optional(m_arrivals[path]) : std::nullopt;
+    }
 
 private:
-    bool startSelfHosted();
+    bool startStandIn() {
+        const auto base64Url = [](const QByteArray &bytes) {
+            return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+        };
+        const QString token = QString::fromLatin1(
+            base64Url(R"({"alg":"none","typ":"JWT"})") + '.' +
+            base64Url(QJsonDocument(QJsonObject{{QStringLiteral("email"), m_email}})
+                          .toJson(QJsonDocument::Compact)) +
+            ".unsigned");
+        m_server.route(QStringLiteral("/signin"), [token] {
+            QUrlQuery query;
+            query.addQueryItem(QStringLiteral("access_token"), token);
+            query.addQueryItem(QStringLiteral("refresh_token"),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+            QUrl callback(QStringLiteral("orvanta://auth/callback"));
+            callback.setQuery(query);
+            QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
+            response.addHeader("Location", callback.toEncoded());
+            return response;
+        });
+        m_server.route(QStringLiteral("/transcribe"), [this](const QHttpServerRequest &request) {
+            m_arrivals.insert(request.url().path(), std::chrono::steady_clock::now());
+            return QHttpServerResponse(QJsonObject{{QStringLiteral("text"), m_transcript}});
+        });
+        m_port = m_server.listen(QHostAddress::LocalHost, 0);
+        return m_port != 0;
+    }
+
+    bool startSelfHosted() {
+        // A grammar of the expected sentences makes the offline recogniser reliable on speech
+        // synthesised for the test.
+        const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
+        const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
+        const QString ini = QStringLiteral("[service]\nlisten=127.0.0.1\nport=0\nbackend=local\n"
+                                           "data=%1\nlocal_user=%2\n[local]\ngrammar=%3\n"
+                                           "[plans]\nfree_limit=%4\n")
+                                .arg(m_dir.filePath(QStringLiteral("data")), m_email, grammar)
+                                .arg(m_wordLimit);
+        if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
+                                    m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
+            !writeFile(settings, ini.toUtf8()))
+            return false;
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
+                        {QStringLiteral("--config"), settings});
+        // It prints its address once the recogniser's model is loaded, which takes a while
+        // under the sanitizers.
+        static const QRegularExpression listening(
+            QStringLiteral("listening on http://[^:]+:(\\d+)"));
+        QString printed;
+        waitUntil([&] {
+            printed += QString::fromUtf8(m_process.readAllStandardOutput());
+            m_port = quint16(listening.match(printed).captured(1).toUInt());
+            return m_port != 0 || m_process.state() == QProcess::NotRunning;
+        });
+        return m_port != 0;
+    }
 
     QString m_email;
     QStringList m_sentences;
+    int m_wordLimit;
     QTemporaryDir m_dir;
     QProcess m_process;
-    QStringList m_lines;
+    QHttpServer m_server;
     QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
+    QString m_transcript = QStringLiteral("hello");
     quint16 m_port = 0;
 };
 
@@ -81,29 +187,81 @@ private:
 // script makes of it. Its configuration, data and browser are private to this object.
 class OrvantaProcess {
 public:
-    explicit OrvantaProcess(const QString &serviceUrl);
-    ~OrvantaProcess();
+    explicit OrvantaProcess(const QString &serviceUrl)
+        : m_environment(QProcessEnvironment::systemEnvironment()) {
+        for (const char *folder : {"config", "data", "cache", "bin", "runtime"})
+            QDir(m_dir.path()).mkpath(QString::fromLatin1(folder));
+        QFile::setPermissions(file(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // The desktop opens links with the first xdg-open on the PATH.
+        QFile::link(QStringLiteral(ORVANTA_E2E_BROWSER), file(QStringLiteral("bin/xdg-open")));
 
-    QString configFile() const;
-    QString historyFile() const;
-    // Its $XDG_RUNTIME_DIR.
-    QString runtimeDirectory() const;
-    // Each link the stand-in browser was asked to open.
-    QStringList browserVisits() const;
+        // Qt Quick's software renderer leaves blocks of its own behind at exit; leaks of this
+        // project's code are the unit and view tests' concern.
+        const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
+        const std::pair<const char *, QString> variables[] = {
+            // The sound server stays reachable with a runtime folder of the instance's own.
+            {"PULSE_SERVER",
+             m_environment.value(QStringLiteral("PULSE_SERVER"),
+                                 QStringLiteral("unix:%1/pulse/native")
+                                     .arg(m_environment.value(QStringLiteral("XDG_RUNTIME_DIR"))))},
+            {"XDG_RUNTIME_DIR", file(QStringLiteral("runtime"))},
+            {"XDG_CONFIG_HOME", file(QStringLiteral("config"))},
+            {"XDG_DATA_HOME", file(QStringLiteral("data"))},
+            {"XDG_CACHE_HOME", file(QStringLiteral("cache"))},
+            {"PATH", file(QStringLiteral("bin:")) + m_environment.value(QStringLiteral("PATH"))},
+            {"ORVANTA_E2E_APP", QStringLiteral(ORVANTA_E2E_APP)},
+            {"ORVANTA_SERVICE_URL", serviceUrl},
+            {"QT_QUICK_BACKEND", QStringLiteral("software")},
+            {"ASAN_OPTIONS",
+             (asan.isEmpty() ? QString() : asan + u':') + QStringLiteral("detect_leaks=0")}};
+        for (const auto &[name, value] : variables)
+            m_environment.insert(QString::fromLatin1(name), value);
+        m_instance.setProcessEnvironment(m_environment);
+        m_instance.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+    ~OrvantaProcess() { quit(); }
+
+    // A file in its private folders: config/, data/, cache/, runtime/ ($XDG_RUNTIME_DIR).
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    QString configFile() const { return file(QStringLiteral("config/Orvanta/Orvanta.conf")); }
+    QString historyFile() const { return file(QStringLiteral("data/Orvanta/history.json")); }
 
     // Starts the instance without waiting for it.
-    bool start();
+    bool start() {
+        m_instance.start(QStringLiteral(ORVANTA_E2E_APP), {});
+        return m_instance.waitForStarted(patienceMs);
+    }
     // Starts the instance; true once it answers --status.
-    bool launch();
+    bool launch() {
+        return start() && waitUntil([this] { return status().has_value() || !isRunning(); }) &&
+               isRunning();
+    }
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
     // Runs `orvanta <arguments>` to its end.
-    ProcessOutcome run(const QStringList &arguments) const;
+    ProcessOutcome run(const QStringList &arguments) const {
+        return runProcess(QStringLiteral(ORVANTA_E2E_APP), arguments, m_environment);
+    }
     // The line `orvanta --status` prints, or nothing when it fails.
-    std::optional<QString> status() const;
-    bool waitForStatus(const QString &expected, std::chrono::milliseconds timeout) const;
+    std::optional<QString> status() const {
+        const ProcessOutcome outcome = run({QStringLiteral("--status")});
+        return outcome.exitCode == 0 ? std::optional(outcome.output.trimmed()) : std::nullopt;
+    }
+    bool waitForStatus(const QString &expected,
+                       std::chrono::milliseconds timeout = patience) const {
+        return waitUntil([&] { return status() == expected; }, timeout);
+    }
     // Asks the instance to quit; its exit code once it ended, or nothing.
-    std::optional<int> quit();
+    std::optional<int> quit() {
+        if (!isRunning())
+            return std::nullopt;
+        run({QStringLiteral("--quit")});
+        if (!m_instance.waitForFinished(patienceMs) ||
+            m_instance.exitStatus() != QProcess::NormalExit)
+            return std::nullopt;
+        return m_instance.exitCode();
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -114,76 +272,44 @@ private:
 // espeak-ng speech played into the microphone sink of tests/scripts/with-pulseaudio.sh.
 class Microphone {
 public:
-    Microphone();
-    ~Microphone();
+    Microphone() {
+        for (QProcess *process : {&m_silence, &m_listener})
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_listener.setStandardOutputFile(QProcess::nullDevice());
+    }
+    ~Microphone() {
+        stopNow(m_silence);
+        stopNow(m_listener);
+    }
+
     // Keeps the microphone live, as a real one is: silence plays into it while nothing else
     // does, and a listener keeps the source running, so a recorder hears from its first
     // moment on instead of after the server's wake-up delay.
-    bool startSteadyStream();
-    // Renders `sentence` once, then plays it into the microphone to its end; the seconds
-    // played, or nothing when it could not be played.
-    std::optional<double> speak(const QString &sentence);
+    bool startSteadyStream() {
+        const QStringList format =
+            QStringLiteral("--raw --format=s16le --rate=16000 --channels=1 --latency-msec=50")
+                .split(u' ');
+        m_silence.start(QStringLiteral("pacat"),
+                        format + QStringList{QStringLiteral("--playback"),
+                                             QStringLiteral("--device=virtmic"),
+                                             QStringLiteral("/dev/zero")});
+        m_listener.start(QStringLiteral("parec"),
+                         format + QStringList{QStringLiteral("--device=vmic")});
+        return m_silence.waitForStarted(patienceMs) && m_listener.waitForStarted(patienceMs);
+    }
+
+    // Renders `sentence` once, then plays it into the microphone to its end.
+    bool speak(const QString &sentence) {
+        const QString wav = m_dir.filePath(QStringLiteral("speech-%1.wav").arg(qHash(sentence)));
+        return (QFile::exists(wav) ||
+                runTool(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, sentence})) &&
+               runTool(QStringLiteral("paplay"), {QStringLiteral("--device=virtmic"), wav});
+    }
 
 private:
     QTemporaryDir m_dir;
     QProcess m_silence;
     QProcess m_listener;
-};
-
-struct AudioFacts {
-    double seconds = 0;
-    double maxVolumeDb = -1000;
-};
-
-// What ffmpeg tells of an audio file's bytes once it decoded all of them.
-std::optional<AudioFacts> inspectAudio(const QByteArray &bytes);
-
-// The secret the application keeps under `account` in the Secret Service.
-std::optional<QString> storedSecret(const QString &account);
-// The dictations recorded in a history file, newest first; none when it is unreadable.
-QList<HistoryItem> historyIn(const QString &file);
-
-// The processes of one end-to-end session, started in this order: the service, the user's
-// keyboard, a steady microphone stream, the focused target window and orvanta itself (after
-// `prepare` has written its preferences).
-template <typename Keyboard = test::XKeyboard> struct DictationSession {
-    ServiceProcess service;
-    std::unique_ptr<OrvantaProcess> app;
-    Keyboard keyboard;
-    test::TargetApp target;
-    Microphone microphone;
-
-    template <typename... ServiceArguments>
-    explicit DictationSession(ServiceArguments &&...arguments)
-        : service(std::forward<ServiceArguments>(arguments)...) {}
-
-    // Nothing when everything runs, else what did not start.
-    const char *start(const std::function<void(const QString &configFile)> &prepare) {
-        if (!service.start())
-            return "the service did not start";
-        if (!keyboard.isOpen())
-            return "the desktop lets no client type";
-        if (!microphone.startSteadyStream())
-            return "the microphone stream did not start";
-        if (!startTarget())
-            return "the target window did not start";
-        app = std::make_unique<OrvantaProcess>(service.baseUrl());
-        prepare(app->configFile());
-        if (!app->launch()) {
-            app.reset();
-            return "orvanta did not start";
-        }
-        return nullptr;
-    }
-
-private:
-    // An X target takes the focus with the test's keyboard; a Wayland compositor gives it.
-    bool startTarget() {
-        if constexpr (std::is_same_v<Keyboard, test::XKeyboard>)
-            return target.start(keyboard);
-        else
-            return target.start();
-    }
 };
 
 } // namespace orvanta::e2e

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Plays the user's browser for the end-to-end tests; installed first on PATH as "xdg-open"
-# (and named in BROWSER), it is what the desktop opens links with. It notes each link in
-# $ORVANTA_E2E_BROWSER_LOG and loads it. A page that shows a form without fields (a one-click
-# sign-in) gets its button pressed: the form is posted to its action. When a page redirects
+# Plays the user's browser for the end-to-end tests; installed first on PATH as "xdg-open",
+# it is what the desktop opens links with. It loads the link. A page that shows a form without
+# fields (a one-click sign-in) gets its button pressed: the form is posted to its action.
+# When a page redirects
 # to an "orvanta:" link, the link goes to the application as the desktop's scheme handler
 # would hand it (Exec=orvanta %u), using $ORVANTA_E2E_APP as the orvanta executable.
 set -euo pipefail
 url=${1:?usage: xdg-open URL}
-echo "$url" >>"${ORVANTA_E2E_BROWSER_LOG:?}"
 page=$(mktemp)
 trap 'rm -f "$page"' EXIT
 
