@@ -212,7 +212,6 @@ public:
             {"PATH", file(QStringLiteral("bin:")) + m_environment.value(QStringLiteral("PATH"))},
             {"ORVANTA_E2E_APP", QStringLiteral(ORVANTA_E2E_APP)},
             {"ORVANTA_SERVICE_URL", serviceUrl},
-            {"QT_QUICK_BACKEND", QStringLiteral("software")},
             {"ASAN_OPTIONS",
              (asan.isEmpty() ? QString() : asan + u':') + QStringLiteral("detect_leaks=0")}};
         for (const auto &[name, value] : variables)
