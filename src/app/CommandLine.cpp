@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,18 @@
 namespace orvanta {
 
 namespace {
+
+// Qt names the program in the usage line only once an application object exists, and none
+// does while the command line is read.
+QString withProgramName(QString help, const QString &programPath) {
+    const QString name =
+        programPath.isEmpty() ? QStringLiteral("orvanta") : QFileInfo(programPath).fileName();
+    const qsizetype start = help.indexOf(u' ') + 1;
+    const qsizetype end = help.indexOf(u' ', start);
+    if (start > 0 && end > start)
+        help.replace(start, end - start, name);
+    return help;
+}
 
 struct CommandOption {
     Request::Command command;
@@ -103,7 +116,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         return parsed;
     }
     if (parser.isSet(help)) {
-        parsed.output = parser.helpText();
+        parsed.output = withProgramName(parser.helpText(), arguments.value(0));
         return parsed;
     }
     if (parser.isSet(version)) {

@@ -6,6 +6,7 @@
 #include "Logging.h"
 #include "MenuRules.h"
 #include "Settings.h"
+#include "ShortcutLabel.h"
 #include "Vocabulary.h"
 
 #include <QDateTime>
@@ -53,6 +54,8 @@ void AppState::wireHotkeys() {
     hotkeys->isRecordingActive = [self] { return self && self->isRecordingActive(); };
     connect(hotkeys, &HotkeyManager::activateCanFireChanged, this,
             &AppState::activateBindingCanFireChanged);
+    connect(hotkeys, &HotkeyManager::activateCanFireChanged, this,
+            &AppState::activateShortcutChanged);
     connect(this, &AppState::statusChanged, hotkeys, &HotkeyManager::recordingStateChanged);
 }
 
@@ -66,6 +69,7 @@ void AppState::applyKeybindings() {
                                           hotkeys.visibleModifiers()));
     m_services.hotkeys->setCancel(m_services.keybindings->cancel());
     m_services.hotkeys->setPasteLast(m_services.keybindings->pasteLast());
+    emit activateShortcutChanged();
 }
 
 std::optional<Shortcut> AppState::listenedActivate() const {
@@ -75,6 +79,15 @@ std::optional<Shortcut> AppState::listenedActivate() const {
     const Keybindings &bindings = *m_services.keybindings;
     return effectiveActivate(bindings.activate(), bindings.isChosen(KeybindAction::Activate),
                              m_services.hotkeys->visibleModifiers());
+}
+
+QString AppState::activateKeyLabel() const {
+    return hintLabel(listenedActivate().value_or(Keybindings::defaultActivate()));
+}
+
+bool AppState::activateIsDoublePress() const {
+    return listenedActivate().value_or(Keybindings::defaultActivate()).kind ==
+           Shortcut::Kind::DoubleTapModifier;
 }
 
 bool AppState::activateBindingCanFire() const {

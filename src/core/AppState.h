@@ -53,6 +53,10 @@ class AppState : public QObject {
     // False when the Activate shortcut can never fire here (a key this desktop does not report).
     Q_PROPERTY(bool activateBindingCanFire READ activateBindingCanFire NOTIFY
                    activateBindingCanFireChanged)
+    // The key of the Activate shortcut as it works here, for the hints: "Ctrl" for a double
+    // press of Control, the whole combination otherwise.
+    Q_PROPERTY(QString activateKeyLabel READ activateKeyLabel NOTIFY activateShortcutChanged)
+    Q_PROPERTY(bool activateIsDoublePress READ activateIsDoublePress NOTIFY activateShortcutChanged)
 
 public:
     static constexpr std::chrono::milliseconds errorClearDelay{4000};
@@ -88,6 +92,8 @@ public:
     // The Activate binding the shortcut monitor listens for (for the stored bindings as they
     // are now); nothing without a monitor.
     std::optional<Shortcut> listenedActivate() const;
+    QString activateKeyLabel() const;
+    bool activateIsDoublePress() const;
     // What the shortcut monitor asks to choose between start and stop.
     bool isRecordingActive() const { return m_status.is(DictationStatus::Kind::Recording); }
 
@@ -124,6 +130,7 @@ signals:
     void accessibilityGrantedChanged();
     void microphoneGrantedChanged();
     void activateBindingCanFireChanged();
+    void activateShortcutChanged();
 
 private:
     using DictationId = quint64;

@@ -19,7 +19,7 @@ KeyMechanism chooseKeyMechanism(bool x11Session, bool keyboardReadable, bool por
 QString mechanismName(KeyMechanism mechanism);
 // The Accessibility row's line in the settings: what is in use and what the user can do.
 QString inputAccessText(KeyMechanism mechanism);
-// The menu's hint where the view's own ("Press Fn twice") does not hold; empty where it does.
+// The menu's hint where the view's own ("Press Ctrl twice") does not hold; empty where it does.
 QString menuHint(KeyMechanism mechanism, bool activateIsDoublePress);
 // Beside the bindings in the Keybindings section; empty when nothing needs saying.
 QString keybindingsNote(KeyMechanism mechanism);

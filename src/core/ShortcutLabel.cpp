@@ -44,4 +44,10 @@ QString desktopLabel(const Shortcut &shortcut) {
     return parts.join(u'+');
 }
 
+QString hintLabel(const Shortcut &shortcut) {
+    if (shortcut.kind == Shortcut::Kind::DoubleTapModifier && shortcut.modifier)
+        return desktopName(*shortcut.modifier);
+    return desktopLabel(shortcut);
+}
+
 } // namespace orvanta

@@ -13,4 +13,8 @@ QString desktopName(ModifierKey key);
 // the binding; its stored `display` text is only read for the key's own label.
 QString desktopLabel(const Shortcut &shortcut);
 
+// The key a hint asks the user to press: "Ctrl" for a double press of Control (the hint says
+// "twice"), the whole combination otherwise.
+QString hintLabel(const Shortcut &shortcut);
+
 } // namespace orvanta

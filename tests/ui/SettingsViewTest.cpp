@@ -309,6 +309,8 @@ TEST_F(SettingsViewTest, KeyRowsShowWhatIsListenedForAndTheSheetStoresOnlyOnSave
     ASSERT_TRUE(open());
     EXPECT_EQ(keyLabel("activate"), desktopLabel(Keybindings::fallbackActivate()))
         << "fn is not reported here, so the built-in default gives way";
+    auto hintKey = [&] { return find("activateHintKey")->property("label").toString(); };
+    EXPECT_EQ(hintKey(), "Ctrl") << "the hint names the key that works here";
     auto subtitle = [&] {
         return findItem(find("binding_activate"), "rowSubtitle")->property("text").toString();
     };
@@ -321,6 +323,7 @@ TEST_F(SettingsViewTest, KeyRowsShowWhatIsListenedForAndTheSheetStoresOnlyOnSave
     app.applyKeybindings();
     EXPECT_FALSE(find("hintUnavailable")->isVisible());
     EXPECT_EQ(subtitle(), description(KeybindAction::Activate));
+    EXPECT_EQ(hintKey(), "Super");
 
     click(find("edit_pasteLast"));
     ASSERT_TRUE(sheet()) << "the sheet is a window of its own";

@@ -56,8 +56,8 @@ SectionScaffold {
             spacing: 6
             visible: root.appState.activateBindingCanFire
             Text { text: "Press"; color: Theme.withAlpha(Theme.accentText, 0.9); font.pixelSize: Theme.textControl; font.weight: Font.Medium }
-            KeyCap { label: "Fn"; dark: true }
-            Text { text: "twice to start, once to stop."; color: Theme.withAlpha(Theme.accentText, 0.9); font.pixelSize: Theme.textControl; font.weight: Font.Medium }
+            KeyCap { objectName: "activateHintKey"; label: root.appState.activateKeyLabel; dark: true }
+            Text { text: root.appState.activateIsDoublePress ? "twice to start, once to stop." : "to start, once more to stop."; color: Theme.withAlpha(Theme.accentText, 0.9); font.pixelSize: Theme.textControl; font.weight: Font.Medium }
             Item { Layout.fillWidth: true }
         }
         Text {

@@ -6,6 +6,7 @@ import Orvanta
 SectionScaffold {
     id: root
     required property var history
+    required property var appState
 
     title: "History"
     subtitle: "Your recent dictations. Nothing is stored while Privacy Mode is on."
@@ -23,7 +24,7 @@ SectionScaffold {
         visible: root.history.count === 0
         symbol: "clock"
         title: "No history yet"
-        message: "Press Fn twice to start dictating; your transcripts collect here."
+        message: "Press " + root.appState.activateKeyLabel + (root.appState.activateIsDoublePress ? " twice" : "") + " to start dictating; your transcripts collect here."
     }
 
     Repeater {

@@ -181,8 +181,8 @@ Rectangle {
         Flow {
             spacing: 4
             Text { text: "Press"; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
-            KeyCap { label: "Fn" }
-            Text { text: "twice to start dictating."; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
+            KeyCap { label: root.appState.activateKeyLabel }
+            Text { text: root.appState.activateIsDoublePress ? "twice to start dictating." : "to start dictating."; font.pixelSize: Theme.textBody; color: Theme.ovSecondary }
         }
     }
     Component {

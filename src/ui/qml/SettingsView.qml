@@ -146,7 +146,7 @@ Window {
     }
     Component {
         id: historyPage
-        HistoryView { history: window.history }
+        HistoryView { history: window.history; appState: window.appState }
     }
     Component {
         id: accountPage
