@@ -1,7 +1,6 @@
 #include "OrvantaApp.h"
 
 #include "SchemeHandler.h"
-#include "Symbols.h"
 #include "X11KeyTranslator.h"
 #include "X11Session.h"
 
@@ -13,8 +12,6 @@
 #include <QQuickWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "orvanta.app", QtInfoMsg)
-
-extern void qml_register_types_Orvanta();
 
 namespace orvanta {
 
@@ -62,16 +59,16 @@ OrvantaApp::OrvantaApp()
           [this] { return m_keySources.source().isStarted() || x11::inputAccessAvailable(); })
     , m_waylandInserter(wayland::WaylandTextInserter::forSession(m_insertionChoice, {}))
     , m_hotkeys(m_keySources.source())
+    , m_views([this](QQmlEngine &engine) {
+        engine.rootContext()->setContextProperty(QStringLiteral("keySources"), &m_keySources);
+    })
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
-    qml_register_types_Orvanta();
     // This is the one running instance: what an earlier run left behind is cleared up.
     AudioRecorder::removeLeftovers();
     m_systemAudio.restoreAfterEarlierRun();
-    m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    m_engine.rootContext()->setContextProperty(QStringLiteral("keySources"), &m_keySources);
 
-    m_indicator = std::make_unique<RecordingIndicatorController>(m_engine);
-    m_indicator->setWindowPreparer([](QQuickWindow &window) {
+    m_indicator = std::make_unique<RecordingIndicatorController>();
+    m_indicator->setWindowPreparer([](QWindow &window) {
         x11::keepOnAllWorkspaces(window);
         // On a Wayland session the bar is an XWayland window, and only an unmanaged one keeps
         // its place and never takes the focus from the window the text goes to.
@@ -86,7 +83,7 @@ OrvantaApp::OrvantaApp()
                          m_vocabulary, m_history, &m_hotkeys, &m_keybindings});
     m_indicator->attach(*m_appState);
 
-    m_tray = std::make_unique<TrayController>(m_engine, *m_appState, m_actions);
+    m_tray = std::make_unique<TrayController>(m_views, *m_appState, m_actions);
     m_tray->setServices(&m_auth, &m_updater);
     m_tray->setActivateBindingCanFire(m_appState->activateBindingCanFire());
     connect(m_appState.get(), &AppState::activateBindingCanFireChanged, this,
@@ -188,21 +185,21 @@ void OrvantaApp::createSettingsWindow() {
         QGuiApplication::platformName().startsWith(u"wayland"))
         scanCodes = [](quint32 code) { return x11::X11KeyTranslator::keyCodeFor(int(code)); };
     m_settingsWindow = std::make_unique<SettingsWindowController>(
-        m_engine, SettingsWindowServices{
-                      *m_appState, m_settings, m_vocabulary, m_history, m_keybindings, m_auth,
-                      m_auth, m_permissions, textInsertion(), m_micTester,
-                      [this] {
-                          QList<std::pair<QString, QString>> devices;
-                          for (const AudioInputDevice &device : m_permissions.microphones())
-                              devices.append({device.id, device.name});
-                          return devices;
-                      },
-                      [this] {
-                          const QUrl page = serviceConfig().accountPage();
-                          if (page.isValid())
-                              openInBrowser(page);
-                      },
-                      scanCodes});
+        m_views, SettingsWindowServices{
+                     *m_appState, m_settings, m_vocabulary, m_history, m_keybindings, m_auth,
+                     m_auth, m_permissions, textInsertion(), m_micTester,
+                     [this] {
+                         QList<std::pair<QString, QString>> devices;
+                         for (const AudioInputDevice &device : m_permissions.microphones())
+                             devices.append({device.id, device.name});
+                         return devices;
+                     },
+                     [this] {
+                         const QUrl page = serviceConfig().accountPage();
+                         if (page.isValid())
+                             openInBrowser(page);
+                     },
+                     scanCodes});
 }
 
 void OrvantaApp::openSettings() {
@@ -212,7 +209,8 @@ void OrvantaApp::openSettings() {
 }
 
 void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release) {
-    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/UpdateWindow.qml")));
+    QQmlComponent component(&m_views.engine(),
+                            QUrl(QStringLiteral("qrc:/Orvanta/UpdateWindow.qml")));
     const QString name = outcome == Updater::Outcome::NewerVersion ? QStringLiteral("newer")
                          : outcome == Updater::Outcome::Failed     ? QStringLiteral("failed")
                                                                    : QStringLiteral("upToDate");

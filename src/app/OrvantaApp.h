@@ -24,6 +24,7 @@
 #include "TranscriptionClient.h"
 #include "TrayController.h"
 #include "Updater.h"
+#include "ViewEngine.h"
 #include "Vocabulary.h"
 #include "WaylandTextInserter.h"
 #include "X11KeySource.h"
@@ -31,7 +32,6 @@
 
 #include <QNetworkAccessManager>
 #include <QObject>
-#include <QQmlEngine>
 
 #include <memory>
 
@@ -92,7 +92,7 @@ private:
     std::unique_ptr<ClipboardPaste> m_waylandInserter;
     HotkeyManager m_hotkeys;
     QtScheduler m_scheduler;
-    QQmlEngine m_engine;
+    ViewEngine m_views;
     MenuActions m_actions;
     std::unique_ptr<RecordingIndicatorController> m_indicator;
     std::unique_ptr<AppState> m_appState;

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "FloatingBarWindow.h"
 #include "Ports.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QQuickWindow>
 
 #include <functional>
 
-class QQmlEngine;
-class QScreen;
+class QWindow;
 
 namespace orvanta {
 
@@ -21,7 +20,7 @@ class RecordingIndicatorController final : public QObject, public FloatingBarPor
     Q_OBJECT
 
 public:
-    explicit RecordingIndicatorController(QQmlEngine &engine, QObject *parent = nullptr);
+    explicit RecordingIndicatorController(QObject *parent = nullptr);
     ~RecordingIndicatorController() override;
 
     // The controller the bar shows and acts on; it owns this port, so it comes later.
@@ -31,23 +30,19 @@ public:
     void hide() override;
     void resizeAndPosition();
 
-    // Called once with the new window before it is first shown (desktop-specific hints).
-    void setWindowPreparer(std::function<void(QQuickWindow &)> preparer) {
+    // Called once with the new window, created but not yet shown (desktop-specific hints).
+    void setWindowPreparer(std::function<void(QWindow &)> preparer) {
         m_prepareWindow = std::move(preparer);
     }
     // Without a compositor transparent pixels are black: then the window is cut to its pill.
     void setShapedToPill(bool shaped);
-    QQuickWindow *window() const { return m_window; }
+    FloatingBarWindow *window() const { return m_window; }
 
 private:
-    bool createWindow();
-    void updateMask();
-
-    QQmlEngine &m_engine;
     QPointer<AppState> m_appState;
-    QPointer<QQuickWindow> m_window;
+    QPointer<FloatingBarWindow> m_window;
     bool m_shapedToPill = false;
-    std::function<void(QQuickWindow &)> m_prepareWindow;
+    std::function<void(QWindow &)> m_prepareWindow;
 };
 
 } // namespace orvanta

@@ -8,6 +8,8 @@
 #include "Settings.h"
 #include "Vocabulary.h"
 
+#include "ViewEngine.h"
+
 #include <QLoggingCategory>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -16,11 +18,11 @@ Q_LOGGING_CATEGORY(lcSettingsWindow, "orvanta.settings", QtInfoMsg)
 
 namespace orvanta {
 
-SettingsWindowController::SettingsWindowController(QQmlEngine &engine,
+SettingsWindowController::SettingsWindowController(ViewEngine &views,
                                                    const SettingsWindowServices &services,
                                                    QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
+    , m_views(views)
     , m_services(services)
     , m_general(new GeneralSectionModel(services.settings, services.appState, services.permissions,
                                         services.listInputDevices, this))
@@ -41,7 +43,8 @@ SettingsWindowController::~SettingsWindowController() {
 }
 
 bool SettingsWindowController::createWindow() {
-    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/SettingsView.qml")));
+    QQmlComponent component(&m_views.engine(),
+                            QUrl(QStringLiteral("qrc:/Orvanta/SettingsView.qml")));
     if (component.isError()) {
         qCWarning(lcSettingsWindow) << "Cannot load" << component.url() << component.errorString();
         return false;

@@ -8,9 +8,9 @@
 
 #include <functional>
 
-class QQmlEngine;
-
 namespace orvanta {
+
+class ViewEngine;
 
 class AccountActions;
 class AccountSessionPort;
@@ -52,7 +52,7 @@ class SettingsWindowController : public QObject {
     Q_OBJECT
 
 public:
-    SettingsWindowController(QQmlEngine &engine, const SettingsWindowServices &services,
+    SettingsWindowController(ViewEngine &views, const SettingsWindowServices &services,
                              QObject *parent = nullptr);
     ~SettingsWindowController() override;
 
@@ -70,7 +70,7 @@ public:
 private:
     bool createWindow();
 
-    QQmlEngine &m_engine;
+    ViewEngine &m_views;
     SettingsWindowServices m_services;
     GeneralSectionModel *m_general;
     KeybindingsModel *m_keybindingsModel;

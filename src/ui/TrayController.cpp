@@ -5,6 +5,8 @@
 #include "MenuBarIcon.h"
 #include "MenuRules.h"
 
+#include "ViewEngine.h"
+
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -20,10 +22,10 @@ Q_LOGGING_CATEGORY(lcTray, "orvanta.tray", QtInfoMsg)
 
 namespace orvanta {
 
-TrayController::TrayController(QQmlEngine &engine, AppState &appState, MenuActions &actions,
+TrayController::TrayController(ViewEngine &views, AppState &appState, MenuActions &actions,
                                QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
+    , m_views(views)
     , m_appState(&appState)
     , m_actions(actions) {
     connect(&appState, &AppState::statusChanged, this, [this] {
@@ -112,7 +114,7 @@ void TrayController::updateMenu() {
 }
 
 bool TrayController::createPanel() {
-    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/Orvanta/MenuPanel.qml")));
+    QQmlComponent component(&m_views.engine(), QUrl(QStringLiteral("qrc:/Orvanta/MenuPanel.qml")));
     if (component.isError()) {
         qCWarning(lcTray) << "Cannot load" << component.url() << component.errorString();
         return false;

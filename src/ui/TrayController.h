@@ -8,10 +8,11 @@
 
 class QAction;
 class QMenu;
-class QQmlEngine;
 class QSystemTrayIcon;
 
 namespace orvanta {
+
+class ViewEngine;
 
 class AppState;
 class MenuActions;
@@ -22,7 +23,7 @@ class TrayController : public QObject {
     Q_OBJECT
 
 public:
-    TrayController(QQmlEngine &engine, AppState &appState, MenuActions &actions,
+    TrayController(ViewEngine &views, AppState &appState, MenuActions &actions,
                    QObject *parent = nullptr);
     ~TrayController() override;
 
@@ -45,7 +46,7 @@ private:
     bool createPanel();
     void placePanel();
 
-    QQmlEngine &m_engine;
+    ViewEngine &m_views;
     QPointer<AppState> m_appState;
     MenuActions &m_actions;
     QPointer<QObject> m_auth;

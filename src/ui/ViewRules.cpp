@@ -1,7 +1,6 @@
 #include "ViewRules.h"
 
 #include "DictationStatus.h"
-#include "FloatingBarGeometry.h"
 #include "MenuRules.h"
 #include "SettingsRules.h"
 
@@ -36,26 +35,6 @@ Q_COREAPP_STARTUP_FUNCTION(registerStatusKinds)
 
 } // namespace
 
-int ViewRules::waveformBars() const {
-    return FloatingBarGeometry::waveformBars;
-}
-
-int ViewRules::loadingDotCount() const {
-    return FloatingBarGeometry::loadingDotCount;
-}
-
-int ViewRules::loadingDotInterval() const {
-    return int(FloatingBarGeometry::loadingDotInterval.count());
-}
-
-double ViewRules::waveformBarHeight(int index, int bars, double level) const {
-    return FloatingBarGeometry::waveformBarHeight(index, bars, level);
-}
-
-int ViewRules::nextLoadingPhase(int phase) const {
-    return FloatingBarGeometry::nextLoadingPhase(phase);
-}
-
 QVariantMap ViewRules::statusPill(DictationStatus::Kind status) const {
     const MenuRules::StatusPill pill = MenuRules::statusPill(statusOfKind(status));
     return {{QStringLiteral("label"), pill.label}, {QStringLiteral("colour"), pill.colour}};
@@ -81,19 +60,6 @@ QString ViewRules::contentCard(bool signedIn, bool inputAccessGranted,
         break;
     }
     return QStringLiteral("activateUnavailable");
-}
-
-QSize ViewRules::floatingBarSize(DictationStatus::Kind status) const {
-    return FloatingBarGeometry::size(statusOfKind(status));
-}
-
-QSize ViewRules::idleHandleSize(bool hovering) const {
-    return FloatingBarGeometry::idleHandle(hovering);
-}
-
-QRect ViewRules::floatingBarReactiveArea(DictationStatus::Kind status, int width,
-                                         int height) const {
-    return FloatingBarGeometry::reactiveArea(statusOfKind(status), QSize(width, height));
 }
 
 bool ViewRules::canAddTerm(const QString &input) const {

@@ -55,7 +55,7 @@ class ControlLooksTest : public ::testing::Test {
 protected:
     // A window showing `controls` (QML inside a Column), grabbed after it settles.
     std::unique_ptr<QQuickWindow> show(const QByteArray &controls) {
-        QQmlComponent component(&engine);
+        QQmlComponent component(&engine.engine());
         component.setData("import QtQuick\nimport Orvanta\nWindow { width: 320; height: 360; "
                           "color: Theme.ovPage; Column { x: 10; y: 10; spacing: 10\n" +
                               controls + "\n} }",

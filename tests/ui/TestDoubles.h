@@ -5,6 +5,7 @@
 // preview share.
 
 #include "Symbols.h"
+#include "ViewEngine.h"
 
 #include <QObject>
 #include <QQmlEngine>
@@ -66,15 +67,6 @@ public:
     int signInPages = 0;
 signals:
     void changed();
-};
-
-// An engine that knows the views' types and symbols.
-struct ViewEngine : QQmlEngine {
-    ViewEngine() {
-        static const bool registered = (qml_register_types_Orvanta(), true);
-        Q_UNUSED(registered);
-        addImageProvider("symbol", new SymbolImageProvider);
-    }
 };
 
 // Items made by repeaters hang in the item tree only, not in the object tree.

@@ -1,9 +1,10 @@
-// The menu panel and the floating bar in a real QML engine, against the controller with its
+// The menu panel in a real QML engine and the floating bar, against the controller with its
 // ports faked; and the window titles as the window manager reads them (_NET_WM_NAME), from the
 // running application's own start-up, on a real X server (the OnX11 tests run under Xvfb).
 
 #include "../unit/FakeAppScene.h"
 #include "CommandLine.h"
+#include "FloatingBarWindow.h"
 #include "MenuActions.h"
 #include "MenuRules.h"
 #include "OrvantaApp.h"
@@ -42,7 +43,7 @@ protected:
 // what the status asks; signed out it only signs in.
 TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     QAccessible::setActive(true);
-    QQmlComponent component(&engine, QUrl("qrc:/Orvanta/MenuPanel.qml"));
+    QQmlComponent component(&engine.engine(), QUrl("qrc:/Orvanta/MenuPanel.qml"));
     std::unique_ptr<QQuickWindow> menu(qobject_cast<QQuickWindow *>(
         component.createWithInitialProperties({{"appState", QVariant::fromValue(&app)},
                                                {"auth", QVariant::fromValue(&auth)},
@@ -101,33 +102,30 @@ TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
 }
 
 // What shows is what reacts: the idle handle's footprint (92 × 24, the size it grows to) and
-// nothing beyond it; on the recording pill only its two buttons, each doing what it shows.
+// nothing beyond it; on the recording pill only its two buttons, each doing what it shows and
+// each pressable by a screen reader.
 TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
-    RecordingIndicatorController controller(engine);
+    QAccessible::setActive(true);
+    RecordingIndicatorController controller;
     controller.attach(app);
     controller.setShapedToPill(true);
     controller.show();
-    QQuickWindow *window = controller.window();
-    ASSERT_TRUE(window);
-    window->resize(120, 34);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    // A replaced pill leaves the item tree at once, though it is deleted later.
-    auto pillShown = [&](const QString &name) {
-        return QTest::qWaitFor([&] {
-            QStringList shown;
-            for (const char *pill : {"idlePill", "recordingPill", "transcribingPill"})
-                if (findItem(window->contentItem(), pill))
-                    shown.append(pill);
-            return shown == QStringList{name};
-        });
+    FloatingBarWindow *bar = controller.window();
+    ASSERT_TRUE(bar);
+    bar->resize(120, 34);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(bar));
+    QWindow *window = bar->windowHandle();
+    auto reacting = [&] {
+        QStringList shown;
+        for (const char *name : {"handleArea", "cancelButton", "stopButton"})
+            if (bar->findChild<QWidget *>(name)->isVisible())
+                shown.append(name);
+        return shown;
     };
     auto clickOn = [&](const char *name) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(210, 40); }));
-        QTest::qWait(50);
-        QQuickItem *item = findItem(window->contentItem(), name);
-        ASSERT_TRUE(item) << name;
-        const QPointF centre = item->mapToScene(item->boundingRect().center());
-        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return bar->size() == QSize(210, 40); }));
+        const QWidget *button = bar->findChild<QWidget *>(name);
+        QTest::mouseClick(window, Qt::LeftButton, {}, button->geometry().center());
     };
     const struct {
         QPoint point;
@@ -141,27 +139,45 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     };
     for (const auto &[point, reacts] : idlePoints) {
         QTest::mouseMove(window, point);
-        EXPECT_EQ(window->property("hovering").toBool(), reacts) << point.x() << "," << point.y();
-        EXPECT_EQ(window->mask().contains(point), reacts)
+        EXPECT_TRUE(QTest::qWaitFor([&] { return bar->isHovering() == reacts; }))
+            << point.x() << "," << point.y();
+        EXPECT_EQ(bar->mask().contains(point), reacts)
             << "without a compositor the window is cut to the same area";
     }
-    EXPECT_TRUE(pillShown("idlePill"));
+    EXPECT_EQ(reacting(), QStringList{"handleArea"});
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(4, 17));
     EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle)) << "a click beside the pill";
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(16, 17));
     ASSERT_TRUE(app.status().is(DictationStatus::Kind::Recording));
-    EXPECT_TRUE(pillShown("recordingPill"));
+    EXPECT_EQ(reacting(), (QStringList{"cancelButton", "stopButton"}));
     recorder.levelHandler(0.8f);
 
-    clickOn("recordingPill"); // on the waveform
-    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(3, 20));
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Recording)) << "nor on the pill's edge";
-    clickOn("cancelButton");
-    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Idle));
-    EXPECT_TRUE(pillShown("idlePill"));
-    app.startDictation();
     clickOn("stopButton");
-    EXPECT_TRUE(pillShown("transcribingPill"));
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(105, 20)); // on the waveform
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(3, 20));   // on the pill's edge
+    EXPECT_TRUE(app.status().is(DictationStatus::Kind::Transcribing));
+    EXPECT_EQ(reacting(), QStringList{});
+    recorder.finishStop(false);
+    ASSERT_TRUE(app.status().is(DictationStatus::Kind::Error));
+
+    // A screen reader finds the bar's buttons by name and presses them.
+    auto press = [&](const QString &name) {
+        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(bar);
+        for (int child = 0; root && child < root->childCount(); ++child) {
+            QAccessibleInterface *button = root->child(child);
+            if (button->text(QAccessible::Name) == name && !button->state().invisible) {
+                button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(press("Start dictation"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.status().is(DictationStatus::Kind::Recording); }));
+    EXPECT_FALSE(press("Start dictation")) << "the handle is gone while recording";
+    ASSERT_TRUE(press("Cancel dictation"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !app.status().is(DictationStatus::Kind::Recording); }));
 }
 
 QString netWmName(const QWindow &window) {

@@ -22,16 +22,6 @@ QtObject {
     readonly property color bubble: Qt.rgba(0.09, 0.09, 0.11, 1)
 
     // The floating bar: a black pill with white ink.
-    readonly property color barFill: Qt.rgba(0, 0, 0, 0.9)
-    readonly property color barHandle: Qt.rgba(0, 0, 0, 0.55)
-    readonly property color barShadow: Qt.rgba(0, 0, 0, 0.25)
-    readonly property color barButton: Qt.rgba(1, 1, 1, 0.14)
-    readonly property color barButtonHover: Qt.rgba(1, 1, 1, 0.22)
-    readonly property color barButtonPressed: Qt.rgba(1, 1, 1, 0.28)
-    readonly property color barInk: Qt.rgba(1, 1, 1, 0.9)
-    readonly property color barCancelInk: Qt.rgba(1, 1, 1, 0.7)
-    readonly property color barDotOn: Qt.rgba(1, 1, 1, 0.95)
-    readonly property color barDotOff: Qt.rgba(1, 1, 1, 0.3)
     readonly property color panelEdge: Qt.rgba(0, 0, 0, 0.15)
     readonly property color avatarFill: Qt.rgba(0, 0, 0, 0.06)
 
