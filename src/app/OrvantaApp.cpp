@@ -7,9 +7,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQuickWindow>
+#include <QWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "orvanta.app", QtInfoMsg)
 
@@ -59,9 +57,7 @@ OrvantaApp::OrvantaApp()
           [this] { return m_keySources.source().isStarted() || x11::inputAccessAvailable(); })
     , m_waylandInserter(wayland::WaylandTextInserter::forSession(m_insertionChoice, {}))
     , m_hotkeys(m_keySources.source())
-    , m_views([this](QQmlEngine &engine) {
-        engine.rootContext()->setContextProperty(QStringLiteral("keySources"), &m_keySources);
-    })
+    , m_views({{QStringLiteral("keySources"), QVariant::fromValue<QObject *>(&m_keySources)}})
     , m_updater(m_network, QUrl(updateFeed()), QStringLiteral(ORVANTA_VERSION)) {
     // This is the one running instance: what an earlier run left behind is cleared up.
     AudioRecorder::removeLeftovers();
@@ -166,7 +162,7 @@ void OrvantaApp::openInBrowser(const QUrl &url) {
 
 // After a browser sign-in: the settings window when it is open, where the account shows.
 void OrvantaApp::bringToFront() {
-    if (QQuickWindow *window = m_settingsWindow->window(); window && window->isVisible()) {
+    if (QWindow *window = m_settingsWindow->window(); window && window->isVisible()) {
         window->raise();
         window->requestActivate();
     }
@@ -209,21 +205,19 @@ void OrvantaApp::openSettings() {
 }
 
 void OrvantaApp::showUpdateAnswer(Updater::Outcome outcome, const AppcastRelease &release) {
-    QQmlComponent component(&m_views.engine(),
-                            QUrl(QStringLiteral("qrc:/Orvanta/UpdateWindow.qml")));
     const QString name = outcome == Updater::Outcome::NewerVersion ? QStringLiteral("newer")
                          : outcome == Updater::Outcome::Failed     ? QStringLiteral("failed")
                                                                    : QStringLiteral("upToDate");
-    auto *window = qobject_cast<QQuickWindow *>(component.createWithInitialProperties({
-        {QStringLiteral("outcome"), name},
-        {QStringLiteral("version"), release.version},
-        {QStringLiteral("link"), release.link},
-        {QStringLiteral("currentVersion"), QStringLiteral(ORVANTA_VERSION)},
-    }));
-    if (!window) {
-        qCWarning(lcApp) << "Cannot show the update answer:" << component.errorString();
+    QWindow *window = m_views.createWindow(
+        QStringLiteral("UpdateWindow"),
+        {
+            {QStringLiteral("outcome"), name},
+            {QStringLiteral("version"), release.version},
+            {QStringLiteral("link"), release.link},
+            {QStringLiteral("currentVersion"), QStringLiteral(ORVANTA_VERSION)},
+        });
+    if (!window)
         return;
-    }
     connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
         if (!visible)
             window->deleteLater();

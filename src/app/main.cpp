@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QQuickWindow>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -149,11 +148,6 @@ int main(int argc, char *argv[]) {
                                 qEnvironmentVariableIsSet("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
-    // The windows are small and still but for the level bars: drawn by Qt Quick's software
-    // renderer they need no GL driver, which would otherwise be most of an idle instance's
-    // memory (with Mesa, its compiler library alone). QT_QUICK_BACKEND still chooses another.
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication application(argc, argv);
     describeApplication();
     OrvantaApp::describeDesktopApplication();

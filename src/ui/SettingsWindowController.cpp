@@ -11,8 +11,6 @@
 #include "ViewEngine.h"
 
 #include <QLoggingCategory>
-#include <QQmlComponent>
-#include <QQmlEngine>
 
 Q_LOGGING_CATEGORY(lcSettingsWindow, "orvanta.settings", QtInfoMsg)
 
@@ -43,32 +41,21 @@ SettingsWindowController::~SettingsWindowController() {
 }
 
 bool SettingsWindowController::createWindow() {
-    QQmlComponent component(&m_views.engine(),
-                            QUrl(QStringLiteral("qrc:/Orvanta/SettingsView.qml")));
-    if (component.isError()) {
-        qCWarning(lcSettingsWindow) << "Cannot load" << component.url() << component.errorString();
-        return false;
-    }
-    QObject *object = component.createWithInitialProperties({
-        {QStringLiteral("appState"), QVariant::fromValue(&m_services.appState)},
-        {QStringLiteral("settings"), QVariant::fromValue<QObject *>(&m_services.settings)},
-        {QStringLiteral("vocabulary"), QVariant::fromValue<QObject *>(&m_services.vocabulary)},
-        {QStringLiteral("auth"), QVariant::fromValue(&m_services.auth)},
-        {QStringLiteral("micTester"), QVariant::fromValue(&m_services.micTester)},
-        {QStringLiteral("general"), QVariant::fromValue<QObject *>(m_general)},
-        {QStringLiteral("keybindings"), QVariant::fromValue<QObject *>(m_keybindingsModel)},
-        {QStringLiteral("replacements"), QVariant::fromValue<QObject *>(m_replacements)},
-        {QStringLiteral("history"), QVariant::fromValue<QObject *>(m_history)},
-        {QStringLiteral("accountActions"), QVariant::fromValue<QObject *>(m_accountActions)},
-    });
-    m_window = qobject_cast<QQuickWindow *>(object);
-    if (!m_window) {
-        qCWarning(lcSettingsWindow)
-            << "Cannot create the settings window:" << component.errorString();
-        delete object;
-        return false;
-    }
-    return true;
+    m_window = m_views.createWindow(
+        QStringLiteral("SettingsView"),
+        {
+            {QStringLiteral("appState"), QVariant::fromValue(&m_services.appState)},
+            {QStringLiteral("settings"), QVariant::fromValue<QObject *>(&m_services.settings)},
+            {QStringLiteral("vocabulary"), QVariant::fromValue<QObject *>(&m_services.vocabulary)},
+            {QStringLiteral("auth"), QVariant::fromValue(&m_services.auth)},
+            {QStringLiteral("micTester"), QVariant::fromValue(&m_services.micTester)},
+            {QStringLiteral("general"), QVariant::fromValue<QObject *>(m_general)},
+            {QStringLiteral("keybindings"), QVariant::fromValue<QObject *>(m_keybindingsModel)},
+            {QStringLiteral("replacements"), QVariant::fromValue<QObject *>(m_replacements)},
+            {QStringLiteral("history"), QVariant::fromValue<QObject *>(m_history)},
+            {QStringLiteral("accountActions"), QVariant::fromValue<QObject *>(m_accountActions)},
+        });
+    return m_window != nullptr;
 }
 
 bool SettingsWindowController::show() {

@@ -4,7 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QQuickWindow>
+#include <QWindow>
 
 #include <functional>
 
@@ -59,7 +59,7 @@ public:
     // Shows and raises the window (creating it the first time) and re-reads the permissions.
     // False when the window cannot be created; the reason is logged.
     bool show();
-    QQuickWindow *window() const { return m_window; }
+    QWindow *window() const { return m_window; }
 
     GeneralSectionModel &general() const { return *m_general; }
     KeybindingsModel &keybindingsModel() const { return *m_keybindingsModel; }
@@ -77,7 +77,7 @@ private:
     ReplacementListModel *m_replacements;
     HistoryListModel *m_history;
     AccountActions *m_accountActions;
-    QPointer<QQuickWindow> m_window;
+    QPointer<QWindow> m_window;
 };
 
 } // namespace orvanta

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QUrlQuery>
 
 namespace orvanta::Symbols {
 
@@ -90,25 +89,3 @@ QImage render(const QString &symbolName, const QColor &colour, const QSize &size
 }
 
 } // namespace orvanta::Symbols
-
-namespace orvanta {
-
-QImage SymbolImageProvider::requestImage(const QString &id, QSize *size,
-                                         const QSize &requestedSize) {
-    const qsizetype query = id.indexOf(u'?');
-    const QString name = id.left(query);
-    QColor colour(Qt::black);
-    if (query >= 0) {
-        const QColor requested(
-            QUrlQuery(id.mid(query + 1)).queryItemValue(QStringLiteral("color")));
-        if (requested.isValid())
-            colour = requested;
-    }
-    const QSize target = requestedSize.isValid() ? requestedSize : QSize(24, 24);
-    QImage image = Symbols::render(name, colour, target);
-    if (size)
-        *size = image.size();
-    return image;
-}
-
-} // namespace orvanta

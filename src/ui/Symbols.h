@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <QQuickImageProvider>
 #include <QString>
 
 namespace orvanta {
@@ -22,13 +21,5 @@ std::optional<Entry> lookup(const QString &symbolName);
 QImage render(const QString &symbolName, const QColor &colour, const QSize &size);
 
 } // namespace Symbols
-
-// Serves "image://symbol/<name>?color=<#rrggbb or #aarrggbb>" to QML.
-class SymbolImageProvider : public QQuickImageProvider {
-public:
-    SymbolImageProvider()
-        : QQuickImageProvider(QQuickImageProvider::Image) {}
-    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
-};
 
 } // namespace orvanta

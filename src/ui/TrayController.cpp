@@ -12,11 +12,9 @@
 #include <QMenu>
 #include <QMetaProperty>
 #include <QPalette>
-#include <QQmlComponent>
-#include <QQmlEngine>
-#include <QQuickWindow>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QWindow>
 
 Q_LOGGING_CATEGORY(lcTray, "orvanta.tray", QtInfoMsg)
 
@@ -114,25 +112,16 @@ void TrayController::updateMenu() {
 }
 
 bool TrayController::createPanel() {
-    QQmlComponent component(&m_views.engine(), QUrl(QStringLiteral("qrc:/Orvanta/MenuPanel.qml")));
-    if (component.isError()) {
-        qCWarning(lcTray) << "Cannot load" << component.url() << component.errorString();
-        return false;
-    }
-    QObject *object = component.createWithInitialProperties({
-        {QStringLiteral("appState"), QVariant::fromValue(m_appState.data())},
-        {QStringLiteral("auth"), QVariant::fromValue(m_auth.data())},
-        {QStringLiteral("updater"), QVariant::fromValue(m_updater.data())},
-        {QStringLiteral("actions"), QVariant::fromValue(&m_actions)},
-        {QStringLiteral("activateBindingCanFire"), m_activateBindingCanFire},
-    });
-    m_panel = qobject_cast<QQuickWindow *>(object);
-    if (!m_panel) {
-        qCWarning(lcTray) << "Cannot create the menu panel:" << component.errorString();
-        delete object;
-        return false;
-    }
-    return true;
+    m_panel = m_views.createWindow(
+        QStringLiteral("MenuPanel"),
+        {
+            {QStringLiteral("appState"), QVariant::fromValue(m_appState.data())},
+            {QStringLiteral("auth"), QVariant::fromValue(m_auth.data())},
+            {QStringLiteral("updater"), QVariant::fromValue(m_updater.data())},
+            {QStringLiteral("actions"), QVariant::fromValue(&m_actions)},
+            {QStringLiteral("activateBindingCanFire"), m_activateBindingCanFire},
+        });
+    return m_panel != nullptr;
 }
 
 void TrayController::togglePanel() {

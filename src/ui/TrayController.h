@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QQuickWindow>
+#include <QWindow>
 
 #include <memory>
 
@@ -33,7 +33,7 @@ public:
     void setServices(QObject *auth, QObject *updater);
     void setActivateBindingCanFire(bool canFire);
     void togglePanel();
-    QQuickWindow *panel() const { return m_panel; }
+    QWindow *panel() const { return m_panel; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -56,7 +56,7 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QAction *m_startStop = nullptr;
     QAction *m_updates = nullptr;
-    QPointer<QQuickWindow> m_panel;
+    QPointer<QWindow> m_panel;
 };
 
 } // namespace orvanta

@@ -1,29 +1,38 @@
 #pragma once
 
-#include <QQmlEngine>
+#include "ViewFactory.h"
 
-#include <functional>
+#include <QStringList>
+
 #include <memory>
 
 namespace orvanta {
 
-// The QML engine of the menu panel, the settings and the update windows, made when the first
-// of them is opened: an instance that only shows its tray icon and floating bar never loads
-// Qt Quick's views.
+// Opens the views library on the first window that needs it: an instance that only shows its
+// tray icon and floating bar never maps Qt Quick or QML.
 class ViewEngine {
 public:
-    // `setUp` runs once on the new engine (context properties of the application).
-    explicit ViewEngine(std::function<void(QQmlEngine &)> setUp = {});
+    explicit ViewEngine(QVariantMap contextProperties = {});
     ~ViewEngine();
     ViewEngine(const ViewEngine &) = delete;
     ViewEngine &operator=(const ViewEngine &) = delete;
 
-    QQmlEngine &engine();
-    bool isLoaded() const { return m_engine != nullptr; }
+    // For programs that link the views in (the tests): used instead of the library.
+    static void useLinkedViews(ViewFactoryMaker maker);
+    // Where the library is looked for: beside the executable (a build tree), then where the
+    // package installs it.
+    static QStringList libraryCandidates();
+
+    // Null when the views cannot be loaded or the view cannot be made (logged).
+    QWindow *createWindow(const QString &view, const QVariantMap &properties);
+    bool isLoaded() const { return m_factory != nullptr; }
 
 private:
-    std::function<void(QQmlEngine &)> m_setUp;
-    std::unique_ptr<QQmlEngine> m_engine;
+    ViewFactory *factory();
+
+    QVariantMap m_contextProperties;
+    std::unique_ptr<ViewFactory> m_factory;
+    bool m_unavailable = false;
 };
 
 } // namespace orvanta

@@ -72,7 +72,7 @@ protected:
         return window->grabWindow().copy(item->mapRectToScene(item->boundingRect()).toRect());
     }
 
-    ViewEngine engine;
+    QmlViews engine;
 };
 
 // Every control that can be disabled looks different when it is: a disabled button that

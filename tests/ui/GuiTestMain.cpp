@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "QmlViews.h"
 #include "TempEnvironment.h"
+#include "ViewEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +31,8 @@ int main(int argc, char **argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("QT_QUICK_BACKEND", "software", 0);
     QApplication app(argc, argv);
+    // The views are linked in here, not opened as a library.
+    orvanta::ViewEngine::useLinkedViews(&orvanta::QmlViews::make);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -55,10 +55,11 @@ protected:
                                                [this] { ++managePages; }, scanCodes});
         }
         EXPECT_TRUE(controller->show());
-        return controller->window();
+        return qobject_cast<QQuickWindow *>(controller->window());
     }
     QQuickItem *sidebar(const QString &section) const {
-        return findItem(controller->window()->contentItem(), "sidebar_" + section);
+        return findItem(qobject_cast<QQuickWindow *>(controller->window())->contentItem(),
+                        "sidebar_" + section);
     }
     void choose(const QString &section) { click(sidebar(section)); }
     QQuickItem *page() const {

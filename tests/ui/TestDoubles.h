@@ -4,6 +4,7 @@
 // invokables the views use, and the QML engine and item look-ups the view tests and the view
 // preview share.
 
+#include "QmlViews.h"
 #include "Symbols.h"
 #include "ViewEngine.h"
 
@@ -12,8 +13,6 @@
 #include <QQuickItem>
 #include <QString>
 #include <QStringList>
-
-extern void qml_register_types_Orvanta();
 
 namespace orvanta::test {
 

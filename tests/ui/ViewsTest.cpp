@@ -33,7 +33,7 @@ protected:
     void TearDown() override { EXPECT_EQ(WarningCatcher::text(), ""); }
 
     WarningCatcher warnings;
-    ViewEngine engine;
+    QmlViews engine;
     TestAuth auth;
     MenuActions actions;
 };
@@ -43,12 +43,11 @@ protected:
 // what the status asks; signed out it only signs in.
 TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     QAccessible::setActive(true);
-    QQmlComponent component(&engine.engine(), QUrl("qrc:/Orvanta/MenuPanel.qml"));
     std::unique_ptr<QQuickWindow> menu(qobject_cast<QQuickWindow *>(
-        component.createWithInitialProperties({{"appState", QVariant::fromValue(&app)},
-                                               {"auth", QVariant::fromValue(&auth)},
-                                               {"actions", QVariant::fromValue(&actions)}})));
-    ASSERT_TRUE(menu) << component.errorString().toStdString();
+        engine.createWindow("MenuPanel", {{"appState", QVariant::fromValue(&app)},
+                                          {"auth", QVariant::fromValue(&auth)},
+                                          {"actions", QVariant::fromValue(&actions)}})));
+    ASSERT_TRUE(menu);
     menu->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
     menu->requestActivate();
