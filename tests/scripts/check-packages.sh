@@ -60,6 +60,10 @@ for package in orvanta orvanta-service; do
 done
 # FFmpeg is opened at the first recording, not linked: the package must name it itself.
 needed=$(objdump -p /usr/bin/orvanta | awk '/NEEDED/ { print $2 }')
+# Qt Quick and QML are in the views library, opened when a view is first shown.
+for library in Qt6Quick Qt6Qml; do
+    ! grep -q "^lib$library\\." <<<"$needed" || fail "/usr/bin/orvanta links lib$library at start-up"
+done
 for library in avcodec avformat avutil; do
     ! grep -q "^lib$library\\." <<<"$needed" ||
         fail "/usr/bin/orvanta links lib$library at start-up"
@@ -80,10 +84,20 @@ started=$("$root/tests/scripts/with-xvfb.sh" bash -c '
         kill -0 "$app" 2>/dev/null || break
         sleep 0.2
     done
+    # The settings window comes from the views library, opened on this first use.
+    /usr/bin/orvanta --settings >/dev/null 2>&1 || true
+    for _ in $(seq 1 50); do
+        if xdotool search --onlyvisible --name "^Orvanta Settings$" >/dev/null 2>&1; then
+            answer="$answer settings"
+            break
+        fi
+        sleep 0.2
+    done
     /usr/bin/orvanta --quit >/dev/null 2>&1 || kill "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true
-    echo "${answer:-no answer: $(tail -5 "$HOME/orvanta.log")}"')
-[[ "$started" == idle$'\t'signed-* ]] || fail "the installed orvanta answered --status: $started"
+    echo "${answer:-no answer} $(grep -m1 "Cannot load the views" "$HOME/orvanta.log")"')
+[[ "$started" == idle$'\t'signed-*" settings " ]] ||
+    fail "the installed orvanta answered --status and --settings: $started"
 
 [ "$(scheme_handler)" = "orvanta.desktop" ] ||
     fail "xdg-mime names \"$(scheme_handler)\" as the orvanta: handler, not orvanta.desktop"
@@ -96,6 +110,8 @@ for size in 16 22 24 32 48 64 128 256 512; do
 done
 [ -f /usr/share/icons/hicolor/scalable/apps/orvanta.svg ] || fail "no scalable icon"
 [ -f /usr/share/orvanta/help/microphone.html ] || fail "no help pages"
+views=$(dpkg -L orvanta | grep '/orvanta/liborvanta-views\.so$' || true)
+[ -n "$views" ] && [ -f "$views" ] || fail "no views library in the orvanta package"
 # Slim systems leave manual pages out when installing: look into the packages themselves.
 dpkg-deb -c orvanta_*.deb | grep ' ./usr/share/man/man1/orvanta.1.gz$' >/dev/null || fail "no man orvanta"
 dpkg-deb -c orvanta-service_*.deb | grep ' ./usr/share/man/man1/orvanta-service.1.gz$' >/dev/null ||
@@ -113,7 +129,7 @@ dpkg-query -W -f='${Conffiles}' orvanta-service | grep '/etc/orvanta-service.con
 installed=""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove --purge -y -qq orvanta orvanta-service >/dev/null
 for file in /usr/bin/orvanta /usr/bin/orvanta-service /usr/share/applications/orvanta.desktop \
-    "$unit" /etc/orvanta-service.conf /usr/share/metainfo/com.orvanta.talvo.metainfo.xml; do
+    "$views" "$unit" /etc/orvanta-service.conf /usr/share/metainfo/com.orvanta.talvo.metainfo.xml; do
     [ ! -e "$file" ] || fail "$file is left after removing the packages"
 done
 [ -z "$(scheme_handler)" ] || fail "orvanta: is still handled after removing the package"
