@@ -1,7 +1,7 @@
 #pragma once
 
-// The service client wired as the application wires it, against a real HTTP server on
-// 127.0.0.1 inside the test and the private Secret Service.
+// The service client wired as the application wires it, against a stand-in HTTP server on
+// 127.0.0.1 and the private Secret Service.
 
 #include "Auth.h"
 #include "AuthHost.h"
@@ -9,12 +9,11 @@
 #include "PreferenceStore.h"
 #include "QtPrinters.h"
 #include "Settings.h"
+#include "StandInServer.h"
 #include "TempEnvironment.h"
 #include "Transcriber.h"
 #include "Vocabulary.h"
 
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -33,68 +32,6 @@ inline void PrintTo(const TranscribeError &error, std::ostream *out) {
 } // namespace orvanta
 
 namespace orvanta::test {
-
-struct RecordedRequest {
-    QString path;
-    bool isPost = false;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-    QByteArray body;
-
-    // Matched without regard to case; a null array when it is missing.
-    QByteArray header(const QByteArray &name) const {
-        for (const auto &[key, value] : headers) {
-            if (key.compare(name, Qt::CaseInsensitive) == 0)
-                return value;
-        }
-        return {};
-    }
-};
-
-struct ScriptedReply {
-    int status = 200;
-    QByteArray body;
-    QByteArray mimeType = "application/json";
-    QByteArray location = {}; // sent as the Location header unless empty
-};
-
-// Each path answers from a queue of scripted replies (404 when empty); every request is kept.
-class TestServer {
-public:
-    TestServer() {
-        for (const QString path : {"/transcribe", "/auth/refresh", "/me"}) {
-            m_server.route(path, [this, path](const QHttpServerRequest &request) {
-                m_requests.append({path, request.method() == QHttpServerRequest::Method::Post,
-                                   request.headers(), request.body()});
-                if (m_replies[path].isEmpty())
-                    return QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound);
-                const ScriptedReply next = m_replies[path].takeFirst();
-                QHttpServerResponse response(next.mimeType, next.body,
-                                             QHttpServerResponse::StatusCode(next.status));
-                if (!next.location.isEmpty())
-                    response.addHeader("Location", next.location);
-                return response;
-            });
-        }
-        m_port = m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    void reply(const QString &path, ScriptedReply reply) { m_replies[path].append(reply); }
-    QList<RecordedRequest> requests(const QString &path) const {
-        QList<RecordedRequest> matching;
-        for (const RecordedRequest &request : m_requests) {
-            if (request.path == path)
-                matching.append(request);
-        }
-        return matching;
-    }
-    int requestCount() const { return int(m_requests.size()); }
-
-private:
-    QHttpServer m_server;
-    quint16 m_port = 0;
-    QMap<QString, QList<ScriptedReply>> m_replies;
-    QList<RecordedRequest> m_requests;
-};
 
 // A base on 127.0.0.1 where nothing listens.
 inline QString unusedLocalBase() {
@@ -167,7 +104,7 @@ protected:
     Vocabulary vocabulary{store};
     QNetworkAccessManager network;
     RecordingHost host;
-    TestServer server;
+    StandInServer server;
     std::unique_ptr<Config> config;
     std::unique_ptr<Auth> auth;
     std::unique_ptr<Transcriber> transcriber;

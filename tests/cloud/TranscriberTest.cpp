@@ -183,7 +183,7 @@ TEST_F(TranscriberTest, ServersThatStayStillOrBreakOffAreNetworkErrors) {
 }
 
 TEST_F(TranscriberTest, TheTokenIsNotFollowedToAnotherOrigin) {
-    TestServer elsewhere;
+    StandInServer elsewhere;
     const QByteArray target = elsewhere.baseUrl().replace("127.0.0.1", "localhost").toLatin1();
     server.reply(transcribePath, {307, "moved", "text/plain", target + "/transcribe"});
     elsewhere.reply(transcribePath, {200, R"({"text":"stolen"})"});

@@ -1,7 +1,7 @@
 #pragma once
 
 // The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
-// it is given, and the HTTP client the tests talk to it with.
+// it is given, and the HTTP client the tests talk to it with. It ends with this object.
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -47,6 +47,7 @@ inline httplib::Headers bearer(const std::string &token) {
 class ServiceProcess {
 public:
     ServiceProcess(const QString &dataDir, const QStringList &extraArguments) {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(ORVANTA_SERVICE_EXECUTABLE,
                         QStringList{"--data", dataDir, "--port", "0"} + extraArguments);
         m_process.waitForStarted(30000);
@@ -64,13 +65,13 @@ public:
             }
         }
         m_process.waitForFinished(5000);
-        m_output +=
-            QString::fromUtf8(m_process.readAllStandardOutput() + m_process.readAllStandardError());
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
     }
     ~ServiceProcess() { stop(); }
 
     bool isServing() const { return m_port > 0; }
     int port() const { return m_port; }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString startupOutput() const { return m_output; }
     // Stops the service with SIGTERM; its exit code, -1 when it did not end by itself.
     int stop() {
