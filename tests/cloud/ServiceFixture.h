@@ -5,6 +5,7 @@
 
 #include "Auth.h"
 #include "AuthHost.h"
+#include "Jwt.h"
 #include "Keychain.h"
 #include "PreferenceStore.h"
 #include "QtPrinters.h"
@@ -14,8 +15,6 @@
 #include "Transcriber.h"
 #include "Vocabulary.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QTcpServer>
 
@@ -59,11 +58,7 @@ inline QString makeJwt(const QString &email, const QString &marker = QStringLite
     QJsonObject claims{{"sub", marker}};
     if (!email.isEmpty())
         claims["email"] = email;
-    const auto encode = [](const QByteArray &bytes) {
-        return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-    };
-    return QString::fromLatin1(encode(R"({"alg":"none"})") + '.' +
-                               encode(QJsonDocument(claims).toJson(QJsonDocument::Compact)) + ".s");
+    return makeJwt(claims);
 }
 
 class ServiceFixture : public ::testing::Test {

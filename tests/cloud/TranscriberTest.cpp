@@ -92,7 +92,6 @@ TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsError) {
         {200, largest, TranscribeOutcome::success("edge")},
         {200, largest + ' ', empty},
         {200, R"({"text":" \n \t "})", empty},
-        {200, "{}", empty},
         {200, R"({"text":7})", empty},
         {200, "Hello", empty, "text/plain"},
         {204, {}, empty},
@@ -100,9 +99,6 @@ TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsError) {
          failure(TranscribeError::limitReached(longMessage))},
         {413, "Recording too long", failure(TranscribeError::limitReached("Recording too long")),
          "text/plain"},
-        {403, R"({"error":"blocked"})", failure(TranscribeError::http(403, "blocked"))},
-        {400, R"({"error":"No such model."})",
-         failure(TranscribeError::http(400, "No such model."))},
         {500, R"({"error": 42})", failure(TranscribeError::http(500, R"({"error": 42})"))},
         {500, R"({"error":"model crashed"})", failure(TranscribeError::http(500, "model crashed"))},
         {503, thousand, failure(TranscribeError::http(503, thousand)), "text/plain"},
@@ -194,12 +190,9 @@ TEST_F(TranscriberTest, TheTokenIsNotFollowedToAnotherOrigin) {
     EXPECT_EQ(elsewhere.requestCount(), 0);
 }
 
-TEST_F(TranscriberTest, NothingIsSentWithoutAddressTokenOrFile) {
-    connectTo(QStringLiteral("https://api.REPLACE_ME.example.com"));
+// Without an address: TheClientReportsOnceAndNeverBeforeReturning.
+TEST_F(TranscriberTest, NothingIsSentWithoutTokenOrFile) {
     QFile::remove(audioFile);
-    EXPECT_EQ(transcribe().error(), TranscribeError::proxyNotConfigured());
-
-    connectTo(server.baseUrl());
     const TranscribeOutcome missingFile = transcribe();
     EXPECT_FALSE(missingFile.succeeded());
     EXPECT_FALSE(missingFile.error().has_value());

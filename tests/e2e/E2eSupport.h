@@ -5,6 +5,7 @@
 // benchmarks. Each child process ends with the object that started it.
 
 #include "HistoryItem.h"
+#include "Jwt.h"
 #include "ServiceProcess.h"
 #include "StandInServer.h"
 
@@ -98,21 +99,15 @@ public:
     bool start() {
         if (!m_sentences.isEmpty())
             return startSelfHosted();
-        const auto base64Url = [](const QByteArray &bytes) {
-            return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-        };
-        const QByteArray claims = QJsonDocument(QJsonObject{{QStringLiteral("email"), m_email}})
-                                      .toJson(QJsonDocument::Compact);
         QUrlQuery query;
         query.addQueryItem(QStringLiteral("access_token"),
-                           QString::fromLatin1(base64Url(R"({"alg":"none"})") + '.' +
-                                               base64Url(claims) + ".unsigned"));
+                           test::makeJwt({{QStringLiteral("email"), m_email}}));
         query.addQueryItem(QStringLiteral("refresh_token"),
                            QUuid::createUuid().toString(QUuid::WithoutBraces));
         QUrl callback(QStringLiteral("orvanta://auth/callback"));
         callback.setQuery(query);
         m_standIn.emplace();
-        m_standIn->always(QStringLiteral("/signin"), {302, {}, {}, callback.toEncoded()});
+        m_standIn->reply(QStringLiteral("/signin"), {302, {}, {}, callback.toEncoded()}, true);
         return command(QStringLiteral("transcript hello")) && m_standIn->port() > 0;
     }
     QString baseUrl() const { return m_standIn ? m_standIn->baseUrl() : m_service->baseUrl(); }
@@ -122,7 +117,8 @@ public:
         const QJsonObject answer{{QStringLiteral("text"), line.section(u' ', 1)}};
         if (!m_standIn || !line.startsWith(QLatin1String("transcript ")))
             return false;
-        m_standIn->always(QStringLiteral("/transcribe"), {200, QJsonDocument(answer).toJson()});
+        m_standIn->reply(QStringLiteral("/transcribe"), {200, QJsonDocument(answer).toJson()},
+                         true);
         return true;
     }
 

@@ -31,7 +31,7 @@ void behave(StandInServer &provider, B behaviour, const QString &text = {}) {
                                          {500, failure},
                                          {503, {}, {}, {}, true},
                                          {200, R"({"text": "cut off)"}};
-        provider.always(path, replies[int(behaviour)]);
+        provider.reply(path, replies[int(behaviour)], true);
     }
 }
 

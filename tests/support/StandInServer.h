@@ -69,21 +69,15 @@ public:
         m_server.stop();
         m_thread.join();
     }
-    StandInServer(const StandInServer &) = delete;
-    StandInServer &operator=(const StandInServer &) = delete;
 
     int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
 
-    // The next request at `path` gets `next`.
-    void reply(const QString &path, const ScriptedReply &next) {
+    // The next request at `path` gets `next`; every one gets it, once the queue is empty, when
+    // it is the standing reply.
+    void reply(const QString &path, const ScriptedReply &next, bool standing = false) {
         std::lock_guard lock(m_mutex);
-        m_queued[path].append(next);
-    }
-    // Every request at `path` gets `standing` once the queue is empty.
-    void always(const QString &path, const ScriptedReply &standing) {
-        std::lock_guard lock(m_mutex);
-        m_standing[path] = standing;
+        (standing ? m_standing[path] : m_queued[path].emplace_back()) = next;
     }
     QList<RecordedRequest> requests(const QString &path) const {
         std::lock_guard lock(m_mutex);
@@ -113,21 +107,15 @@ private:
                            QByteArray::fromStdString(request.body),
                            {request.files.begin(), request.files.end()},
                            std::chrono::steady_clock::now()});
-        std::optional<ScriptedReply> next;
-        if (!m_queued[path].isEmpty())
-            next = m_queued[path].takeFirst();
-        else if (m_standing.contains(path))
-            next = m_standing[path];
-        if (!next) {
-            response.status = 404;
-            return;
-        }
-        if (next->hang) {
+        const std::optional<ScriptedReply> next =
+            !m_queued[path].isEmpty()   ? std::optional(m_queued[path].takeFirst())
+            : m_standing.contains(path) ? std::optional(m_standing[path])
+                                        : std::nullopt;
+        response.status = next ? (next->hang ? 503 : next->status) : 404;
+        if (next && next->hang)
             m_released.wait(lock, [this] { return m_stopping; });
-            response.status = 503;
+        if (!next || next->hang)
             return;
-        }
-        response.status = next->status;
         if (!next->location.isEmpty())
             response.set_header("Location", next->location.toStdString());
         // Sent as it is: a body of its own would be compressed for a client that accepts that.
