@@ -52,8 +52,7 @@ TEST_F(AuthTest, ACallbackSignsInOnlyForThePendingSignIn) {
     settle();
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), "ada@example.org");
-    EXPECT_EQ(storedAccess(), token);
-    EXPECT_EQ(storedRefresh(), "r1");
+    EXPECT_EQ(stored(), Stored(token, "r1"));
     EXPECT_EQ(host.broughtToFront, 1);
 
     auth->handleCallback(callback(makeJwt("mallory@example.org"), QStringLiteral("r2")));
@@ -64,8 +63,7 @@ TEST_F(AuthTest, ACallbackSignsInOnlyForThePendingSignIn) {
     // A new sign-in without a refresh token drops the old one.
     auth->openSignInPage();
     auth->handleCallback(callback(makeJwt(QString(), "2")));
-    EXPECT_EQ(storedAccess(), makeJwt(QString(), "2"));
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(makeJwt(QString(), "2"), std::nullopt));
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), std::nullopt);
 
@@ -88,8 +86,7 @@ TEST_F(AuthTest, RenewalsAskedTogetherShareOneRequestAndKeepTheRefreshTokenUnles
     EXPECT_EQ(QCoro::waitFor(std::move(first)), second);
     EXPECT_EQ(QCoro::waitFor(std::move(together)), second);
     EXPECT_EQ(server.requests(refreshPath).size(), 1u);
-    EXPECT_EQ(storedAccess(), second);
-    EXPECT_EQ(storedRefresh(), "r1");
+    EXPECT_EQ(stored(), Stored(second, "r1"));
     EXPECT_EQ(auth->email(), "ada.new@example.org");
 
     server.reply(refreshPath, {200, R"({"access_token":"third","refresh_token":""})"});
@@ -122,8 +119,7 @@ TEST_F(AuthTest, EveryFailedRenewalSignsOut) {
         server.reply(refreshPath, failure);
         EXPECT_EQ(refresh(), std::nullopt) << failure.body.toStdString();
         EXPECT_FALSE(auth->isSignedIn());
-        EXPECT_EQ(storedAccess(), std::nullopt);
-        EXPECT_EQ(storedRefresh(), std::nullopt);
+        EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
     }
 
     storeTokens(QStringLiteral("a"), std::nullopt);
@@ -167,8 +163,7 @@ TEST_F(AuthTest, SignOutDeletesTheTokensAndKeepsTheFigures) {
     auth->signOut();
     EXPECT_FALSE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), std::nullopt);
-    EXPECT_EQ(storedAccess(), std::nullopt);
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
     EXPECT_EQ(std::tuple(auth->plan(), auth->wordsUsed(), auth->wordLimit()),
               std::tuple("pro", 7, 99));
     updateUsage();
@@ -180,8 +175,7 @@ TEST_F(AuthTest, SignOutDeletesTheTokensAndKeepsTheFigures) {
     auth->signOut();
     settle();
     EXPECT_FALSE(auth->isSignedIn());
-    EXPECT_EQ(storedAccess(), std::nullopt);
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
 }
 
 } // namespace

@@ -91,6 +91,8 @@ protected:
     static std::optional<QString> storedRefresh() {
         return QCoro::waitFor(Keychain::get(Auth::refreshTokenAccount));
     }
+    using Stored = std::pair<std::optional<QString>, std::optional<QString>>;
+    static Stored stored() { return {storedAccess(), storedRefresh()}; }
 
     TempFolder folder;
     PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};

@@ -31,28 +31,6 @@ namespace orvanta::e2e {
 inline constexpr std::chrono::seconds patience{120};
 inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
-struct ProcessOutcome {
-    int exitCode = -1; // -1 when it crashed or did not end
-    QString output;
-};
-
-// Runs a program to its end, its errors shown in the test's output.
-inline ProcessOutcome
-runProcess(const QString &program, const QStringList &arguments,
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(patienceMs)) {
-        process.kill();
-        process.waitForFinished(3000);
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput())};
-}
-
 // Ends a child at once, before its QProcess goes.
 inline void stopNow(QProcess &process) {
     process.kill();
@@ -61,7 +39,7 @@ inline void stopNow(QProcess &process) {
 
 // A helper program's standard output, or nothing when it failed.
 inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
-    const ProcessOutcome outcome = runProcess(program, arguments);
+    const test::CommandResult outcome = test::runProgram(program, arguments);
     return outcome.exitCode == 0 ? std::optional(outcome.output) : std::nullopt;
 }
 
@@ -212,12 +190,12 @@ public:
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
     // Runs `orvanta <arguments>` to its end.
-    ProcessOutcome run(const QStringList &arguments) const {
-        return runProcess(QStringLiteral(ORVANTA_E2E_APP), arguments, m_environment);
+    test::CommandResult run(const QStringList &arguments) const {
+        return test::runProgram(QStringLiteral(ORVANTA_E2E_APP), arguments, {}, m_environment);
     }
     // The line `orvanta --status` prints, or nothing when it fails.
     std::optional<QString> status() const {
-        const ProcessOutcome outcome = run({QStringLiteral("--status")});
+        const test::CommandResult outcome = run({QStringLiteral("--status")});
         return outcome.exitCode == 0 ? std::optional(outcome.output.trimmed()) : std::nullopt;
     }
     bool waitForStatus(const QString &expected,

@@ -135,7 +135,9 @@ TEST_F(AccountsTest, LocalUserSignsInWithOneClickFromThisComputerOnly) {
     ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
 
     EXPECT_EQ(service.get("/signin").body.find("name=\"password\""), std::string::npos);
-    EXPECT_EQ(claimsOf(service.signIn().access).value("email").toString(), "me@example.org");
+    const Tokens tokens = service.signIn();
+    EXPECT_FALSE(tokens.refresh.empty());
+    EXPECT_EQ(claimsOf(tokens.access).value("email").toString(), "me@example.org");
     // Through a proxy, or from a page that rebound a host name to this address.
     for (const httplib::Headers &headers : {httplib::Headers{{"Host", "evil.example:8787"}},
                                             httplib::Headers{{"X-Forwarded-For", "203.0.113.9"}}}) {

@@ -17,10 +17,29 @@ namespace orvanta::test {
 inline constexpr auto password = "correct horse battery staple";
 
 struct CommandResult {
-    int exitCode = -1;
+    int exitCode = -1; // -1 when it crashed or did not end
     QString output;
     QString errors;
 };
+
+// Runs a program to its end with `input` on its standard input.
+inline CommandResult
+runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
 
 // One answer of the service; status -1 when none came.
 struct Reply {
@@ -118,18 +137,7 @@ public:
 
     // Runs a command such as add-user to completion, with `input` on its standard input.
     static CommandResult run(const QStringList &arguments, const QByteArray &input = {}) {
-        QProcess process;
-        process.start(ORVANTA_SERVICE_EXECUTABLE, arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return runProgram(ORVANTA_SERVICE_EXECUTABLE, arguments, input);
     }
     // add-user with the shared password and `options`; true when it succeeded.
     static bool addUser(const QString &dataDir, const char *email,

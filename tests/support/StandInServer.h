@@ -11,6 +11,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -42,6 +43,7 @@ struct ScriptedReply {
     QByteArray mimeType = "application/json";
     QByteArray location = {}; // sent as the Location header unless empty
     bool hang = false;        // answers 503 only once the server is destroyed
+    qsizetype promisedLength = 0;
 };
 
 class StandInServer {
@@ -118,13 +120,16 @@ private:
             return;
         if (!next->location.isEmpty())
             response.set_header("Location", next->location.toStdString());
-        // Sent as it is: a body of its own would be compressed for a client that accepts that.
+        // Sent as it is (a body of its own would be compressed for a client that accepts that);
+        // a longer promised length ends the connection after the body.
         const auto body = std::make_shared<std::string>(next->body.toStdString());
         if (!body->empty())
             response.set_content_provider(
-                body->size(), next->mimeType.toStdString(),
-                [body](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
-                    return sink.write(body->data() + offset, length);
+                std::max(body->size(), std::size_t(next->promisedLength)),
+                next->mimeType.toStdString(),
+                [body](std::size_t offset, std::size_t, httplib::DataSink &sink) {
+                    return offset < body->size() &&
+                           sink.write(body->data() + offset, body->size() - offset);
                 });
     }
 
