@@ -109,7 +109,7 @@ ProcessTimes processTimes(qint64 pid) {
 struct Desktop {
     QProcess trayHost;
     XView view;
-    ServiceProcess service{QStringLiteral("bench@example.com")};
+    DictationService service{QStringLiteral("bench@example.com")};
     test::XKeyboard keyboard;
     test::TargetApp target;
     Microphone microphone;

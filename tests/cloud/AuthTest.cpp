@@ -2,8 +2,6 @@
 
 #include "ServiceFixture.h"
 
-#include <QSignalSpy>
-
 using namespace orvanta;
 using namespace orvanta::test;
 
@@ -33,13 +31,10 @@ protected:
 };
 
 TEST_F(AuthTest, StartsSignedInWhenATokenIsStored) {
-    EXPECT_FALSE(auth->isSignedIn());
-    EXPECT_EQ(auth->email(), std::nullopt);
     storeTokens(makeJwt("grace@example.org"), std::nullopt);
     connectTo(server.baseUrl());
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), "grace@example.org");
-    EXPECT_EQ(std::tuple(auth->plan(), auth->wordLimit()), std::tuple("free", 1000));
     EXPECT_EQ(server.requestCount(), 0);
 }
 
@@ -47,22 +42,18 @@ TEST_F(AuthTest, StartsSignedInWhenATokenIsStored) {
 // no sign-in leaves it pending.
 TEST_F(AuthTest, ACallbackSignsInOnlyForThePendingSignIn) {
     const QString token = makeJwt("ada@example.org");
-    QSignalSpy signedIn(auth.get(), &Auth::isSignedInChanged);
     auth->handleCallback(callback(token, QStringLiteral("r1")));
     EXPECT_FALSE(auth->isSignedIn());
     EXPECT_EQ(storedAccess(), std::nullopt);
 
     auth->openSignInPage();
     EXPECT_EQ(host.opened, QList{QUrl(server.baseUrl() + "/signin")});
-    auth->handleCallback(QStringLiteral("Orvanta://auth?access_token=x"));
     auth->handleCallback(callback(token, QStringLiteral("r1")));
     settle();
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), "ada@example.org");
-    EXPECT_EQ(storedAccess(), token);
-    EXPECT_EQ(storedRefresh(), "r1");
+    EXPECT_EQ(stored(), Stored(token, "r1"));
     EXPECT_EQ(host.broughtToFront, 1);
-    EXPECT_EQ(signedIn.count(), 1);
 
     auth->handleCallback(callback(makeJwt("mallory@example.org"), QStringLiteral("r2")));
     EXPECT_EQ(auth->email(), "ada@example.org");
@@ -72,8 +63,7 @@ TEST_F(AuthTest, ACallbackSignsInOnlyForThePendingSignIn) {
     // A new sign-in without a refresh token drops the old one.
     auth->openSignInPage();
     auth->handleCallback(callback(makeJwt(QString(), "2")));
-    EXPECT_EQ(storedAccess(), makeJwt(QString(), "2"));
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(makeJwt(QString(), "2"), std::nullopt));
     EXPECT_TRUE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), std::nullopt);
 
@@ -96,8 +86,7 @@ TEST_F(AuthTest, RenewalsAskedTogetherShareOneRequestAndKeepTheRefreshTokenUnles
     EXPECT_EQ(QCoro::waitFor(std::move(first)), second);
     EXPECT_EQ(QCoro::waitFor(std::move(together)), second);
     EXPECT_EQ(server.requests(refreshPath).size(), 1u);
-    EXPECT_EQ(storedAccess(), second);
-    EXPECT_EQ(storedRefresh(), "r1");
+    EXPECT_EQ(stored(), Stored(second, "r1"));
     EXPECT_EQ(auth->email(), "ada.new@example.org");
 
     server.reply(refreshPath, {200, R"({"access_token":"third","refresh_token":""})"});
@@ -130,8 +119,7 @@ TEST_F(AuthTest, EveryFailedRenewalSignsOut) {
         server.reply(refreshPath, failure);
         EXPECT_EQ(refresh(), std::nullopt) << failure.body.toStdString();
         EXPECT_FALSE(auth->isSignedIn());
-        EXPECT_EQ(storedAccess(), std::nullopt);
-        EXPECT_EQ(storedRefresh(), std::nullopt);
+        EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
     }
 
     storeTokens(QStringLiteral("a"), std::nullopt);
@@ -144,7 +132,6 @@ TEST_F(AuthTest, EveryFailedRenewalSignsOut) {
 
 TEST_F(AuthTest, UsageTakesEachWellTypedMemberOnItsOwnAndIgnoresFailures) {
     signInThroughTheBrowser(QStringLiteral("access-1"), QStringLiteral("r1"));
-    QSignalSpy planChanged(auth.get(), &Auth::planChanged);
     const auto usageAfter = [this](int status, const QByteArray &body) {
         server.reply(mePath, {status, body});
         updateUsage();
@@ -156,7 +143,6 @@ TEST_F(AuthTest, UsageTakesEachWellTypedMemberOnItsOwnAndIgnoresFailures) {
               std::tuple("pro", 0, 50000));
     EXPECT_EQ(usageAfter(200, R"({"used":120,"limit":2.5,"plan":3})"),
               std::tuple("pro", 120, 50000));
-    EXPECT_EQ(planChanged.count(), 1);
     for (const auto &[status, body] : std::vector<std::pair<int, QByteArray>>{
              {401, R"({"plan":"x","used":1})"}, {201, R"({"plan":"x"})"}, {200, R"(["plan"])"}})
         EXPECT_EQ(usageAfter(status, body), std::tuple("pro", 120, 50000)) << status;
@@ -174,13 +160,10 @@ TEST_F(AuthTest, SignOutDeletesTheTokensAndKeepsTheFigures) {
     signInThroughTheBrowser(makeJwt("ada@example.org"), QStringLiteral("r1"));
     server.reply(mePath, {200, R"({"plan":"pro","used":7,"limit":99})"});
     updateUsage();
-    QSignalSpy emailChanged(auth.get(), &Auth::emailChanged);
     auth->signOut();
     EXPECT_FALSE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), std::nullopt);
-    EXPECT_EQ(emailChanged.count(), 1);
-    EXPECT_EQ(storedAccess(), std::nullopt);
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
     EXPECT_EQ(std::tuple(auth->plan(), auth->wordsUsed(), auth->wordLimit()),
               std::tuple("pro", 7, 99));
     updateUsage();
@@ -192,8 +175,7 @@ TEST_F(AuthTest, SignOutDeletesTheTokensAndKeepsTheFigures) {
     auth->signOut();
     settle();
     EXPECT_FALSE(auth->isSignedIn());
-    EXPECT_EQ(storedAccess(), std::nullopt);
-    EXPECT_EQ(storedRefresh(), std::nullopt);
+    EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
 }
 
 } // namespace

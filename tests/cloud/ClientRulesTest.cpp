@@ -35,21 +35,13 @@ TEST(ConfigTest, EndpointsFollowTheBaseWithoutADoubleSlash) {
         << "the placeholder base counts as not configured";
 }
 
-TEST(TranscribeErrorTest, ComposedDescriptionsKeepTheMessageAsItIs) {
-    EXPECT_EQ(TranscribeError::http(500, "%1 of %2").errorDescription(),
-              "Server error (500): %1 of %2");
-    EXPECT_EQ(TranscribeError::network("Connection refused").errorDescription(),
-              "Network error: Connection refused");
-    EXPECT_EQ(TranscribeError::limitReached("Used up.").errorDescription(), "Used up.");
-    EXPECT_FALSE(TranscribeError::limitReached("").errorDescription().isEmpty());
-}
-
-TEST(TranscribeErrorTest, HttpKeepsThreeHundredPerceivedCharacters) {
+TEST(TranscribeErrorTest, HttpKeepsThreeHundredPerceivedCharactersOfTheMessageAsItIs) {
     // A flag is four UTF-16 units, an accented "e" two; each is one perceived character.
     const QString pair = QString::fromUtf8("\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA"
                                            "e\xCC\x81");
     EXPECT_EQ(TranscribeError::http(503, pair.repeated(200)).text(), pair.repeated(150));
-    EXPECT_EQ(TranscribeError::http(503, "short").text(), "short");
+    EXPECT_TRUE(TranscribeError::http(500, "%1 of %2").errorDescription().endsWith(" %1 of %2"));
+    EXPECT_FALSE(TranscribeError::limitReached("").errorDescription().isEmpty());
 }
 
 TEST(RequestBodyTest, EmptySourcesAreSentEmptyNotLeftOut) {

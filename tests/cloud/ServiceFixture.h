@@ -1,22 +1,20 @@
 #pragma once
 
-// The service client wired as the application wires it, against a real HTTP server on
-// 127.0.0.1 inside the test and the private Secret Service.
+// The service client wired as the application wires it, against a stand-in HTTP server on
+// 127.0.0.1 and the private Secret Service.
 
 #include "Auth.h"
 #include "AuthHost.h"
+#include "Jwt.h"
 #include "Keychain.h"
 #include "PreferenceStore.h"
 #include "QtPrinters.h"
 #include "Settings.h"
+#include "StandInServer.h"
 #include "TempEnvironment.h"
 #include "Transcriber.h"
 #include "Vocabulary.h"
 
-#include <QHttpServer>
-#include <QHttpServerResponse>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QTcpServer>
 
@@ -33,68 +31,6 @@ inline void PrintTo(const TranscribeError &error, std::ostream *out) {
 } // namespace orvanta
 
 namespace orvanta::test {
-
-struct RecordedRequest {
-    QString path;
-    bool isPost = false;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-    QByteArray body;
-
-    // Matched without regard to case; a null array when it is missing.
-    QByteArray header(const QByteArray &name) const {
-        for (const auto &[key, value] : headers) {
-            if (key.compare(name, Qt::CaseInsensitive) == 0)
-                return value;
-        }
-        return {};
-    }
-};
-
-struct ScriptedReply {
-    int status = 200;
-    QByteArray body;
-    QByteArray mimeType = "application/json";
-    QByteArray location = {}; // sent as the Location header unless empty
-};
-
-// Each path answers from a queue of scripted replies (404 when empty); every request is kept.
-class TestServer {
-public:
-    TestServer() {
-        for (const QString path : {"/transcribe", "/auth/refresh", "/me"}) {
-            m_server.route(path, [this, path](const QHttpServerRequest &request) {
-                m_requests.append({path, request.method() == QHttpServerRequest::Method::Post,
-                                   request.headers(), request.body()});
-                if (m_replies[path].isEmpty())
-                    return QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound);
-                const ScriptedReply next = m_replies[path].takeFirst();
-                QHttpServerResponse response(next.mimeType, next.body,
-                                             QHttpServerResponse::StatusCode(next.status));
-                if (!next.location.isEmpty())
-                    response.addHeader("Location", next.location);
-                return response;
-            });
-        }
-        m_port = m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    void reply(const QString &path, ScriptedReply reply) { m_replies[path].append(reply); }
-    QList<RecordedRequest> requests(const QString &path) const {
-        QList<RecordedRequest> matching;
-        for (const RecordedRequest &request : m_requests) {
-            if (request.path == path)
-                matching.append(request);
-        }
-        return matching;
-    }
-    int requestCount() const { return int(m_requests.size()); }
-
-private:
-    QHttpServer m_server;
-    quint16 m_port = 0;
-    QMap<QString, QList<ScriptedReply>> m_replies;
-    QList<RecordedRequest> m_requests;
-};
 
 // A base on 127.0.0.1 where nothing listens.
 inline QString unusedLocalBase() {
@@ -122,11 +58,7 @@ inline QString makeJwt(const QString &email, const QString &marker = QStringLite
     QJsonObject claims{{"sub", marker}};
     if (!email.isEmpty())
         claims["email"] = email;
-    const auto encode = [](const QByteArray &bytes) {
-        return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-    };
-    return QString::fromLatin1(encode(R"({"alg":"none"})") + '.' +
-                               encode(QJsonDocument(claims).toJson(QJsonDocument::Compact)) + ".s");
+    return makeJwt(claims);
 }
 
 class ServiceFixture : public ::testing::Test {
@@ -159,6 +91,8 @@ protected:
     static std::optional<QString> storedRefresh() {
         return QCoro::waitFor(Keychain::get(Auth::refreshTokenAccount));
     }
+    using Stored = std::pair<std::optional<QString>, std::optional<QString>>;
+    static Stored stored() { return {storedAccess(), storedRefresh()}; }
 
     TempFolder folder;
     PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};
@@ -167,7 +101,7 @@ protected:
     Vocabulary vocabulary{store};
     QNetworkAccessManager network;
     RecordingHost host;
-    TestServer server;
+    StandInServer server;
     std::unique_ptr<Config> config;
     std::unique_ptr<Auth> auth;
     std::unique_ptr<Transcriber> transcriber;

@@ -16,7 +16,7 @@ namespace orvanta::e2e {
 template <typename Keyboard = test::XKeyboard> class SessionTest : public ::testing::Test {
 protected:
     struct Session {
-        std::unique_ptr<ServiceProcess> service;
+        std::unique_ptr<DictationService> service;
         Keyboard keyboard;
         test::TargetApp target;
         Microphone microphone;
@@ -26,7 +26,7 @@ protected:
     // For the suite's SetUpTestSuite: starts the service, a steady microphone stream, the
     // focused target window (an X target takes the focus with the test's keyboard, a Wayland
     // compositor gives it) and orvanta, once `prepare` has written its preferences.
-    static void startSession(ServiceProcess *service,
+    static void startSession(DictationService *service,
                              const std::function<void(const QString &)> &prepare) {
         session = new Session();
         session->service.reset(service);
@@ -57,7 +57,7 @@ protected:
     }
 
     static OrvantaProcess &app() { return *session->app; }
-    static ServiceProcess &service() { return *session->service; }
+    static DictationService &service() { return *session->service; }
     static test::TargetApp &target() { return session->target; }
 
     // Waits until the instance reports `status` and being signed in.

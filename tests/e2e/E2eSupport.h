@@ -5,20 +5,18 @@
 // benchmarks. Each child process ends with the object that started it.
 
 #include "HistoryItem.h"
+#include "Jwt.h"
+#include "ServiceProcess.h"
+#include "StandInServer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QHttpServer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrlQuery>
 #include <QUuid>
 
 #include <chrono>
@@ -32,28 +30,6 @@ namespace orvanta::e2e {
 inline constexpr std::chrono::seconds patience{120};
 inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
-struct ProcessOutcome {
-    int exitCode = -1; // -1 when it crashed or did not end
-    QString output;
-};
-
-// Runs a program to its end, its errors shown in the test's output.
-inline ProcessOutcome
-runProcess(const QString &program, const QStringList &arguments,
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(patienceMs)) {
-        process.kill();
-        process.waitForFinished(3000);
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput())};
-}
-
 // Ends a child at once, before its QProcess goes.
 inline void stopNow(QProcess &process) {
     process.kill();
@@ -62,7 +38,7 @@ inline void stopNow(QProcess &process) {
 
 // A helper program's standard output, or nothing when it failed.
 inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
-    const ProcessOutcome outcome = runProcess(program, arguments);
+    const test::CommandResult outcome = test::runProgram(program, arguments);
     return outcome.exitCode == 0 ? std::optional(outcome.output) : std::nullopt;
 }
 
@@ -84,103 +60,75 @@ inline QList<HistoryItem> historyIn(const QString &fileName) {
     return decodeHistory(json).value_or(QList<HistoryItem>());
 }
 
-// A service on a free port of 127.0.0.1 that signs `email` in with one click. Without
-// `sentences`, a stand-in served by this process's event loop: /signin sends the browser back
-// to orvanta://auth/callback with a token for `email`, and /transcribe answers with the text
-// of the latest "transcript <text>" command. Given the `sentences` to expect, orvanta-service
-// as a child process, with its offline recogniser, a data folder of its own and `wordLimit`
-// words a month for the account.
-class ServiceProcess {
+// The service on a free port of 127.0.0.1, which signs `email` in with one click. Without
+// `sentences`, a stand-in: /signin sends the browser back to orvanta://auth/callback with a
+// token for `email`, and /transcribe answers with the text of the latest "transcript <text>"
+// command. Given the `sentences` to expect, orvanta-service with its offline recogniser and
+// `wordLimit` words a month for the account.
+class DictationService {
 public:
-    explicit ServiceProcess(QString email, QStringList sentences = {}, int wordLimit = 10000)
+    explicit DictationService(QString email, QStringList sentences = {}, int wordLimit = 10000)
         : m_email(std::move(email))
         , m_sentences(std::move(sentences))
         , m_wordLimit(wordLimit) {}
-    ~ServiceProcess() { stopNow(m_process); }
 
     // True once it accepts connections.
-    bool start() { return m_sentences.isEmpty() ? startStandIn() : startSelfHosted(); }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    bool start() {
+        if (!m_sentences.isEmpty())
+            return startSelfHosted();
+        // Both tokens are made of characters a URL takes as they are.
+        const QString callback = QStringLiteral("orvanta://auth/callback?access_token=%1&"
+                                                "refresh_token=%2")
+                                     .arg(test::makeJwt({{QStringLiteral("email"), m_email}}),
+                                          QUuid::createUuid().toString(QUuid::WithoutBraces));
+        m_standIn.emplace();
+        m_standIn->reply(QStringLiteral("/signin"), {302, {}, {}, callback.toLatin1()}, true);
+        return command(QStringLiteral("transcript hello")) && m_standIn->port() > 0;
+    }
+    QString baseUrl() const { return m_standIn ? m_standIn->baseUrl() : m_service->baseUrl(); }
 
     // Of the stand-in: "transcript <text>".
     bool command(const QString &line) {
-        m_transcript = line.section(u' ', 1);
-        return line.startsWith(QLatin1String("transcript "));
+        const QJsonObject answer{{QStringLiteral("text"), line.section(u' ', 1)}};
+        if (!m_standIn || !line.startsWith(QLatin1String("transcript ")))
+            return false;
+        m_standIn->reply(QStringLiteral("/transcribe"), {200, QJsonDocument(answer).toJson()},
+                         true);
+        return true;
     }
 
     // When the latest request at `path` arrived at the stand-in.
     std::optional<std::chrono::steady_clock::time_point> lastArrival(const QString &path) const {
-        return m_arrivals.contains(path) ? std::optional(m_arrivals[path]) : std::nullopt;
+        const auto request = m_standIn ? m_standIn->last(path) : std::nullopt;
+        return request ? std::optional(request->arrived) : std::nullopt;
     }
 
 private:
-    bool startStandIn() {
-        const auto base64Url = [](const QByteArray &bytes) {
-            return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-        };
-        const QString token = QString::fromLatin1(
-            base64Url(R"({"alg":"none","typ":"JWT"})") + '.' +
-            base64Url(QJsonDocument(QJsonObject{{QStringLiteral("email"), m_email}})
-                          .toJson(QJsonDocument::Compact)) +
-            ".unsigned");
-        m_server.route(QStringLiteral("/signin"), [token] {
-            QUrlQuery query;
-            query.addQueryItem(QStringLiteral("access_token"), token);
-            query.addQueryItem(QStringLiteral("refresh_token"),
-                               QUuid::createUuid().toString(QUuid::WithoutBraces));
-            QUrl callback(QStringLiteral("orvanta://auth/callback"));
-            callback.setQuery(query);
-            QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
-            response.addHeader("Location", callback.toEncoded());
-            return response;
-        });
-        m_server.route(QStringLiteral("/transcribe"), [this](const QHttpServerRequest &request) {
-            m_arrivals.insert(request.url().path(), std::chrono::steady_clock::now());
-            return QHttpServerResponse(QJsonObject{{QStringLiteral("text"), m_transcript}});
-        });
-        m_port = m_server.listen(QHostAddress::LocalHost, 0);
-        return m_port != 0;
-    }
-
     bool startSelfHosted() {
         // A grammar of the expected sentences makes the offline recogniser reliable on speech
         // synthesised for the test.
         const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
         const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
-        const QString ini = QStringLiteral("[service]\nlisten=127.0.0.1\nport=0\nbackend=local\n"
-                                           "data=%1\nlocal_user=%2\n[local]\ngrammar=%3\n"
-                                           "[plans]\nfree_limit=%4\n")
-                                .arg(m_dir.filePath(QStringLiteral("data")), m_email, grammar)
+        const QString ini = QStringLiteral("[local]\ngrammar=%1\n[plans]\nfree_limit=%2\n")
+                                .arg(grammar)
                                 .arg(m_wordLimit);
         if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
                                     m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
             !writeFile(settings, ini.toUtf8()))
             return false;
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(ORVANTA_E2E_SELF_HOSTED_SERVICE),
-                        {QStringLiteral("--config"), settings});
-        // It prints its address once the recogniser's model is loaded, which takes a while
-        // under the sanitizers.
-        static const QRegularExpression listening(
-            QStringLiteral("listening on http://[^:]+:(\\d+)"));
-        QString printed;
-        waitUntil([&] {
-            printed += QString::fromUtf8(m_process.readAllStandardOutput());
-            m_port = quint16(listening.match(printed).captured(1).toUInt());
-            return m_port != 0 || m_process.state() == QProcess::NotRunning;
-        });
-        return m_port != 0;
+        m_service.emplace(m_dir.filePath(QStringLiteral("data")),
+                          QStringList{QStringLiteral("--backend"), QStringLiteral("local"),
+                                      QStringLiteral("--local-user"), m_email,
+                                      QStringLiteral("--config"), settings});
+        return m_service->isServing();
     }
 
     QString m_email;
     QStringList m_sentences;
     int m_wordLimit;
     QTemporaryDir m_dir;
-    QProcess m_process;
-    QHttpServer m_server;
-    QHash<QString, std::chrono::steady_clock::time_point> m_arrivals;
-    QString m_transcript = QStringLiteral("hello");
-    quint16 m_port = 0;
+    std::optional<test::StandInServer> m_standIn;
+    std::optional<test::ServiceProcess> m_service;
 };
 
 // The orvanta executable: one running instance, and the command-line requests a user or a
@@ -239,12 +187,12 @@ public:
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
     // Runs `orvanta <arguments>` to its end.
-    ProcessOutcome run(const QStringList &arguments) const {
-        return runProcess(QStringLiteral(ORVANTA_E2E_APP), arguments, m_environment);
+    test::CommandResult run(const QStringList &arguments) const {
+        return test::runProgram(QStringLiteral(ORVANTA_E2E_APP), arguments, {}, m_environment);
     }
     // The line `orvanta --status` prints, or nothing when it fails.
     std::optional<QString> status() const {
-        const ProcessOutcome outcome = run({QStringLiteral("--status")});
+        const test::CommandResult outcome = run({QStringLiteral("--status")});
         return outcome.exitCode == 0 ? std::optional(outcome.output.trimmed()) : std::nullopt;
     }
     bool waitForStatus(const QString &expected,

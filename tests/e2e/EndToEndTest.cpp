@@ -49,7 +49,7 @@ QByteArray storedSecret(const char *account) {
 class EndToEnd : public SessionTest<> {
 protected:
     static void SetUpTestSuite() {
-        startSession(new ServiceProcess(email, expectedSentences, wordLimit), writePreferences);
+        startSession(new DictationService(email, expectedSentences, wordLimit), writePreferences);
     }
 };
 

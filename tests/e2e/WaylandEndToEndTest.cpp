@@ -16,7 +16,7 @@ const QString sentence = QStringLiteral("Meet me at the station at noon.");
 class WaylandEndToEnd : public SessionTest<test::WaylandUserKeyboard> {
 protected:
     static void SetUpTestSuite() {
-        startSession(new ServiceProcess(email), [](const QString &) {});
+        startSession(new DictationService(email), [](const QString &) {});
     }
 };
 

@@ -1,5 +1,6 @@
 #include "AudioDecoder.h"
 #include "CommandLine.h"
+#include "Jwt.h"
 #include "ServiceConfig.h"
 #include "TempEnvironment.h"
 #include "TextRules.h"
@@ -7,9 +8,6 @@
 #include "WhisperBackend.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMessageAuthenticationCode>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -104,13 +102,7 @@ TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
 // A token of `claims` under `header`, signed with `key` as the service signs.
 std::string signedToken(const QJsonObject &header, const QJsonObject &claims,
                         const std::string &key) {
-    const std::string part =
-        Base64Url::encode(QJsonDocument(header).toJson(QJsonDocument::Compact).toStdString()) +
-        '.' + Base64Url::encode(QJsonDocument(claims).toJson(QJsonDocument::Compact).toStdString());
-    const QByteArray mac = QMessageAuthenticationCode::hash(QByteArray::fromStdString(part),
-                                                            QByteArray::fromStdString(key),
-                                                            QCryptographicHash::Sha256);
-    return part + '.' + Base64Url::encode(mac.toStdString());
+    return orvanta::test::makeJwt(claims, QByteArray::fromStdString(key), header).toStdString();
 }
 
 TEST(ServiceTokens, AccessTokensHoldForAnHourAndOnlyAsSigned) {

@@ -1,6 +1,6 @@
 #include "QtPrinters.h"
 #include "ServiceProcess.h"
-#include "StandInUpstream.h"
+#include "StandInServer.h"
 #include "TempEnvironment.h"
 
 #include <QJsonArray>
@@ -12,9 +12,28 @@
 #include <optional>
 
 using namespace orvanta::test;
-using B = StandInUpstream::Behaviour;
-
 namespace {
+
+const QString chatPath = QStringLiteral("/v1/chat/completions");
+const QString whisperPath = QStringLiteral("/v1/audio/transcriptions");
+
+// How a provider at <base>/v1 answers chat completions and Whisper transcriptions. Hang holds
+// the answer back until the stand-in is destroyed.
+enum class B { Answer, Fail, Hang, Malformed };
+void behave(StandInServer &provider, B behaviour, const QString &text = {}) {
+    const QJsonObject message{{"role", "assistant"}, {"content", text}};
+    const QJsonObject chat{{"choices", QJsonArray{QJsonObject{{"message", message}}}}};
+    const std::tuple<QString, QJsonObject, QByteArray> paths[] = {
+        {chatPath, chat, R"({"error":{"message":"upstream quota exhausted"}})"},
+        {whisperPath, QJsonObject{{"text", text}}, R"({"error":"recogniser out of memory"})"}};
+    for (const auto &[path, answer, failure] : paths) {
+        const ScriptedReply replies[] = {{200, QJsonDocument(answer).toJson()},
+                                         {500, failure},
+                                         {503, {}, {}, {}, true},
+                                         {200, R"({"text": "cut off)"}};
+        provider.reply(path, replies[int(behaviour)], true);
+    }
+}
 
 // A JSON request for `audio` with the model "model-a" unless `members` name others.
 std::string body(const QByteArray &audio, QJsonObject members = {}) {
@@ -30,8 +49,9 @@ long long wordsIn(const QString &text) {
 
 // The model, the instructions and the user's message (the audio or the transcript) of the last
 // chat request `upstream` saw.
-std::tuple<QString, QString, QJsonValue> lastChat(const StandInUpstream &upstream) {
-    const QJsonObject sent = QJsonDocument::fromJson(upstream.seen().body.c_str()).object();
+std::tuple<QString, QString, QJsonValue> lastChat(const StandInServer &upstream) {
+    const QJsonObject sent =
+        QJsonDocument::fromJson(upstream.last(chatPath).value_or(RecordedRequest()).body).object();
     const QJsonArray messages = sent["messages"].toArray();
     if (messages.size() != 2)
         return {};
@@ -103,8 +123,8 @@ protected:
 };
 
 TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpentAllowances) {
-    StandInUpstream upstream;
-    upstream.setBehaviour(B::Answer, "  Hello from the stand-in.\n");
+    StandInServer upstream;
+    behave(upstream, B::Answer, "  Hello from the stand-in.\n");
     const auto service = start("upstream", upstreamIni(upstream.port()), "4");
 
     QByteArray noise(4096, '\0');
@@ -138,7 +158,7 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
     EXPECT_EQ(tooLarge.status, 413) << tooLarge.body;
     EXPECT_FALSE(tooLarge.error().isEmpty());
     EXPECT_EQ(service->get("/nowhere").status, 404);
-    EXPECT_EQ(upstream.seen().requests, 0);
+    EXPECT_EQ(upstream.requestCount(), 0);
 
     const Reply answer =
         transcribe(*service, body(s_speech, {{"format", "m4a"},
@@ -150,7 +170,7 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
     ASSERT_EQ(answer.status, 200) << answer.body;
     EXPECT_EQ(answer.text(), "Hello from the stand-in.");
     EXPECT_EQ(wordsUsed(*service), 4);
-    EXPECT_EQ(upstream.seen().authorization, "Bearer chat-key");
+    EXPECT_EQ(upstream.last(chatPath)->header("Authorization"), "Bearer chat-key");
     const auto [model, prompt, user] = lastChat(upstream);
     EXPECT_EQ(model, "model-b");
     for (const char *expected :
@@ -166,7 +186,7 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
     const Reply refused = transcribe(*service, body(s_speech));
     EXPECT_EQ(refused.status, 402);
     EXPECT_FALSE(refused.error().isEmpty());
-    EXPECT_EQ(upstream.seen().requests, 1);
+    EXPECT_EQ(upstream.requestCount(), 1);
 }
 
 TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTheText) {
@@ -180,8 +200,8 @@ TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTh
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.audio);
-        StandInUpstream whisper;
-        whisper.setBehaviour(B::Answer, c.heard);
+        StandInServer whisper;
+        behave(whisper, B::Answer, c.heard);
         const auto service = start("whisper", whisperIni(whisper.port(), c.audio));
         const Reply answer =
             transcribe(*service, body(s_speech, {{"model", "google/gemini-2.5-flash"},
@@ -191,8 +211,9 @@ TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTh
         ASSERT_EQ(answer.status, 200) << answer.body;
         EXPECT_EQ(answer.text(), c.expected);
 
-        EXPECT_EQ(whisper.seen().authorization, "Bearer whisper-key");
-        auto form = whisper.seen().form;
+        const RecordedRequest sent = whisper.last(whisperPath).value_or(RecordedRequest());
+        EXPECT_EQ(sent.header("Authorization"), "Bearer whisper-key");
+        auto form = sent.form;
         const std::string &file = form["file"].content;
         if (std::string(c.audio) == "m4a")
             EXPECT_TRUE(QByteArray::fromStdString(file) == s_speech) << "sent as recorded";
@@ -210,14 +231,14 @@ TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTh
 }
 
 TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLikeUpstream) {
-    std::optional<StandInUpstream> whisper(std::in_place);
-    StandInUpstream rewriter;
+    std::optional<StandInServer> whisper(std::in_place);
+    StandInServer rewriter;
     const auto service =
         start("whisper", whisperIni(whisper->port(), "wav") + upstreamIni(rewriter.port()));
     long long words = 0;
 
-    whisper->setBehaviour(B::Answer, "send the report today");
-    rewriter.setBehaviour(B::Answer, "Hello,\n\nthe report comes today.\n");
+    behave(*whisper, B::Answer, "send the report today");
+    behave(rewriter, B::Answer, "Hello,\n\nthe report comes today.\n");
     const Reply email = transcribe(*service, body(s_speech, {{"model", "model-b"},
                                                              {"language", "en"},
                                                              {"mode", "email"},
@@ -226,7 +247,7 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     ASSERT_EQ(email.status, 200) << email.body;
     EXPECT_EQ(email.text(), "Hello,\n\nthe report comes today.");
     words += wordsIn(email.text());
-    EXPECT_EQ(rewriter.seen().authorization, "Bearer chat-key");
+    EXPECT_EQ(rewriter.last(chatPath)->header("Authorization"), "Bearer chat-key");
     const auto [model, prompt, transcript] = lastChat(rewriter);
     EXPECT_EQ(model, "model-b");
     EXPECT_EQ(transcript.toString(), "send the report today");
@@ -239,12 +260,12 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     words += wordsIn(otherModel.text());
     EXPECT_EQ(std::get<0>(lastChat(rewriter)), "model-a");
 
-    const int rewrites = rewriter.seen().requests;
-    whisper->setBehaviour(B::Answer, " um, send it ");
+    const int rewrites = rewriter.requestCount();
+    behave(*whisper, B::Answer, " um, send it ");
     const Reply verbatim = transcribe(*service, body(s_speech, {{"mode", "verbatim"}}));
     EXPECT_EQ(verbatim.text(), "um, send it");
     words += 3;
-    EXPECT_EQ(rewriter.seen().requests, rewrites) << "verbatim text is not rewritten";
+    EXPECT_EQ(rewriter.requestCount(), rewrites) << "verbatim text is not rewritten";
 
     const struct {
         B recogniser, rewriting;
@@ -259,8 +280,8 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
         {B::Answer, B::Hang, 504, "did not answer"},
     };
     for (const auto &failure : failures) {
-        whisper->setBehaviour(failure.recogniser, "send it");
-        rewriter.setBehaviour(failure.rewriting, "Send it.");
+        behave(*whisper, failure.recogniser, "send it");
+        behave(rewriter, failure.rewriting, "Send it.");
         const Reply answer = transcribe(*service, body(s_speech));
         EXPECT_EQ(answer.status, failure.status) << answer.body;
         EXPECT_TRUE(answer.error().contains(failure.error)) << answer.body;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
-// it is given, and the HTTP client the tests talk to it with.
+// it is given, and the HTTP client the tests talk to it with. It ends with this object.
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -17,10 +17,29 @@ namespace orvanta::test {
 inline constexpr auto password = "correct horse battery staple";
 
 struct CommandResult {
-    int exitCode = -1;
+    int exitCode = -1; // -1 when it crashed or did not end
     QString output;
     QString errors;
 };
+
+// Runs a program to its end with `input` on its standard input.
+inline CommandResult
+runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
 
 // One answer of the service; status -1 when none came.
 struct Reply {
@@ -47,6 +66,7 @@ inline httplib::Headers bearer(const std::string &token) {
 class ServiceProcess {
 public:
     ServiceProcess(const QString &dataDir, const QStringList &extraArguments) {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(ORVANTA_SERVICE_EXECUTABLE,
                         QStringList{"--data", dataDir, "--port", "0"} + extraArguments);
         m_process.waitForStarted(30000);
@@ -64,13 +84,13 @@ public:
             }
         }
         m_process.waitForFinished(5000);
-        m_output +=
-            QString::fromUtf8(m_process.readAllStandardOutput() + m_process.readAllStandardError());
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
     }
     ~ServiceProcess() { stop(); }
 
     bool isServing() const { return m_port > 0; }
     int port() const { return m_port; }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString startupOutput() const { return m_output; }
     // Stops the service with SIGTERM; its exit code, -1 when it did not end by itself.
     int stop() {
@@ -117,18 +137,7 @@ public:
 
     // Runs a command such as add-user to completion, with `input` on its standard input.
     static CommandResult run(const QStringList &arguments, const QByteArray &input = {}) {
-        QProcess process;
-        process.start(ORVANTA_SERVICE_EXECUTABLE, arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return runProgram(ORVANTA_SERVICE_EXECUTABLE, arguments, input);
     }
     // add-user with the shared password and `options`; true when it succeeded.
     static bool addUser(const QString &dataDir, const char *email,

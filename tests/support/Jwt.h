@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageAuthenticationCode>
+
+namespace orvanta::test {
+
+inline QByteArray base64Url(const QByteArray &bytes) {
+    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// A JSON Web Token of `claims`, signed with HS256 and `key`; unsigned ("alg":"none") without a
+// key. `header` replaces the one that goes with the signature.
+inline QString makeJwt(const QJsonObject &claims, const QByteArray &key = {},
+                       QJsonObject header = {}) {
+    if (header.isEmpty())
+        header = key.isEmpty() ? QJsonObject{{"alg", "none"}} : QJsonObject{{"alg", "HS256"}};
+    const QByteArray part = base64Url(QJsonDocument(header).toJson(QJsonDocument::Compact)) + '.' +
+                            base64Url(QJsonDocument(claims).toJson(QJsonDocument::Compact));
+    return QString::fromLatin1(
+        part + '.' +
+        base64Url(key.isEmpty()
+                      ? QByteArray("unsigned")
+                      : QMessageAuthenticationCode::hash(part, key, QCryptographicHash::Sha256)));
+}
+
+// The claims of a token's second part; none unless it has three parts.
+inline QJsonObject jwtClaims(const QString &token) {
+    const QStringList parts = token.split(u'.');
+    return parts.size() != 3
+               ? QJsonObject()
+               : QJsonDocument::fromJson(
+                     QByteArray::fromBase64(parts[1].toLatin1(), QByteArray::Base64UrlEncoding))
+                     .object();
+}
+
+} // namespace orvanta::test
