@@ -14,42 +14,37 @@ ParsedCommandLine parse(QStringList arguments) {
 }
 
 TEST(CommandLineTest, EachOptionBecomesItsCommandAndSurvivesTheSocket) {
+    using enum Request::Command;
     const QList<std::pair<QStringList, Command>> options{
-        {{"--toggle"}, Command::Toggle},
-        {{"--start"}, Command::Start},
-        {{"--stop"}, Command::Stop},
-        {{"--cancel"}, Command::Cancel},
-        {{"--paste-last"}, Command::PasteLast},
-        {{"--settings"}, Command::Settings},
-        {{"--sign-in"}, Command::SignIn},
-        {{"--status"}, Command::Status},
-        {{"--quit"}, Command::Quit},
-        {{}, Command::Launch},
-        {{"orvanta://auth/callback?access_token=a&refresh_token=b", "orvanta://2"},
-         Command::Launch},
-    };
+        {{"--toggle"}, Toggle},
+        {{"--start"}, Start},
+        {{"--stop"}, Stop},
+        {{"--cancel"}, Cancel},
+        {{"--paste-last"}, PasteLast},
+        {{"--settings"}, Settings},
+        {{"--sign-in"}, SignIn},
+        {{"--status"}, Status},
+        {{"--quit"}, Quit},
+        {{}, Launch},
+        {{"orvanta://auth/callback?access_token=a&refresh_token=b", "orvanta://2"}, Launch}};
     for (const auto &[arguments, command] : options) {
         const ParsedCommandLine parsed = parse(arguments);
         ASSERT_TRUE(parsed.request.has_value()) << arguments.join(' ').toStdString();
         EXPECT_EQ(parsed.request->command, command);
         EXPECT_EQ(parsed.request->urls, arguments.filter("orvanta://"));
         EXPECT_EQ(Request::fromJson(parsed.request->toJson()), parsed.request);
+        EXPECT_EQ(parsed.request->needsRunningInstance(), command == Status || command == Quit);
     }
-    EXPECT_TRUE(parse({"--status"}).request->needsRunningInstance());
-    EXPECT_FALSE(parse({"--toggle"}).request->needsRunningInstance());
-    for (const QByteArray &line :
-         {QByteArray("{}"), QByteArray(R"({"command":"explode","urls":[]})"),
-          QByteArray(R"({"command":"toggle","urls":[1]})"), QByteArray("not json")})
+    for (const QByteArray &line : {QByteArray("{}"), QByteArray("not json"),
+                                   QByteArray(R"({"command":"explode","urls":[]})"),
+                                   QByteArray(R"({"command":"toggle","urls":[1]})")})
         EXPECT_FALSE(Request::fromJson(line).has_value()) << line.toStdString();
 }
 
-// --shortcuts runs in the process itself and never reaches a running instance.
+// These print, fail or run in the process itself: none reaches a running instance.
 TEST(CommandLineTest, HelpVersionDesktopShortcutsAndMistakesStandAlone) {
-    const QString help = parse({"--help"}).output;
-    EXPECT_TRUE(help.startsWith("Usage: orvanta [options]")) << help.toStdString();
-    EXPECT_TRUE(help.contains("--paste-last"));
+    EXPECT_TRUE(parse({"--help"}).output.startsWith("Usage: orvanta [options]"));
     EXPECT_TRUE(parse({"--version"}).output.startsWith("orvanta "));
-    EXPECT_TRUE(parse({"--start", "--stop"}).error.contains("--start"));
     const struct {
         QStringList arguments;
         bool shortcuts, install, error;
