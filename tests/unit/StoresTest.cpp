@@ -1,6 +1,6 @@
 // The stores on real files: the preference file with the settings, vocabulary and bindings
-// kept in it, and the history file. Each checks its stored form and what it does with a file
-// it cannot read.
+// kept in it, the autostart entry and the history file. Each checks its stored form, what it
+// does with a file it cannot read and what a full disk leaves behind.
 #include "FakePorts.h"
 #include "History.h"
 #include "JsonText.h"
@@ -8,6 +8,7 @@
 #include "LoginItem.h"
 #include "PreferenceStore.h"
 #include "Settings.h"
+#include "SmallFileSystem.h"
 #include "TempEnvironment.h"
 #include "Vocabulary.h"
 
@@ -124,6 +125,9 @@ TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     EXPECT_TRUE(reread.privacyMode());
     EXPECT_EQ(reread.micUID(), "alsa_input.usb-0d8c");
     EXPECT_EQ(reread.wordsDictated(), 44);
+    settings.setWordsDictated(std::numeric_limits<qint64>::max() - 1);
+    settings.addWords("a b c");
+    EXPECT_EQ(settings.wordsDictated(), std::numeric_limits<qint64>::max()) << "saturates";
 
     for (const QString stored : {"EMAIL", "summary ", "shouting", "verbatim"}) {
         writeOnDisk("dictationMode", stored);
@@ -261,6 +265,7 @@ TEST_F(StoreTest, BindingsStartAtTheDefaultsInTheirStoredForm) {
     Keybindings bindings(store);
     EXPECT_EQ(bindings.activate().toJson(), activateJson);
     EXPECT_EQ(bindings.pasteLast().toJson(), pasteJson);
+    EXPECT_TRUE(Shortcut::combo(44, {ModifierKey::Command}, "/").toJson().contains(R"("⌘\/")"));
     EXPECT_EQ(
         Shortcut::fromJson(R"({"display":"x","mods":[],"keyCode":null,"kind":"combo"})")->keyCode,
         std::nullopt);
@@ -411,6 +416,60 @@ TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
         EXPECT_EQ(TempFolder::read(historyDir + "/" + copies[0]), before);
         EXPECT_EQ(History(historyDir).items().size(), 2);
     }
+}
+
+// The files of a folder, with what is in them.
+QMap<QString, QByteArray> filesIn(const QString &folder) {
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        if (name != "filler")
+            files[name] = TempFolder::read(folder + "/" + name);
+    return files;
+}
+
+// History and preferences saved while the disk is full, on a small tmpfs filled up (mounting it
+// needs root, which the machines that run the tests have).
+TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
+    SmallFileSystem disk(512 * 1024);
+    ASSERT_TRUE(disk.mounted()) << disk.reason().toStdString();
+    const QString historyFolder = disk.path() + "/Orvanta", prefs = disk.path() + "/prefs";
+    const QString big(4000, u'w');
+    FakeLoginItem loginItem;
+    {
+        History history(historyFolder);
+        PreferenceStore store(prefs + "/Orvanta.conf");
+        Settings settings(store, loginItem);
+        Vocabulary vocabulary(store);
+        history.add("before", DictationMode::Clean, QDateTime::currentDateTimeUtc());
+        vocabulary.setInstructions("before");
+        const auto historyFiles = filesIn(historyFolder), preferenceFiles = filesIn(prefs);
+        ASSERT_EQ(historyFiles.size(), 1);
+        ASSERT_EQ(preferenceFiles.size(), 1);
+
+        disk.fill();
+        history.add(big, DictationMode::Email, QDateTime::currentDateTimeUtc());
+        vocabulary.setInstructions(big);
+        vocabulary.setReplacements({{QUuid::createUuid(), big, "short", true}});
+        settings.setModel("model-while-full");
+        // The files on disk are the previous ones, whole, with no half-written files beside them.
+        EXPECT_EQ(filesIn(historyFolder), historyFiles);
+        EXPECT_EQ(filesIn(prefs), preferenceFiles);
+        EXPECT_EQ(history.items().size(), 2);
+
+        disk.drain();
+        history.add("after", DictationMode::Clean, QDateTime::currentDateTimeUtc());
+        vocabulary.setTerms({"after"});
+    }
+    History history(historyFolder);
+    ASSERT_EQ(history.items().size(), 3);
+    EXPECT_EQ(history.items()[1].text, big);
+    PreferenceStore store(prefs + "/Orvanta.conf");
+    Vocabulary vocabulary(store);
+    EXPECT_EQ(vocabulary.instructions(), big);
+    ASSERT_EQ(vocabulary.replacements().size(), 1);
+    EXPECT_EQ(vocabulary.replacements()[0].from, big);
+    EXPECT_EQ(Settings(store, loginItem).model(), "model-while-full");
+    EXPECT_EQ(vocabulary.terms(), QStringList{"after"});
 }
 
 } // namespace
