@@ -6,69 +6,57 @@ using namespace orvanta::wayland;
 
 namespace {
 
-struct ProbeCase {
-    const char *session;
-    SessionOffer offer;
-    TextInsertionChoice expected;
-};
-
+// One session a row: what it offers, then the mechanism, clipboard and keystroke chosen.
 TEST(WaylandProbeTest, TheMechanismFollowsWhatTheSessionOffers) {
-    using Mechanism = TextInsertionMechanism;
-    using Keystroke = PasteKeystrokeProtocol;
-    const QByteArray wlrClipboard("zwlr_data_control_manager_v1");
-    const QByteArray extClipboard("ext_data_control_manager_v1");
-    const QByteArray keyboard("zwp_virtual_keyboard_manager_v1");
-    const QByteArray fakeInput("org_kde_kwin_fake_input");
-    const QByteArray seat("wl_seat");
-    const ProbeCase cases[] = {
-        {"wlroots, keyboard before uinput",
-         {true, {seat, wlrClipboard, keyboard}, true, false, true},
-         {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::VirtualKeyboard, {}}},
-        {"standard data-control, keyboard before fake input",
-         {true, {seat, extClipboard, fakeInput, keyboard}, false, true, false},
-         {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::VirtualKeyboard, {}}},
-        {"KWin, fake input before uinput",
-         {true, {seat, wlrClipboard, fakeInput}, true, true, true},
-         {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::FakeInput, {}}},
-        {"KWin without fake input for us, the portal before uinput",
-         {true, {seat, wlrClipboard}, true, true, true},
-         {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::RemoteDesktopPortal, {}}},
-        {"data-control and uinput",
-         {true, {seat, wlrClipboard}, true, false, true},
-         {Mechanism::WaylandTyped, ClipboardWay::DataControl, Keystroke::Uinput, {}}},
-        {"clipboard only",
-         {true, {seat, wlrClipboard}, true, false, false},
-         {Mechanism::WaylandClipboardOnly, ClipboardWay::DataControl, Keystroke::None, {}}},
-        {"GNOME",
-         {true, {seat}, true, true, true},
-         {Mechanism::WaylandTyped, ClipboardWay::XWayland, Keystroke::RemoteDesktopPortal, {}}},
-        {"GNOME without the portal, with uinput",
-         {true, {seat}, true, false, true},
-         {Mechanism::WaylandTyped, ClipboardWay::XWayland, Keystroke::Uinput, {}}},
-        {"GNOME without the portal",
-         {true, {seat, keyboard}, true, false, false},
-         {Mechanism::X11, ClipboardWay::None, Keystroke::None, {}}},
-        {"no data-control, no XWayland",
-         {true, {seat}, false, true, true},
-         {Mechanism::None, ClipboardWay::None, Keystroke::None, {}}},
-        {"X11",
-         {false, {}, true, false, true},
-         {Mechanism::X11, ClipboardWay::None, Keystroke::None, {}}},
-        {"no display",
-         {false, {}, false, false, false},
-         {Mechanism::None, ClipboardWay::None, Keystroke::None, {}}},
+    using enum TextInsertionMechanism;
+    using Clip = ClipboardWay;
+    using Key = PasteKeystrokeProtocol;
+    const QByteArray wlr("zwlr_data_control_manager_v1"), ext("ext_data_control_manager_v1"),
+        keyboard("zwp_virtual_keyboard_manager_v1"), fake("org_kde_kwin_fake_input"),
+        seat("wl_seat");
+    const struct {
+        SessionOffer offer;
+        TextInsertionMechanism mechanism;
+        ClipboardWay clipboard;
+        PasteKeystrokeProtocol keystroke;
+    } cases[] = {
+        {{true, {seat, wlr, keyboard}, true, false, true},
+         WaylandTyped,
+         Clip::DataControl,
+         Key::VirtualKeyboard}, // the keyboard before uinput
+        {{true, {seat, ext, fake, keyboard}, false, true, false},
+         WaylandTyped,
+         Clip::DataControl,
+         Key::VirtualKeyboard}, // the keyboard before fake input
+        {{true, {seat, wlr, fake}, true, true, true},
+         WaylandTyped,
+         Clip::DataControl,
+         Key::FakeInput}, // fake input before the portal and uinput
+        {{true, {seat, wlr}, true, true, true},
+         WaylandTyped,
+         Clip::DataControl,
+         Key::RemoteDesktopPortal}, // the portal before uinput
+        {{true, {seat, wlr}, true, false, true}, WaylandTyped, Clip::DataControl, Key::Uinput},
+        {{true, {seat, wlr}, true, false, false},
+         WaylandClipboardOnly,
+         Clip::DataControl,
+         Key::None},
+        {{true, {seat}, true, true, true}, WaylandTyped, Clip::XWayland, Key::RemoteDesktopPortal},
+        {{true, {seat}, true, false, true}, WaylandTyped, Clip::XWayland, Key::Uinput},
+        {{true, {seat, keyboard}, true, false, false}, X11, Clip::None, Key::None},
+        {{true, {seat}, false, true, true}, None, Clip::None, Key::None},
+        {{false, {}, true, false, true}, X11, Clip::None, Key::None},
+        {{false, {}, false, false, false}, None, Clip::None, Key::None},
     };
-    for (const ProbeCase &probe : cases) {
-        const TextInsertionChoice choice = chooseTextInsertion(probe.offer);
-        EXPECT_EQ(choice.mechanism, probe.expected.mechanism) << probe.session;
-        EXPECT_EQ(choice.clipboard, probe.expected.clipboard) << probe.session;
-        EXPECT_EQ(choice.keystroke, probe.expected.keystroke) << probe.session;
-        EXPECT_FALSE(choice.reason.isEmpty()) << probe.session;
+    for (const auto &c : cases) {
+        const TextInsertionChoice choice = chooseTextInsertion(c.offer);
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(choice.mechanism, c.mechanism);
+        EXPECT_EQ(choice.clipboard, c.clipboard);
+        EXPECT_EQ(choice.keystroke, c.keystroke);
+        EXPECT_FALSE(choice.reason.isEmpty());
     }
-}
-
-TEST(WaylandProbeTest, WindowsUseXWaylandWhereItIsThere) {
-    EXPECT_EQ(windowPlatform(true, true, "wayland"), "xcb");
+    EXPECT_EQ(windowPlatform(true, true, "wayland"), "xcb") << "windows use XWayland where it is";
     EXPECT_EQ(windowPlatform(true, false, {}), "wayland");
     EXPECT_EQ(windowPlatform(false, true, "offscreen"), "offscreen");
     EXPECT_EQ(windowPlatform(false, false, {}), "");
