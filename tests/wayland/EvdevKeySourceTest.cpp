@@ -151,7 +151,6 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
 // The double press's window is measured on the times the kernel gave the events: the stream
 // is written at once.
 const Case cases[] = {
-    {"FnTwiceWithinTheWindow", false, "fn+0 fn-80 fn+300 fn-380", {"start"}},
     {"FnTwiceBeyondTheWindow", false, "fn+0 fn-80 fn+401 fn-480", {}},
     {"RepeatsAreNoPressesNorReleases",
      true,
@@ -161,7 +160,6 @@ const Case cases[] = {
      false,
      "rctrl+0 1:rmeta+10 1:v+20 1:v-30 1:rmeta-40 rctrl-50",
      {"paste"}},
-    {"PluggedInKeyboardStopsARecording", true, "fn+0 fn-50 1:fn+1000 1:fn-1050", {"stop", "stop"}},
     {"ModifiersWhoseReleaseWasDroppedAreUp", false, "lctrl+0 lmeta+10 drop@20 v+30 v-40", {}},
     {"KeyboardGoneWhileItsModifiersAreHeld", false, "1:lctrl+0 1:lmeta+10 1:gone@20 v+30", {}},
     {"KeyboardGoneWhileFnIsHeldIsNoTap",

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "ClipboardPaste.h"
+
 #include <QHash>
 #include <QProcess>
 #include <QStringList>
 
 #include <functional>
+
+#include <gtest/gtest.h>
 
 typedef struct _XDisplay Display;
 
@@ -90,5 +94,14 @@ private:
     QStringList m_lines;
     unsigned long m_window = 0;
 };
+
+// Inserts `text` and waits until every insert is done and the clipboard restored.
+InsertionOutcome insertAndWait(ClipboardPaste &paste, const QString &text,
+                               const InsertionOptions &options = {});
+// Inserts `text`: it succeeds, the target's field then reads `field`, and its clipboard settles
+// to `clipboard` (the user's, restored).
+::testing::AssertionResult pastes(ClipboardPaste &paste, TargetApp &target, const QString &text,
+                                  const QString &field,
+                                  const QHash<QString, QByteArray> &clipboard);
 
 } // namespace orvanta::test
