@@ -95,11 +95,11 @@ TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
 TEST_F(TextInserterTest, TheKeystrokeCarriesNoModifierButItsOwn) {
     QSignalSpy pasted(inserter.get(), &ClipboardPaste::pasted);
     QSignalSpy finished(inserter.get(), &ClipboardPaste::finished);
-    keyboard.press("Super_L");
+    keyboard.send("Super_L", true);
     inserter->insert("after release", {}, {});
     QTest::qWait(300);
     EXPECT_THAT(pasted, IsEmpty()) << "pasted while Super was held";
-    keyboard.release("Super_L");
+    keyboard.send("Super_L", false);
     EXPECT_TRUE(target.waitForLine("text after release"));
     ASSERT_TRUE(finished.wait(10000));
 

@@ -56,9 +56,9 @@ void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
 
 void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
     for (const char *symbol : keySymbols)
-        press(symbol);
+        send(symbol, true);
     for (auto it = std::rbegin(keySymbols); it != std::rend(keySymbols); ++it)
-        release(*it);
+        send(*it, false);
 }
 
 void XKeyboard::focus(unsigned long window) {

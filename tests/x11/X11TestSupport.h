@@ -28,8 +28,6 @@ public:
     // XTEST's own device, as a program synthesizing keys does.
     void sendCode(int xKeyCode, bool down, bool synthetic = false);
     void send(const char *keySymbol, bool down, bool synthetic = false);
-    void press(const char *keySymbol) { send(keySymbol, true); }
-    void release(const char *keySymbol) { send(keySymbol, false); }
     // Presses the keys in order and releases them in reverse order.
     void chord(std::initializer_list<const char *> keySymbols);
     void tap(const char *keySymbol) { chord({keySymbol}); }
