@@ -128,6 +128,7 @@ TEST_F(X11KeySourceTest, KeysSynthesizedThroughXTestAreNotReported) {
     synthesized({"Control_L", "v"});
     keyboard.tap("Control_L");
     keyboard.tap("F5");
+    typeMarker("c", "C");
     EXPECT_TRUE(waitForFired({"start", "pasteLast"}));
 }
 
