@@ -35,8 +35,6 @@ struct TriggerCase {
 
 TEST(DesktopTriggers, SpellsCombinationsTheWayEachDesktopReadsThem) {
     const TriggerCase cases[] = {
-        {Keybindings::defaultPaste(), "<Control><Super>v", "Ctrl+Meta+V", "Ctrl+Mod4+v",
-         "CTRL SUPER, v", "CTRL+LOGO+v"},
         {shiftCommandK, "<Shift><Super>k", "Shift+Meta+K", "Shift+Mod4+k", "SHIFT SUPER, k",
          "SHIFT+LOGO+k"},
         {controlOptionLeft, "<Control><Alt>Left", "Ctrl+Alt+Left", "Ctrl+Alt+Left",

@@ -14,7 +14,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <optional>
 
 using namespace orvanta;
 using namespace orvanta::test;

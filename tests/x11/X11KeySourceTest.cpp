@@ -17,7 +17,6 @@ using namespace orvanta;
 using namespace orvanta::test;
 using orvanta::x11::X11KeySource;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 namespace {
 
