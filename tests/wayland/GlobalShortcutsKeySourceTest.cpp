@@ -2,7 +2,6 @@
 // behind the source.
 
 #include "GlobalShortcutsKeySource.h"
-#include "HotkeyManager.h"
 #include "Keybindings.h"
 #include "PortalStandIn.h"
 #include "QtPrinters.h"
@@ -122,74 +121,64 @@ protected:
     }
 };
 
-TEST_F(GlobalShortcutsKeySourceTest, BindsWhatMustBeConsumedAndActsOnItsActivations) {
+// Each set to consume is bound in a session of its own, in the portal's spelling; the keys the
+// portal reports are what the user sees, and an activation is reported as its combination.
+TEST_F(GlobalShortcutsKeySourceTest, BindsEachSetInANewSessionAndReportsItsActivations) {
+    const Shortcut paste = Keybindings::defaultPaste(), cancel = Keybindings::defaultCancel();
+    const Shortcut activate = Shortcut::combo(2, {ModifierKey::Control, ModifierKey::Command}, "D");
     for (const bool ownRequestPaths : {false, true}) {
         SCOPED_TRACE(ownRequestPaths ? "request paths of the portal's choosing" : "");
         StandInPortal *portal = startPortal();
         onPortal([&] { return portal->ownRequestPaths = ownRequestPaths; });
         const auto sessions = [&] { return onPortal([&] { return portal->sessions; }); };
-        const auto boundTo = [&](const QString &session) {
+        const auto bound = [&] {
+            const QString session = sessions().last();
             return onPortal([&] { return portal->bound[session]; });
         };
-        const auto ids = [&](const QString &session) {
-            QStringList ids;
-            for (const Bound &shortcut : boundTo(session))
-                ids << shortcut.id;
-            return ids;
-        };
-        const auto press = [&](const QString &id) {
-            const QString session = sessions().last();
+        const auto press = [&](const QString &session, const QString &id) {
             onPortal([&] { return portal->press(session, id), true; });
         };
         GlobalShortcutsKeySource source(bus(), actionOf);
-        HotkeyManager manager(source);
-        bool recording = false;
-        QStringList fired;
-        manager.onStop = [&] { fired << "stop"; };
-        manager.onCancel = [&] { fired << "cancel"; };
-        manager.onPasteLast = [&] { fired << "paste"; };
-        manager.isRecordingActive = [&] { return recording; };
-        ASSERT_TRUE(manager.start());
-        EXPECT_EQ(source.visibleModifiers(), 0u);
-
-        // Idle with a double press for Activate: only Paste Last is the portal's, offered in
-        // the portal's spelling; the keys the portal reports are what the user sees.
+        QList<std::pair<quint16, quint64>> reported;
+        source.setHandler([&](const KeyEvent &event) {
+            EXPECT_EQ(event.type, KeyEvent::Type::KeyDown);
+            reported.append({event.keyCode, event.flags});
+            return true;
+        });
+        source.setConsumedShortcuts({paste});
+        ASSERT_TRUE(source.start());
         ASSERT_TRUE(waitFor([&] { return source.isBound(); }));
         ASSERT_EQ(sessions().size(), 1);
-        const QString idle = sessions().last();
-        EXPECT_EQ(ids(idle), QStringList{"paste-last"});
-        EXPECT_EQ(boundTo(idle).value(0).properties.value("preferred_trigger"), "CTRL+LOGO+v");
+        const QString first = sessions().last();
+        ASSERT_EQ(bound().size(), 1);
+        EXPECT_EQ(bound()[0].id, "paste-last");
+        EXPECT_EQ(bound()[0].properties.value("preferred_trigger"), "CTRL+LOGO+v");
         EXPECT_EQ(source.triggers().value(KeybindAction::PasteLast), "Keys CTRL+LOGO+v");
 
-        // Recording: Cancel joins, in a new session; the old one is closed and what it
-        // reports is ignored.
-        recording = true;
-        manager.recordingStateChanged();
+        // The old session is closed and what it reports is ignored.
+        source.setConsumedShortcuts({paste, cancel, activate});
         ASSERT_TRUE(waitFor([&] { return sessions().size() == 2 && source.isBound(); }));
         EXPECT_TRUE(waitFor(
-            [&] { return onPortal([&] { return portal->sessionObjects[idle]->closed; }); }));
-        EXPECT_EQ(ids(sessions().last()), QStringList({"paste-last", "cancel"}));
-        onPortal([&] { return portal->press(idle, "paste-last"), true; });
-        press("cancel");
-        press("paste-last");
-        EXPECT_TRUE(waitFor([&] { return fired.size() == 2; }));
-
-        // A combination for Activate is bound too.
-        manager.setActivate(Shortcut::combo(2, {ModifierKey::Control, ModifierKey::Command}, "D"));
-        ASSERT_TRUE(waitFor([&] { return sessions().size() == 3 && source.isBound(); }));
-        EXPECT_EQ(ids(sessions().last()), QStringList({"paste-last", "cancel", "activate"}));
-        press("activate");
-        ASSERT_TRUE(waitFor([&] { return fired.size() == 3; }));
-        EXPECT_EQ(fired, QStringList({"cancel", "paste", "stop"}));
+            [&] { return onPortal([&] { return portal->sessionObjects[first]->closed; }); }));
+        QStringList ids;
+        for (const Bound &shortcut : bound())
+            ids << shortcut.id;
+        EXPECT_EQ(ids, QStringList({"paste-last", "cancel", "activate"}));
+        press(first, "paste-last");
+        for (const char *id : {"cancel", "activate"})
+            press(sessions().last(), id);
+        ASSERT_TRUE(waitFor([&] { return reported.size() >= 2; }));
+        EXPECT_EQ(reported, (QList<std::pair<quint16, quint64>>{
+                                {KeyCode::escape, 0},
+                                {2, mask(ModifierKey::Control) | mask(ModifierKey::Command)}}));
         stopPortal();
     }
 }
 
 // A declined dialog is not shown again until the set changes; a portal that cannot make a
-// session is not asked again at all, even by the permission poll's retries.
+// session is not asked again at all, however often the source is started again.
 TEST_F(GlobalShortcutsKeySourceTest, AsksAgainOnlyWhatTheUserMayAnswerDifferently) {
     GlobalShortcutsKeySource absent(bus(), actionOf);
-    EXPECT_FALSE(GlobalShortcutsKeySource::offered(bus()));
     EXPECT_FALSE(absent.start());
     for (const bool declined : {true, false}) {
         SCOPED_TRACE(declined ? "declined" : "no session");
@@ -197,20 +186,20 @@ TEST_F(GlobalShortcutsKeySourceTest, AsksAgainOnlyWhatTheUserMayAnswerDifferentl
         onPortal([&] { return portal->sessionResponse = declined ? 0 : 2; });
         onPortal([&] { return portal->bindResponse = 1; });
         GlobalShortcutsKeySource source(bus(), actionOf);
-        HotkeyManager manager(source);
         bool applied = false;
         QObject::connect(&source, &GlobalShortcutsKeySource::bindingsApplied,
                          [&] { applied = true; });
-        ASSERT_TRUE(manager.start());
+        source.setConsumedShortcuts({Keybindings::defaultPaste()});
+        ASSERT_TRUE(source.start());
         ASSERT_TRUE(waitFor([&] { return applied; }));
         EXPECT_FALSE(source.isBound());
         EXPECT_TRUE(source.triggers().isEmpty());
-        EXPECT_EQ(manager.start(), declined);
+        EXPECT_EQ(source.start(), declined);
         QCoreApplication::processEvents();
         EXPECT_EQ(onPortal([&] { return portal->sessions.size(); }), 1);
 
         onPortal([&] { return portal->bindResponse = 0; });
-        manager.setPasteLast(Shortcut::combo(9, {ModifierKey::Control, ModifierKey::Shift}, "V"));
+        source.setConsumedShortcuts({Keybindings::defaultCancel()});
         EXPECT_EQ(QTest::qWaitFor([&] { return source.isBound(); }, declined ? 5000 : 100),
                   declined);
         EXPECT_EQ(onPortal([&] { return portal->sessions.size(); }), declined ? 2 : 1);

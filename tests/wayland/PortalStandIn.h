@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace orvanta::test {
 
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
@@ -58,6 +60,56 @@ protected:
 
 private:
     int m_requests = 0;
+};
+
+// org.freedesktop.portal.RemoteDesktop, with the user's answer to its consent dialog chosen by
+// the test; the keys it is asked to press are written down and handed to `onKey`.
+class RemoteDesktopStandIn : public PortalStandIn {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
+    Q_PROPERTY(uint AvailableDeviceTypes READ availableDeviceTypes)
+    Q_PROPERTY(uint version READ version)
+
+public:
+    using PortalStandIn::PortalStandIn;
+    uint availableDeviceTypes() const { return 1 | 2; }
+    uint version() const { return 1; }
+
+    uint startAnswer = 0; // 0 granted, 1 cancelled
+    int sessionsCreated = 0;
+    bool started = false;
+    QString session;
+    QList<QPair<int, uint>> keys;  // keysym, state
+    std::function<bool()> onStart; // opens the keyboard the session's keys go to
+    std::function<void(int, bool)> onKey;
+
+    void closeSession() { sendSignal(session, "org.freedesktop.portal.Session", "Closed", {}); }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &call) {
+        ++sessionsCreated;
+        session = sessionPath(call, options);
+        return respond(call, options, 0, {{"session_handle", session}});
+    }
+    QDBusObjectPath SelectDevices(const QDBusObjectPath &, const QVariantMap &options,
+                                  const QDBusMessage &call) {
+        m_selectedTypes = options.value("types").toUInt();
+        return respond(call, options, 0, {});
+    }
+    QDBusObjectPath Start(const QDBusObjectPath &, const QString &, const QVariantMap &options,
+                          const QDBusMessage &call) {
+        started = startAnswer == 0 && (!onStart || onStart());
+        return respond(call, options, startAnswer, {{"devices", m_selectedTypes}});
+    }
+    void NotifyKeyboardKeysym(const QDBusObjectPath &, const QVariantMap &, int keysym,
+                              uint state) {
+        keys.append({keysym, state});
+        if (onKey)
+            onKey(keysym, state != 0);
+    }
+
+private:
+    uint m_selectedTypes = 0;
 };
 
 // Runs a stand-in portal on a thread of its own, as it would run in its own process: a client

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -55,9 +56,9 @@ void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
 
 void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
     for (const char *symbol : keySymbols)
-        press(symbol);
+        send(symbol, true);
     for (auto it = std::rbegin(keySymbols); it != std::rend(keySymbols); ++it)
-        release(*it);
+        send(*it, false);
 }
 
 void XKeyboard::focus(unsigned long window) {
@@ -212,6 +213,31 @@ TargetApp::clipboardSettledTo(const QHash<QString, QByteArray> &expected) {
     [[maybe_unused]] const bool settled =
         QTest::qWaitFor([&] { return (seen = clipboardFormats()) == expected; }, 5000);
     return seen;
+}
+
+InsertionOutcome insertAndWait(ClipboardPaste &paste, const QString &text,
+                               const InsertionOptions &options) {
+    QSignalSpy finished(&paste, &ClipboardPaste::finished);
+    std::optional<InsertionOutcome> outcome;
+    paste.insert(text, options, [&outcome](const InsertionOutcome &done) { outcome = done; });
+    if (!finished.wait(10000) || !QTest::qWaitFor([&] { return outcome.has_value(); }, 5000))
+        return InsertionOutcome::failed(InsertionOutcome::Failure::KeystrokeUnavailable, "no end");
+    return *outcome;
+}
+
+::testing::AssertionResult pastes(ClipboardPaste &paste, TargetApp &target, const QString &text,
+                                  const QString &field,
+                                  const QHash<QString, QByteArray> &clipboard) {
+    if (const InsertionOutcome outcome = insertAndWait(paste, text); !outcome.succeeded())
+        return ::testing::AssertionFailure() << "failed: " << outcome.detail.toStdString();
+    if (!target.waitForLine(QStringLiteral("text ") + field))
+        return ::testing::AssertionFailure()
+               << "the target received: " << target.lines().join(u'|').toStdString();
+    if (const auto settled = target.clipboardSettledTo(clipboard); settled != clipboard)
+        return ::testing::AssertionFailure()
+               << "clipboard not restored: "
+               << QStringList(settled.keys()).join(u',').toStdString();
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace orvanta::test

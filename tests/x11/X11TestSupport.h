@@ -1,10 +1,14 @@
 #pragma once
 
+#include "ClipboardPaste.h"
+
 #include <QHash>
 #include <QProcess>
 #include <QStringList>
 
 #include <functional>
+
+#include <gtest/gtest.h>
 
 typedef struct _XDisplay Display;
 
@@ -24,8 +28,6 @@ public:
     // XTEST's own device, as a program synthesizing keys does.
     void sendCode(int xKeyCode, bool down, bool synthetic = false);
     void send(const char *keySymbol, bool down, bool synthetic = false);
-    void press(const char *keySymbol) { send(keySymbol, true); }
-    void release(const char *keySymbol) { send(keySymbol, false); }
     // Presses the keys in order and releases them in reverse order.
     void chord(std::initializer_list<const char *> keySymbols);
     void tap(const char *keySymbol) { chord({keySymbol}); }
@@ -90,5 +92,14 @@ private:
     QStringList m_lines;
     unsigned long m_window = 0;
 };
+
+// Inserts `text` and waits until every insert is done and the clipboard restored.
+InsertionOutcome insertAndWait(ClipboardPaste &paste, const QString &text,
+                               const InsertionOptions &options = {});
+// Inserts `text`: it succeeds, the target's field then reads `field`, and its clipboard settles
+// to `clipboard` (the user's, restored).
+::testing::AssertionResult pastes(ClipboardPaste &paste, TargetApp &target, const QString &text,
+                                  const QString &field,
+                                  const QHash<QString, QByteArray> &clipboard);
 
 } // namespace orvanta::test
