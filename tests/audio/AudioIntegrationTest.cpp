@@ -397,7 +397,8 @@ TEST(ServerLoss, AStalledServerHangsNothingAndADeadOneFailsOnlyItsRecording) {
     EXPECT_TRUE(startFailsLate(recorder)) << "and only once: the cancelled one says nothing";
     EXPECT_FALSE(Permissions().isMicrophoneAuthorized());
     ::kill(serverPid(), SIGCONT);
-
+    // The server first works off the connections that queued up while it was frozen.
+    ASSERT_TRUE(waitUntil([] { return Permissions().isMicrophoneAuthorized(); }));
     feed.emplace();
     ASSERT_TRUE(startHearing(recorder));
     MicTester tester;
