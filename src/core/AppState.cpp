@@ -23,6 +23,10 @@ AppState::AppState(const AppStateServices &services, QObject *parent)
         if (self)
             self->setAudioLevel(level);
     });
+    m_services.recorder.setStartFailureHandler([self = QPointer(this)] {
+        if (self)
+            self->recordingFailedToStart();
+    });
     wireHotkeys();
     m_permissionTimer.setInterval(permissionPollInterval);
     connect(&m_permissionTimer, &QTimer::timeout, this, &AppState::pollPermissions);
@@ -147,6 +151,17 @@ void AppState::continueStart(bool microphoneGranted) {
         m_services.systemAudio.muteIfNeeded();
     refreshFloatingBar();
     m_services.sounds.play(startedSound);
+}
+
+// The recorder took the start but could not open the microphone after all. It reports only
+// its running recording, which is the latest dictation's while the status is Recording.
+void AppState::recordingFailedToStart() {
+    if (!m_status.is(DictationStatus::Kind::Recording))
+        return;
+    m_services.systemAudio.unmuteIfNeeded();
+    // The start was already heard, so the failure is too.
+    setError(startFailedMessage);
+    m_services.sounds.play(failureSound);
 }
 
 void AppState::toggleDictation() {

@@ -137,6 +137,7 @@ private:
 
     void wireHotkeys();
     void continueStart(bool microphoneGranted);
+    void recordingFailedToStart();
     void recordingStopped(DictationId dictation, const std::optional<QString> &file);
     void transcribed(DictationId dictation, const QString &file, const TranscriptionResult &result);
     QString deliverTranscript(const QString &text);

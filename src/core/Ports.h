@@ -17,7 +17,8 @@ namespace orvanta {
 class RecorderPort {
 public:
     virtual ~RecorderPort() = default;
-    // True when recording has begun. "__default__" or an unknown id takes the default input.
+    // True when recording has begun; it may still fail shortly after (see
+    // setStartFailureHandler). "__default__" or an unknown id takes the default input.
     virtual bool start(const QString &deviceUID) = 0;
     virtual bool isRecording() const = 0;
     // Calls `completion` once, on the main thread, with the finished file or with nothing.
@@ -29,6 +30,10 @@ public:
     virtual void cleanup(const QString &file) = 0;
     // Receives the input level, 0 and up, about 20 times a second on the main thread.
     virtual void setLevelHandler(std::function<void(float level)> onLevel) = 0;
+    // Told on the main thread when the running recording could not begin after all (no sound
+    // server, no microphone); the recorder is not recording then. Never for a recording that
+    // was stopped or cancelled: its stop completes with nothing instead.
+    virtual void setStartFailureHandler(std::function<void()> onStartFailed) = 0;
 };
 
 struct TranscriptionResult {

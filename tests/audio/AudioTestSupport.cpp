@@ -137,6 +137,21 @@ bool startHearing(AudioRecorder &recorder) {
     return recorder.start("__default__") && waitUntil([&levels] { return *levels >= 5; });
 }
 
+bool startFailsLate(AudioRecorder &recorder, const QString &device) {
+    auto failures = std::make_shared<int>(0);
+    auto offMain = std::make_shared<bool>(false);
+    recorder.setStartFailureHandler([failures, offMain] {
+        ++*failures;
+        *offMain |= QThread::currentThread() != QCoreApplication::instance()->thread();
+    });
+    if (!recorder.start(device) || !recorder.isRecording() ||
+        !waitUntil([&failures] { return *failures > 0; }))
+        return false;
+    spinFor(std::chrono::milliseconds(100));
+    return *failures == 1 && !*offMain && !recorder.isRecording() &&
+           temporaryFiles("orvanta-").isEmpty();
+}
+
 std::optional<QString> stopAndWait(AudioRecorder &recorder) {
     std::optional<std::optional<QString>> delivered;
     bool onMain = false;

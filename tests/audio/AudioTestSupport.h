@@ -60,6 +60,9 @@ public:
 
 // Starts recording from the default input; true once the microphone's audio arrives.
 bool startHearing(AudioRecorder &recorder);
+// Starts recording from `device`; true when the start is taken and then fails, once, on the
+// main thread, leaving the recorder idle and no file behind.
+bool startFailsLate(AudioRecorder &recorder, const QString &device = "__default__");
 // Stops and returns what the recorder hands back, which must come on the main thread and,
 // when it is a file, only after stop returned.
 std::optional<QString> stopAndWait(AudioRecorder &recorder);

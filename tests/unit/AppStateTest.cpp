@@ -51,6 +51,7 @@ protected:
                 {"quit", [this] { app.prepareToQuit(); }},
                 {"file", [this] { recorder.finishStop(true); }},
                 {"nofile", [this] { recorder.finishStop(false); }},
+                {"latefail", [this] { recorder.failLateStart(); }},
                 {"text", [&] { transcriber.reply(TranscriptionResult::success(value)); }},
                 {"fail", [&] { transcriber.reply(TranscriptionResult::failure(value)); }},
                 {"wait", [&] { scheduler.advance(std::chrono::milliseconds(value.toInt())); }},
@@ -106,6 +107,8 @@ const Scenario scenarios[] = {
     {"StartWithoutRecorder", "norecorder | start",
      "microphone.request, recorder.start:__default__, status:error: Couldn't start recording., "
      "bar.show, error / 0 / 0 / "},
+    {"StartFailsLate", "start | latefail",
+     "unmute, " + failed("Couldn't start recording.") + "error / 0 / 0 / "},
     {"StartWhileTranscribing", "start stop | start", started + "recording / 0 / 0 / "},
     {"StopDeliversTheFile", "start stop | file", "transcribe:#1, transcribing / 0 / 0 / "},
     {"Finish", "start stop file | text:Teh_cat_sat",
@@ -219,6 +222,7 @@ TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
     transcriber.reply(TranscriptionResult::success("late"));
     scheduler.advance(10s);
     recorder.levelHandler(0.5f);
+    recorder.startFailureHandler();
     EXPECT_THAT(take(), IsEmpty());
     EXPECT_THAT(inserter.inserted, IsEmpty());
 }

@@ -53,6 +53,14 @@ public:
     void setLevelHandler(std::function<void(float)> onLevel) override {
         levelHandler = std::move(onLevel);
     }
+    void setStartFailureHandler(std::function<void()> onStartFailed) override {
+        startFailureHandler = std::move(onStartFailed);
+    }
+    // The running recording turns out not to have begun.
+    void failLateStart() {
+        if (std::exchange(recording, false))
+            startFailureHandler();
+    }
     // Delivers the pending stop, with the stopped file or with nothing.
     void finishStop(bool withFile = true) {
         std::exchange(pendingStop, nullptr)(withFile ? std::optional(stoppedFile) : std::nullopt);
@@ -64,6 +72,7 @@ public:
     QString stoppedFile;
     std::function<void(std::optional<QString>)> pendingStop;
     std::function<void(float)> levelHandler;
+    std::function<void()> startFailureHandler;
 };
 
 class FakeTranscriber final : public TranscriptionPort, Journaled {

@@ -30,11 +30,11 @@ bool AudioRecorder::start(const QString &deviceUID) {
     handlers.context = this;
     handlers.level = [this, id](float level) { levelArrived(id, level); };
     handlers.finished = [this, id](std::optional<QString> file) { recordingEnded(id, file); };
+    handlers.failedToStart = [this, id] { startFailed(id); };
     auto session =
         CaptureSession::begin(deviceUID, QStringLiteral("orvanta-"), std::move(handlers));
     if (!session)
         return false;
-    qCInfo(lcAudio).noquote() << QStringLiteral("Recording from") << session->sourceName();
     m_lastFile = session->file();
     m_current = std::move(session);
     m_currentId = id;
@@ -77,6 +77,22 @@ void AudioRecorder::cleanup(const QString &file) {
 
 void AudioRecorder::setLevelHandler(std::function<void(float level)> onLevel) {
     m_onLevel = std::move(onLevel);
+}
+
+void AudioRecorder::setStartFailureHandler(std::function<void()> onStartFailed) {
+    m_onStartFailed = std::move(onStartFailed);
+}
+
+void AudioRecorder::startFailed(std::uint64_t recording) {
+    // Stopped or cancelled meanwhile: it ends as one that captured nothing.
+    if (recording != m_currentId || !m_current)
+        return recordingEnded(recording, std::nullopt);
+    if (m_lastFile == m_current->file())
+        m_lastFile.reset();
+    m_current.reset(); // its thread has ended
+    m_currentId = 0;
+    if (m_onStartFailed)
+        m_onStartFailed();
 }
 
 void AudioRecorder::levelArrived(std::uint64_t recording, float level) {

@@ -18,8 +18,8 @@ class CaptureSession;
 
 // Records the chosen microphone into <private folder>/orvanta-<UUID>.m4a for one dictation
 // (CaptureSession::recordingDirectory()).
-// Capture and encoding run on a thread of their own; levels and completions arrive on the
-// thread that owns the recorder (the main thread).
+// Connecting, capture and encoding run on a thread of their own; levels, completions and a
+// failed start arrive on the thread that owns the recorder (the main thread).
 class AudioRecorder final : public QObject, public RecorderPort {
     Q_OBJECT
 public:
@@ -32,6 +32,7 @@ public:
     void cancel() override;
     void cleanup(const QString &file) override;
     void setLevelHandler(std::function<void(float level)> onLevel) override;
+    void setStartFailureHandler(std::function<void()> onStartFailed) override;
 
     // Deletes the recordings and microphone tests an earlier run left behind (it crashed or
     // was killed). Called once at start-up, before anything records.
@@ -47,11 +48,13 @@ private:
         Completion completion; // empty after cancel
     };
 
+    void startFailed(std::uint64_t recording);
     void levelArrived(std::uint64_t recording, float level);
     void recordingEnded(std::uint64_t recording, const std::optional<QString> &file);
     void endCurrent(Completion completion);
 
     std::function<void(float)> m_onLevel;
+    std::function<void()> m_onStartFailed;
     std::unique_ptr<CaptureSession> m_current;
     std::uint64_t m_currentId = 0;
     std::uint64_t m_lastId = 0;

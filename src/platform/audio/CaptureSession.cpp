@@ -83,43 +83,20 @@ void CaptureSession::removeOrphans(const QStringList &prefixes) {
 
 std::unique_ptr<CaptureSession>
 CaptureSession::begin(const QString &deviceUID, const QString &filePrefix, Handlers handlers) {
-    auto client = std::make_unique<PulseClient>();
-    if (!client->connect()) {
-        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record:") << client->errorText();
-        return nullptr;
-    }
-    const std::optional<QString> source = AudioDevices::resolve(*client, deviceUID);
-    if (!source) {
-        qCWarning(lcAudio) << "Cannot record: the sound server offers no microphone";
-        return nullptr;
-    }
     const QString file = newTemporaryFile(filePrefix);
     if (file.isEmpty())
         return nullptr;
     std::unique_ptr<CaptureSession> session(
-        new CaptureSession(std::move(handlers), std::move(client), *source, file));
-    // The writer is ready before the stream exists: the first audio can arrive while the
-    // stream is still being set up, and it is written at once.
-    if (!session->m_writer.open(session->m_file)) {
-        qCWarning(lcAudio).noquote()
-            << QStringLiteral("Cannot record:") << session->m_writer.errorText();
-        QFile::remove(session->m_file);
-        return nullptr;
-    }
-    if (!session->openStream()) {
-        session->m_writer.abort();
-        QFile::remove(session->m_file);
-        return nullptr;
-    }
+        new CaptureSession(std::move(handlers), deviceUID, file));
     session->m_thread = std::thread([raw = session.get()] { raw->run(); });
     return session;
 }
 
-CaptureSession::CaptureSession(Handlers handlers, std::unique_ptr<PulseClient> client,
-                               QString source, QString file)
+// The client exists before the thread does, so stop and cancel can always wake its loop.
+CaptureSession::CaptureSession(Handlers handlers, QString deviceUID, QString file)
     : m_handlers(std::move(handlers))
-    , m_client(std::move(client))
-    , m_source(std::move(source))
+    , m_client(std::make_unique<PulseClient>())
+    , m_deviceUID(std::move(deviceUID))
     , m_file(std::move(file)) {}
 
 CaptureSession::~CaptureSession() {
@@ -150,10 +127,13 @@ bool CaptureSession::openStream() {
     const bool ready = pa_stream_connect_record(m_stream, source.constData(), &buffer,
                                                 PA_STREAM_ADJUST_LATENCY) == 0 &&
                        m_client->runUntil([this] {
-                           return pa_stream_get_state(m_stream) != PA_STREAM_CREATING;
+                           return pa_stream_get_state(m_stream) != PA_STREAM_CREATING ||
+                                  m_request.load() != Request::None;
                        }) &&
                        pa_stream_get_state(m_stream) == PA_STREAM_READY;
-    if (!ready) {
+    if (!ready && m_request.load() != Request::None) {
+        closeStream(); // given up for a stop or cancel
+    } else if (!ready) {
         qCWarning(lcAudio).noquote()
             << QStringLiteral("Cannot record from") << m_source << m_client->errorText();
         closeStream();
@@ -175,7 +155,49 @@ bool CaptureSession::streamIsGood() const {
     return m_stream && PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream));
 }
 
+// Each step waits for the server at most its time-out; a stop or cancel ends the set-up after
+// the step that runs.
+bool CaptureSession::setUp() {
+    const auto abandoned = [this] { return m_request.load() != Request::None; };
+    if (!m_client->connect()) {
+        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record:") << m_client->errorText();
+        return false;
+    }
+    if (abandoned())
+        return false;
+    const std::optional<QString> source = AudioDevices::resolve(*m_client, m_deviceUID);
+    if (!source) {
+        qCWarning(lcAudio) << "Cannot record: the sound server offers no microphone";
+        return false;
+    }
+    m_source = *source;
+    // The writer is ready before the stream exists: the first audio can arrive while the
+    // stream is still being set up, and it is written at once.
+    if (abandoned())
+        return false;
+    if (!m_writer.open(m_file)) {
+        qCWarning(lcAudio).noquote() << QStringLiteral("Cannot record:") << m_writer.errorText();
+        return false;
+    }
+    if (abandoned() || !openStream())
+        return false;
+    qCInfo(lcAudio).noquote() << QStringLiteral("Recording from") << m_source;
+    return true;
+}
+
 void CaptureSession::run() {
+    if (!setUp()) {
+        closeStream();
+        m_client->disconnect();
+        m_writer.abort();
+        QFile::remove(m_file);
+        // A stop or cancel that came first expects the end as usual.
+        if (m_request.load() != Request::None || !m_handlers.failedToStart)
+            post([finished = m_handlers.finished] { finished(std::nullopt); });
+        else
+            post([failed = m_handlers.failedToStart] { failed(); });
+        return;
+    }
     m_client->runUntil([this] { return m_request.load() != Request::None || !streamIsGood(); },
                        PulseClient::Clock::time_point::max());
     if (m_request.load() == Request::Stop && streamIsGood())

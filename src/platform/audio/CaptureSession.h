@@ -20,8 +20,9 @@ namespace orvanta {
 class PulseClient;
 
 // One capture from a sound-server source into a temporary M4A file. A thread of its own
-// reads and encodes; levels and the end are handed to `context`'s thread (the main thread).
-// The owner of `context` destroys the session before the context goes away.
+// connects to the server, opens the source, reads and encodes; levels and the end are handed
+// to `context`'s thread (the main thread). The owner of `context` destroys the session before
+// the context goes away.
 class CaptureSession {
 public:
     struct Handlers {
@@ -31,13 +32,16 @@ public:
         // After stop: the file, or nothing when writing failed, no audio arrived or the
         // server went away. After cancel: always nothing, once the file is gone.
         std::function<void(std::optional<QString> file)> finished;
+        // Instead of `finished`, when the capture could not be set up before any stop or
+        // cancel (no server, no microphone, the file cannot be written); the file is gone.
+        std::function<void()> failedToStart;
     };
 
     static constexpr int sampleRate = M4aWriter::sampleRate;
     static constexpr int levelWindowSamples = sampleRate / 20;
 
-    // Nothing when the server offers no microphone, does not answer, or the file cannot be
-    // created; no file is left behind then.
+    // Creates the file and returns at once; the capture is set up on the session's thread.
+    // Nothing when the file cannot be created.
     static std::unique_ptr<CaptureSession> begin(const QString &deviceUID,
                                                  const QString &filePrefix, Handlers handlers);
     // Cancels a capture that still runs and waits for its thread.
@@ -46,7 +50,6 @@ public:
     CaptureSession &operator=(const CaptureSession &) = delete;
 
     const QString &file() const { return m_file; }
-    QString sourceName() const { return m_source; }
     void stop();
     void cancel();
 
@@ -64,8 +67,8 @@ public:
 private:
     enum class Request { None, Stop, Cancel };
 
-    CaptureSession(Handlers handlers, std::unique_ptr<PulseClient> client, QString source,
-                   QString file);
+    CaptureSession(Handlers handlers, QString deviceUID, QString file);
+    bool setUp();
     bool openStream();
     void run();
     void readAvailable();
@@ -79,8 +82,9 @@ private:
 
     Handlers m_handlers;
     std::unique_ptr<PulseClient> m_client;
-    QString m_source;
-    QString m_file;
+    const QString m_deviceUID;
+    const QString m_file;
+    QString m_source; // of the capture thread
     pa_stream *m_stream = nullptr;
     M4aWriter m_writer;
     LevelWindow m_levels{levelWindowSamples};

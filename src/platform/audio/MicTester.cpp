@@ -21,6 +21,7 @@ void MicTester::start(const QString &deviceUID) {
     handlers.level = [this, id](float level) { levelArrived(id, level); };
     // Every test ends by cancelling, which deletes the file before this runs.
     handlers.finished = [this, id](const std::optional<QString> &) { m_ending.erase(id); };
+    handlers.failedToStart = [this, id] { testFailed(id); };
     auto session =
         CaptureSession::begin(deviceUID, QStringLiteral("ov-mictest-"), std::move(handlers));
     if (!session)
@@ -38,6 +39,15 @@ void MicTester::stop() {
         emit isTestingChanged();
     }
     setLevel(0);
+}
+
+// The microphone could not be opened after all: the test ends as if stopped.
+void MicTester::testFailed(std::uint64_t test) {
+    if (test != m_currentId || !m_current)
+        return void(m_ending.erase(test));
+    m_current.reset();
+    m_currentId = 0;
+    emit isTestingChanged();
 }
 
 void MicTester::levelArrived(std::uint64_t test, float level) {

@@ -23,7 +23,7 @@ public:
     float level() const { return m_level; }
     bool isTesting() const { return m_current != nullptr; }
 
-    // Does nothing when there is no microphone to test.
+    // Ends again by itself, soon, when there is no microphone to test.
     Q_INVOKABLE void start(const QString &deviceUID);
     Q_INVOKABLE void stop();
 
@@ -34,6 +34,7 @@ signals:
 private:
     void setLevel(float level);
     void levelArrived(std::uint64_t test, float level);
+    void testFailed(std::uint64_t test);
 
     float m_level = 0;
     std::unique_ptr<CaptureSession> m_current;
