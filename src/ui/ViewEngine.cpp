@@ -1,6 +1,7 @@
 #include "ViewEngine.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QLoggingCategory>
 #include <QWindow>
@@ -19,6 +20,10 @@ ViewFactoryMaker &linkedMaker() {
 ViewFactoryMaker loadLibrary() {
     QStringList reasons;
     for (const QString &path : ViewEngine::libraryCandidates()) {
+        if (!QFileInfo::exists(path)) {
+            reasons.append(path + QStringLiteral(" does not exist"));
+            continue;
+        }
         QLibrary library(path);
         if (auto maker =
                 reinterpret_cast<ViewFactoryMaker>(library.resolve(viewFactoryMakerSymbol)))
