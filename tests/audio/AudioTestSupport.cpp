@@ -82,16 +82,6 @@ std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_
     return levels;
 }
 
-QString speechFile() {
-    static const QString file = [] {
-        const QString path = QDir(QDir::tempPath()).filePath("test-speech.wav");
-        if (!runTool("espeak-ng", {"-w", path, "Please write down this short sentence for me."}))
-            throw std::runtime_error("espeak-ng could not make the test speech");
-        return path;
-    }();
-    return file;
-}
-
 MicrophoneFeed::MicrophoneFeed() {
     m_silence.start("pacat",
                     {"--playback", "--device=virtmic", "--raw", "--latency-msec=20", "/dev/zero"});
@@ -119,16 +109,6 @@ MicrophoneFeed::MicrophoneFeed() {
 MicrophoneFeed::~MicrophoneFeed() {
     m_silence.kill();
     m_silence.waitForFinished();
-}
-
-MicrophoneUnplugged::MicrophoneUnplugged() {
-    pactl({"unload-module", "module-remap-source"});
-}
-
-MicrophoneUnplugged::~MicrophoneUnplugged() {
-    pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
-           "source_properties=device.description=VirtualMic"});
-    pactl({"set-default-source", "vmic"});
 }
 
 bool startHearing(AudioRecorder &recorder) {

@@ -54,11 +54,11 @@ void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
     sendCode(keyCode(keySymbol), down, synthetic);
 }
 
-void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
+void XKeyboard::chord(std::initializer_list<const char *> keySymbols, bool synthetic) {
     for (const char *symbol : keySymbols)
-        send(symbol, true);
+        send(symbol, true, synthetic);
     for (auto it = std::rbegin(keySymbols); it != std::rend(keySymbols); ++it)
-        send(*it, false);
+        send(*it, false, synthetic);
 }
 
 void XKeyboard::focus(unsigned long window) {

@@ -29,7 +29,7 @@ public:
     void sendCode(int xKeyCode, bool down, bool synthetic = false);
     void send(const char *keySymbol, bool down, bool synthetic = false);
     // Presses the keys in order and releases them in reverse order.
-    void chord(std::initializer_list<const char *> keySymbols);
+    void chord(std::initializer_list<const char *> keySymbols, bool synthetic = false);
     void tap(const char *keySymbol) { chord({keySymbol}); }
 
     void focus(unsigned long window);
