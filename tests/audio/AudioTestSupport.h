@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <chrono>
 #include <functional>
@@ -18,8 +19,10 @@ class AudioRecorder;
 namespace orvanta::test {
 
 // Processes Qt events until `done` answers true; false after `timeout`.
-bool waitUntil(const std::function<bool()> &done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+inline bool waitUntil(const std::function<bool()> &done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return QTest::qWaitFor(done, int(timeout.count()));
+}
 inline void spinFor(std::chrono::milliseconds duration) {
     waitUntil([] { return false; }, duration);
 }
