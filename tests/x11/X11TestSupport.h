@@ -78,8 +78,8 @@ public:
     bool command(const QString &command);
     void send(const QString &command);
     // The clipboard as the target sees it, format → bytes: its MIME formats only (no X
-    // targets, no toolkit-private ones) unless `all`.
-    QHash<QString, QByteArray> clipboardFormats(bool all = false);
+    // targets, no toolkit-private ones).
+    QHash<QString, QByteArray> clipboardFormats();
     // Those once they equal `expected`, or as they are after a generous wait: a reader learns
     // of a new owner by an event that may trail the change.
     QHash<QString, QByteArray> clipboardSettledTo(const QHash<QString, QByteArray> &expected);
