@@ -16,25 +16,14 @@
 
 namespace orvanta::test {
 
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using namespace std::chrono_literals;
 
 std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
     // Delivers the Qt events of the code under test meanwhile.
-    waitUntil([&] { return process.state() == QProcess::NotRunning; }, std::chrono::seconds(30));
-    if (process.state() != QProcess::NotRunning) {
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30s)) {
         process.kill();
         process.waitForFinished();
     }
@@ -82,16 +71,6 @@ std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_
     return levels;
 }
 
-QString speechFile() {
-    static const QString file = [] {
-        const QString path = QDir(QDir::tempPath()).filePath("test-speech.wav");
-        if (!runTool("espeak-ng", {"-w", path, "Please write down this short sentence for me."}))
-            throw std::runtime_error("espeak-ng could not make the test speech");
-        return path;
-    }();
-    return file;
-}
-
 MicrophoneFeed::MicrophoneFeed() {
     m_silence.start("pacat",
                     {"--playback", "--device=virtmic", "--raw", "--latency-msec=20", "/dev/zero"});
@@ -100,7 +79,7 @@ MicrophoneFeed::MicrophoneFeed() {
     // An idle null sink renders in blocks of up to two seconds unless a client asks for low
     // latency, and the remapped source drops what comes before its first block. Low latency
     // and one warm-up read make the test microphone deliver from the moment a stream opens.
-    static const bool warm = [] {
+    [[maybe_unused]] static const bool warm = [] {
         QProcess reader;
         reader.start("parec", {"--device=vmic", "--raw", "--latency-msec=20"});
         reader.waitForStarted();
@@ -113,22 +92,11 @@ MicrophoneFeed::MicrophoneFeed() {
         reader.kill();
         return reader.waitForFinished();
     }();
-    (void)warm;
 }
 
 MicrophoneFeed::~MicrophoneFeed() {
     m_silence.kill();
     m_silence.waitForFinished();
-}
-
-MicrophoneUnplugged::MicrophoneUnplugged() {
-    pactl({"unload-module", "module-remap-source"});
-}
-
-MicrophoneUnplugged::~MicrophoneUnplugged() {
-    pactl({"load-module", "module-remap-source", "master=virtmic.monitor", "source_name=vmic",
-           "source_properties=device.description=VirtualMic"});
-    pactl({"set-default-source", "vmic"});
 }
 
 bool startHearing(AudioRecorder &recorder) {

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <chrono>
 #include <functional>
@@ -18,8 +19,10 @@ class AudioRecorder;
 namespace orvanta::test {
 
 // Processes Qt events until `done` answers true; false after `timeout`.
-bool waitUntil(const std::function<bool()> &done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+inline bool waitUntil(const std::function<bool()> &done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return QTest::qWaitFor(done, int(timeout.count()));
+}
 inline void spinFor(std::chrono::milliseconds duration) {
     waitUntil([] { return false; }, duration);
 }
@@ -37,9 +40,6 @@ double rmsDecibels(const std::vector<float> &samples);
 // The RMS level of each whole window of `window` samples, in order.
 std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_t window);
 
-// A spoken English sentence of about two seconds, made once per test run.
-QString speechFile();
-
 // Plays digital silence into the test microphone for as long as it lives, so that the
 // microphone delivers audio steadily.
 class MicrophoneFeed {
@@ -49,13 +49,6 @@ public:
 
 private:
     QProcess m_silence;
-};
-
-// Takes the microphone away from the server for as long as it lives.
-class MicrophoneUnplugged {
-public:
-    MicrophoneUnplugged();
-    ~MicrophoneUnplugged();
 };
 
 // Starts recording from the default input; true once the microphone's audio arrives.

@@ -10,15 +10,14 @@
 // "--app-id NAME" gives the window that application id (Wayland) or class name (X11).
 
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
-#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -31,14 +30,10 @@ void report(const QString &line) {
     std::fflush(stdout);
 }
 
-QByteArray samplePng() {
-    QImage image(4, 3, QImage::Format_ARGB32);
-    image.fill(QColor(10, 120, 200));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+// A 4×3 image of one colour.
+const char samplePng[] =
+    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAADCAYAAAC09K7GAAAACXBIWXMAAA7EAAAOxAGVKw4bAAAA"
+    "FUlEQVQImWPkqjjxnwEJMDGgAQwBAG4JAk9EJIR/AAAAAElFTkSuQmCC";
 
 // Reports every key but the modifiers, which only make part of a sequence.
 class Field : public QLineEdit {
@@ -59,15 +54,14 @@ void runCommand(const QString &line, QLineEdit &field) {
         auto *data = new QMimeData;
         data->setText(QStringLiteral("original clipboard"));
         data->setHtml(QStringLiteral("<b>original</b> clipboard"));
-        data->setData(QStringLiteral("image/png"), samplePng());
+        data->setData(QStringLiteral("image/png"), QByteArray::fromBase64(samplePng));
         clipboard->setMimeData(data);
     } else if (command == QLatin1String("take-clipboard-text")) {
         // A property change on our own window brings the server's current time.
         field.windowHandle()->setTitle(QStringLiteral("target %1").arg(line.size()));
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 100)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QEventLoop waited;
+        QTimer::singleShot(100, &waited, &QEventLoop::quit);
+        waited.exec();
         clipboard->setText(line.section(QLatin1Char(' '), 1));
     } else if (command == QLatin1String("clear-clipboard")) {
         clipboard->clear();

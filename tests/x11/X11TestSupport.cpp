@@ -54,11 +54,11 @@ void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
     sendCode(keyCode(keySymbol), down, synthetic);
 }
 
-void XKeyboard::chord(std::initializer_list<const char *> keySymbols) {
+void XKeyboard::chord(std::initializer_list<const char *> keySymbols, bool synthetic) {
     for (const char *symbol : keySymbols)
-        send(symbol, true);
+        send(symbol, true, synthetic);
     for (auto it = std::rbegin(keySymbols); it != std::rend(keySymbols); ++it)
-        send(*it, false);
+        send(*it, false, synthetic);
 }
 
 void XKeyboard::focus(unsigned long window) {
@@ -192,7 +192,7 @@ void TargetApp::send(const QString &command) {
     m_process.waitForBytesWritten(1000);
 }
 
-QHash<QString, QByteArray> TargetApp::clipboardFormats(bool all) {
+QHash<QString, QByteArray> TargetApp::clipboardFormats() {
     const QLatin1String prefix("clipboard ");
     m_lines.removeIf([&](const QString &line) { return line.startsWith(prefix); });
     QHash<QString, QByteArray> formats;
@@ -200,8 +200,7 @@ QHash<QString, QByteArray> TargetApp::clipboardFormats(bool all) {
         return formats;
     for (const QString &line : std::as_const(m_lines)) {
         const QString format = line.section(QLatin1Char(' '), 1, 1);
-        if (line.startsWith(prefix) &&
-            (all || (format.contains(u'/') && format != u"application/x-qt-image")))
+        if (line.startsWith(prefix) && format.contains(u'/') && format != u"application/x-qt-image")
             formats.insert(format, QByteArray::fromBase64(line.section(u' ', 2).toLatin1()));
     }
     return formats;

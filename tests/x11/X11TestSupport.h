@@ -29,7 +29,7 @@ public:
     void sendCode(int xKeyCode, bool down, bool synthetic = false);
     void send(const char *keySymbol, bool down, bool synthetic = false);
     // Presses the keys in order and releases them in reverse order.
-    void chord(std::initializer_list<const char *> keySymbols);
+    void chord(std::initializer_list<const char *> keySymbols, bool synthetic = false);
     void tap(const char *keySymbol) { chord({keySymbol}); }
 
     void focus(unsigned long window);
@@ -78,8 +78,8 @@ public:
     bool command(const QString &command);
     void send(const QString &command);
     // The clipboard as the target sees it, format → bytes: its MIME formats only (no X
-    // targets, no toolkit-private ones) unless `all`.
-    QHash<QString, QByteArray> clipboardFormats(bool all = false);
+    // targets, no toolkit-private ones).
+    QHash<QString, QByteArray> clipboardFormats();
     // Those once they equal `expected`, or as they are after a generous wait: a reader learns
     // of a new owner by an event that may trail the change.
     QHash<QString, QByteArray> clipboardSettledTo(const QHash<QString, QByteArray> &expected);
