@@ -67,13 +67,16 @@ TEST_F(AccountsTest, PasswordSignInGivesTokensForTheAccountThatRotateAndSurviveA
     {
         ServiceProcess service(data(), {});
         ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
-        EXPECT_NE(service.get("/signin").body.find("name=\"password\""), std::string::npos);
+        const Reply page = service.get("/signin");
+        EXPECT_NE(page.body.find("name=\"password\""), std::string::npos);
+        // A browser may not read the page as anything but the HTML it says it is.
+        EXPECT_EQ(page.header("X-Content-Type-Options"), "nosniff");
         for (const auto &[email, secret] :
              {std::pair{"ada@example.org", "wrong"}, {"nobody@example.org", password}, {"", ""}}) {
             const Reply refused =
                 service.postForm("/signin", {{"email", email}, {"password", secret}});
             EXPECT_EQ(refused.status, 401) << email;
-            EXPECT_TRUE(refused.location.empty());
+            EXPECT_TRUE(refused.header("Location").empty());
             EXPECT_NE(refused.body.find("Wrong e-mail address or password."), std::string::npos);
         }
         // Addresses compare without regard to case or surrounding spaces.
@@ -143,7 +146,7 @@ TEST_F(AccountsTest, LocalUserSignsInWithOneClickFromThisComputerOnly) {
                                             httplib::Headers{{"X-Forwarded-For", "203.0.113.9"}}}) {
         const Reply refused = service.postForm("/signin", {}, headers);
         EXPECT_EQ(refused.status, 403);
-        EXPECT_TRUE(refused.location.empty());
+        EXPECT_TRUE(refused.header("Location").empty());
     }
 }
 

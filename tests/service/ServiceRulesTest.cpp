@@ -69,7 +69,7 @@ TEST(ServiceConfig, BadWhisperSettingsAreRefusedWithAReason) {
              std::pair{"no base_url", ""},
              {"not http", "base_url=ftp://host\n"},
              {"unknown audio", "base_url=http://h\naudio=flac\n"},
-             {"time-out beyond the client's", "base_url=http://h\ntimeout_seconds=60\n"},
+             {"time-out beyond the client's", "base_url=http://h\ntimeout_seconds=56\n"},
              {"rewriting without models", "base_url=http://h\n[upstream]\nbase_url=http://c/v1\n"},
          }) {
         orvanta::test::TempFolder::write(QString::fromStdString(file),

@@ -45,7 +45,12 @@ runProgram(const QString &program, const QStringList &arguments, const QByteArra
 struct Reply {
     int status = -1;
     std::string body;
-    std::string location;
+    httplib::Headers headers;
+
+    std::string header(const char *name) const {
+        const auto found = headers.find(name);
+        return found == headers.end() ? std::string() : found->second;
+    }
 
     QJsonObject json() const {
         return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
@@ -127,7 +132,7 @@ public:
         const Reply answer = postForm(
             "/signin", email.empty() ? httplib::Params{}
                                      : httplib::Params{{"email", email}, {"password", secret}});
-        const QUrl url(QString::fromStdString(answer.location));
+        const QUrl url(QString::fromStdString(answer.header("Location")));
         if (answer.status != 303 || url.toString(QUrl::RemoveQuery) != "orvanta://auth/callback")
             return {};
         const QUrlQuery query(url);
@@ -149,8 +154,7 @@ public:
 
 private:
     static Reply replyOf(const httplib::Result &result) {
-        return result ? Reply{result->status, result->body, result->get_header_value("Location")}
-                      : Reply{};
+        return result ? Reply{result->status, result->body, result->headers} : Reply{};
     }
 
     QProcess m_process;
