@@ -305,6 +305,15 @@ TEST_F(TranscribeTest, LocalBackEndRecognisesSpeechOffline) {
         EXPECT_EQ(answer.text(), expected) << mode;
     }
     EXPECT_EQ(wordsUsed(*service), 2 * wordsIn("turn on the kitchen light"));
+
+    // Without its pronunciation dictionary it does not start, and says what is missing.
+    const QString broken = m_folder.filePath("broken.ini");
+    TempFolder::write(broken, "[local]\ndictionary=" + m_folder.filePath("none.dict").toUtf8());
+    const ServiceProcess refused(m_folder.filePath("broken"), {"--backend", "local", "--config",
+                                                               broken, "--local-user", "me@x.org"});
+    EXPECT_FALSE(refused.isServing());
+    EXPECT_TRUE(refused.startupOutput().contains("pronunciation dictionary"))
+        << refused.startupOutput().toStdString();
 }
 
 } // namespace
