@@ -25,7 +25,6 @@ public:
 
     // Null when the views cannot be loaded or the view cannot be made (logged).
     QWindow *createWindow(const QString &view, const QVariantMap &properties);
-    bool isLoaded() const { return m_factory != nullptr; }
 
 private:
     ViewFactory *factory();
