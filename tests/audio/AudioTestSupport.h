@@ -1,5 +1,7 @@
 #pragma once
 
+// Reads recordings back with the ffmpeg and ffprobe tools.
+
 #include <QByteArray>
 #include <QHash>
 #include <QProcess>
@@ -7,59 +9,57 @@
 #include <QStringList>
 #include <QTest>
 
-#include <chrono>
-#include <functional>
+#include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
-namespace orvanta {
-class AudioRecorder;
-}
-
 namespace orvanta::test {
 
-// Processes Qt events until `done` answers true; false after `timeout`.
-inline bool waitUntil(const std::function<bool()> &done,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    return QTest::qWaitFor(done, int(timeout.count()));
-}
-inline void spinFor(std::chrono::milliseconds duration) {
-    waitUntil([] { return false; }, duration);
-}
-
 // A tool's standard output, or nothing when it did not exit with 0.
-std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments);
-QString pactl(const QStringList &arguments);
+inline std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    // Delivers the Qt events of the code under test meanwhile.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (process.error() != QProcess::UnknownError || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
 
 // What ffprobe tells of a file's first audio stream and its container: "codec_name",
 // "profile", "sample_rate", "channels", "duration" and "TAG:major_brand". Empty if unreadable.
-QHash<QString, QString> probeAudio(const QString &path);
+inline QHash<QString, QString> probeAudio(const QString &path) {
+    QHash<QString, QString> found;
+    const auto probed =
+        runTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                            "stream=codec_name,profile,sample_rate,channels:"
+                            "format=duration:format_tags=major_brand",
+                            "-of", "default=noprint_wrappers=1", path});
+    for (const QString &line : QString::fromUtf8(probed.value_or(QByteArray())).split('\n'))
+        found.insert(line.section('=', 0, 0), line.section('=', 1));
+    return found;
+}
+
 // A file's audio at its own rate, mixed down to one channel.
-std::vector<float> decodeAudio(const QString &path);
-double rmsDecibels(const std::vector<float> &samples);
-// The RMS level of each whole window of `window` samples, in order.
-std::vector<double> windowDecibels(const std::vector<float> &samples, std::size_t window);
+inline std::vector<float> decodeAudio(const QString &path) {
+    const QByteArray pcm = runTool("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a:0", "-ac",
+                                              "1", "-f", "f32le", "-"})
+                               .value_or(QByteArray());
+    std::vector<float> samples(std::size_t(pcm.size()) / sizeof(float));
+    std::memcpy(samples.data(), pcm.constData(), samples.size() * sizeof(float));
+    return samples;
+}
 
-// Plays digital silence into the test microphone for as long as it lives, so that the
-// microphone delivers audio steadily.
-class MicrophoneFeed {
-public:
-    MicrophoneFeed();
-    ~MicrophoneFeed();
-
-private:
-    QProcess m_silence;
-};
-
-// Starts recording from the default input; true once the microphone's audio arrives.
-bool startHearing(AudioRecorder &recorder);
-// Starts recording from `device`; true when the start is taken and then fails, once, on the
-// main thread, leaving the recorder idle and no file behind.
-bool startFailsLate(AudioRecorder &recorder, const QString &device = "__default__");
-// Stops and returns what the recorder hands back, which must come on the main thread and,
-// when it is a file, only after stop returned.
-std::optional<QString> stopAndWait(AudioRecorder &recorder);
-// Files in the recordings' folder whose names start with `prefix`.
-QStringList temporaryFiles(const QString &prefix);
+inline double rmsDecibels(const std::vector<float> &samples) {
+    double sum = 0;
+    for (float sample : samples)
+        sum += double(sample) * sample;
+    return samples.empty() ? -INFINITY : 10 * std::log10(sum / double(samples.size()));
+}
 
 } // namespace orvanta::test
