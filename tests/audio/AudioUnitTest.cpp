@@ -6,7 +6,6 @@
 #include "Permissions.h"
 #include "PulseClient.h"
 #include "QtPrinters.h"
-#include "SoundSynthesizer.h"
 #include "TempEnvironment.h"
 
 #include <QFileInfo>
@@ -112,21 +111,6 @@ TEST(M4aWriter, WritesAacLcThatDecodesToTheSameSound) {
     const float sample = 0.5f;
     EXPECT_FALSE(failing.write(&sample, 1));
     EXPECT_FALSE(failing.finish());
-}
-
-TEST(SoundSynthesizer, MakesFiveShortDistinctSoundsWithoutClicks) {
-    std::vector<std::vector<float>> sounds;
-    for (const QString name : {"Tink", "Pop", "Glass", "Bottle", "Basso"}) {
-        const std::vector<float> sound = SoundSynthesizer::synthesize(name);
-        ASSERT_FALSE(sound.empty()) << name.toStdString();
-        const auto [low, high] = std::minmax_element(sound.begin(), sound.end());
-        EXPECT_LE(sound.size(), std::size_t(SoundSynthesizer::sampleRate)) << "at most 1 s";
-        EXPECT_GT(std::max(-*low, *high), 0.1f);
-        EXPECT_LT(std::max(-*low, *high), 1.0f) << "no clipping";
-        EXPECT_LT(std::max(std::abs(sound.front()), std::abs(sound.back())), 0.01f);
-        EXPECT_EQ(std::count(sounds.begin(), sounds.end(), sound), 0) << "each its own";
-        sounds.push_back(sound);
-    }
 }
 
 // Only text that is a URL opens. A pane opens the first of the help folders that holds its

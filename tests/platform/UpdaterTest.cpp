@@ -2,7 +2,6 @@
 #include "QtPrinters.h"
 
 #include <QHttpServer>
-#include <QHttpServerRequest>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
@@ -25,10 +24,7 @@ const QByteArray feed = R"(<rss version="2.0"><channel>
 class UpdaterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server.route("/feed.xml", [this](const QHttpServerRequest &request) {
-            userAgent = request.value("User-Agent");
-            return QHttpServerResponse("application/rss+xml", feed);
-        });
+        server.route("/feed.xml", [] { return QHttpServerResponse("application/rss+xml", feed); });
         server.route("/size/<arg>", [](qint64 size) {
             return QHttpServerResponse("application/rss+xml",
                                        QByteArray(size - feed.size(), ' ') + feed);
@@ -46,7 +42,6 @@ protected:
 
     QHttpServer server;
     quint16 port = 0;
-    QByteArray userAgent;
     QNetworkAccessManager network;
 };
 
@@ -82,7 +77,6 @@ TEST_F(UpdaterTest, UserCheckAnswersFromTheFeed) {
         }
         EXPECT_TRUE(updater.canCheckForUpdates()) << what;
     }
-    EXPECT_EQ(userAgent, "Talvo/2.0.0") << "the check names the installed version";
 }
 
 TEST_F(UpdaterTest, BackgroundChecksSpeakOnlyOfNewerVersionsFromAnHttpsOrLocalFeed) {
