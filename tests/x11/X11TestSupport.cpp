@@ -37,10 +37,6 @@ XKeyboard::~XKeyboard() {
         XCloseDisplay(m_display);
 }
 
-int XKeyboard::keyCode(const char *keySymbol) const {
-    return XKeysymToKeycode(m_display, XStringToKeysym(keySymbol));
-}
-
 void XKeyboard::sendCode(int xKeyCode, bool down, bool synthetic) {
     if (m_device && !synthetic)
         XTestFakeDeviceKeyEvent(m_display, static_cast<XDevice *>(m_device), unsigned(xKeyCode),
@@ -51,7 +47,7 @@ void XKeyboard::sendCode(int xKeyCode, bool down, bool synthetic) {
 }
 
 void XKeyboard::send(const char *keySymbol, bool down, bool synthetic) {
-    sendCode(keyCode(keySymbol), down, synthetic);
+    sendCode(XKeysymToKeycode(m_display, XStringToKeysym(keySymbol)), down, synthetic);
 }
 
 void XKeyboard::chord(std::initializer_list<const char *> keySymbols, bool synthetic) {
@@ -81,19 +77,18 @@ bool XKeyboard::grabKey(const char *keySymbol, unsigned xModifiers) {
     grabFailed = false;
     const auto previous =
         XSetErrorHandler([](Display *, XErrorEvent *) { return int(grabFailed = true); });
-    XGrabKey(m_display, keyCode(keySymbol), xModifiers, DefaultRootWindow(m_display), False,
-             GrabModeAsync, GrabModeAsync);
+    XGrabKey(m_display, XKeysymToKeycode(m_display, XStringToKeysym(keySymbol)), xModifiers,
+             DefaultRootWindow(m_display), False, GrabModeAsync, GrabModeAsync);
     XSync(m_display, False);
     XSetErrorHandler(previous);
     return !grabFailed;
 }
 
-XServer::XServer(QStringList arguments, const QString &number) {
-    if (!number.isEmpty())
-        arguments.prepend(number);
+XServer::XServer(const QString &number) {
     // It writes its display number once it accepts connections.
     process.start(QStringLiteral("Xvfb"),
-                  arguments + QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+                  (number.isEmpty() ? QStringList() : QStringList{number}) +
+                      QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
     if (!QTest::qWaitFor([this] { return process.canReadLine(); }, 10000))
         return;
     display = QStringLiteral(":") + QString::fromLatin1(process.readLine()).trimmed();
@@ -209,8 +204,8 @@ QHash<QString, QByteArray> TargetApp::clipboardFormats() {
 QHash<QString, QByteArray>
 TargetApp::clipboardSettledTo(const QHash<QString, QByteArray> &expected) {
     QHash<QString, QByteArray> seen;
-    [[maybe_unused]] const bool settled =
-        QTest::qWaitFor([&] { return (seen = clipboardFormats()) == expected; }, 5000);
+    static_cast<void>(
+        QTest::qWaitFor([&] { return (seen = clipboardFormats()) == expected; }, 5000));
     return seen;
 }
 

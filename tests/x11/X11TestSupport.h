@@ -41,16 +41,14 @@ public:
     bool grabKey(const char *keySymbol, unsigned xModifiers);
 
 private:
-    int keyCode(const char *keySymbol) const;
-
     Display *m_display = nullptr;
     void *m_device = nullptr; // the XInput device typed on
 };
 
-// An X server of the test's own, started with `arguments` on `display` (or one it picks);
-// DISPLAY names it from its start until this object is gone.
+// An X server of the test's own, on `display` or one it picks; DISPLAY names it from its start
+// until this object is gone.
 struct XServer {
-    explicit XServer(QStringList arguments = {}, const QString &display = {});
+    explicit XServer(const QString &display = {});
     ~XServer();
     QProcess process;
     QString display; // empty when it did not start
