@@ -63,6 +63,13 @@ TEST_F(TextInserterTest, TextArrivesAndTheClipboardComesBackInEveryFormat) {
     EXPECT_TRUE(pastes(*inserter, target, " transient", "héllo wörld transient", {}));
 }
 
+// Without XTEST nothing can be typed: the keystroke says so instead of claiming success.
+TEST(XTestPasteTest, NoKeystrokeWithoutXTest) {
+    XServer server({"-extension", "XTEST"});
+    ASSERT_FALSE(server.display.isEmpty());
+    EXPECT_FALSE(XTestPaste().send(false));
+}
+
 TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
     // The target takes the clipboard, stamped later than anything our toolkit has seen, while
     // our event loop stands still: the first attempt to write the text is refused.

@@ -178,7 +178,7 @@ TEST(X11KeySourceRestart, AThreadEndedByALostServerStartsAgain) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !source.isStarted(); }, 10000));
     EXPECT_FALSE(manager.start());
 
-    XServer second(first.display);
+    XServer second({}, first.display);
     ASSERT_EQ(second.display, first.display);
     ASSERT_TRUE(manager.start());
     XKeyboard keyboard;
