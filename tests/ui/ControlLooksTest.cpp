@@ -2,7 +2,9 @@
 
 #include "MenuBarIcon.h"
 #include "MenuRules.h"
+#include "QmlViews.h"
 #include "Shortcut.h"
+#include "Symbols.h"
 #include "TestDoubles.h"
 
 #include <QDirIterator>
@@ -115,8 +117,7 @@ TEST_F(ControlLooksTest, PickerEntriesAreReadableHighlightedOrNot) {
     QTest::keyClick(window.get(), Qt::Key_Space);
     QObject *popup = picker->property("popup").value<QObject *>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return popup->property("opened").toBool(); }));
-    QList<QQuickItem *> entries;
-    collectItems(window->contentItem(), "pickerEntry", entries);
+    const QList<QQuickItem *> entries = findItems(window->contentItem(), "pickerEntry");
     ASSERT_EQ(entries.size(), 3);
     QTest::qWait(100);
     const QImage image = window->grabWindow();

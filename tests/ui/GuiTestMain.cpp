@@ -1,5 +1,6 @@
 // GUI tests run with a QApplication on the offscreen platform unless a display is chosen,
-// with private XDG folders like every other test.
+// with private XDG folders like every other test. A warning fails the test that logs it, but
+// the offscreen platform's notes that it can neither raise nor shape windows.
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -23,6 +24,11 @@ extern "C" const char *__lsan_default_suppressions() {
            "leak:QSGRenderContext::textureForFactory\n";
 }
 
+static void failOnWarning(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains("does not support"))
+        ADD_FAILURE() << message.toStdString();
+}
+
 int main(int argc, char **argv) {
     QTemporaryDir home;
     if (!home.isValid())
@@ -34,5 +40,6 @@ int main(int argc, char **argv) {
     // The views are linked in here, not opened as a library.
     orvanta::ViewEngine::useLinkedViews(&orvanta::QmlViews::make);
     ::testing::InitGoogleTest(&argc, argv);
+    qInstallMessageHandler(&failOnWarning);
     return RUN_ALL_TESTS();
 }
