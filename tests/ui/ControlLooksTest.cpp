@@ -45,14 +45,6 @@ double strongestContrast(const QImage &image, const QRect &rect, const QColor &a
     return best;
 }
 
-// `glyph` drawn on an opaque `panel`.
-QImage over(const QImage &glyph, const QColor &panel) {
-    QImage image(glyph.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(panel);
-    QPainter(&image).drawImage(0, 0, glyph);
-    return image;
-}
-
 class ControlLooksTest : public ::testing::Test {
 protected:
     // A window showing `controls` (QML inside a Column), grabbed after it settles.
@@ -134,62 +126,52 @@ TEST_F(ControlLooksTest, PickerEntriesAreReadableHighlightedOrNot) {
 }
 
 // The tray glyph on dark and light panels: the panel colour the palette reports gives the
-// glyph's tone; where the panel differs from the palette, the outline still shows.
-TEST(TrayIconTest, GlyphContrastsWithThePanel) {
-    const struct {
-        const char *palette;
-        const char *panel;
-        double minimum;
-    } cases[] = {
+// glyph's tone; where the panel differs from the palette, the outline still shows. And every
+// symbol name the views use renders: those in their QML (`symbol: …` properties and the names
+// of SymbolIcon items) and those the rules hand to them.
+TEST(IconsTest, TrayGlyphAndEverySymbolShowOnTheirBackground) {
+    const std::tuple<const char *, const char *, double> trays[] = {
         {"#1d1d1d", "#1d1d1d", 7.0}, // dark panels (GNOME, Xfce)
         {"#f6f5f4", "#f6f5f4", 7.0}, // light panels
         {"#f6f5f4", "#1d1d1d", 3.0}, // a light theme with a dark panel
         {"#1d1d1d", "#f6f5f4", 3.0}, // and the other way round
     };
-    for (const auto &[palette, panelName, minimum] : cases) {
-        const QColor panel(QString::fromLatin1(panelName));
-        for (const bool recording : {false, true}) {
-            const QImage onPanel =
-                over(MenuBarIcon::trayImage(recording, QColor(palette), 2.0), panel);
-            EXPECT_GT(strongestContrast(onPanel, onPanel.rect(), panel), minimum)
-                << palette << " on " << panelName << (recording ? " recording" : " idle");
-        }
+    QList<std::tuple<std::string, QImage, QColor, double>>
+        icons; // what, image, background, minimum
+    for (const auto &[palette, panel, minimum] : trays) {
+        for (const bool recording : {false, true})
+            icons.append({palette + (" on " + std::string(panel)) + (recording ? " recording" : ""),
+                          MenuBarIcon::trayImage(recording, QColor(palette), 2.0), QColor(panel),
+                          minimum});
     }
-}
-
-// Every symbol name the views use renders: those in their QML (`symbol: …` properties and the
-// names of SymbolIcon items) and those the rules hand to them.
-TEST(SymbolsTest, EverySymbolTheViewsUseRenders) {
     QSet<QString> names;
     for (const DictationStatus &status :
          {DictationStatus::idle(), DictationStatus::recording(), DictationStatus::transcribing()})
         names.insert(MenuRules::primaryButton(status).symbol);
     for (const KeybindAction action : allKeybindActions)
         names.insert(iconName(action));
-    const QRegularExpression uses[] = {
-        QRegularExpression(R"(\bsymbol\s*:([^,;}\n]*))"),
-        QRegularExpression(R"(SymbolIcon\s*\{[^}]*?\bname\s*:([^;}\n]*))")};
+    // Each quoted name in the value of a `symbol:` or of a SymbolIcon's `name:`.
+    const QRegularExpression use(R"((?:\bsymbol|SymbolIcon\s*\{[^}]*?\bname)\s*:([^,;}\n]*))");
     const QRegularExpression literal(R"re("([^"]+)")re");
     QDirIterator qml(":/Orvanta", {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
     while (qml.hasNext()) {
         QFile file(qml.next());
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
-        const QString source = QString::fromUtf8(file.readAll());
-        for (const QRegularExpression &use : uses) {
-            for (const auto &match : use.globalMatch(source)) {
-                for (const auto &name : literal.globalMatch(match.captured(1)))
-                    names.insert(name.captured(1));
-            }
+        for (const auto &match : use.globalMatch(QString::fromUtf8(file.readAll()))) {
+            for (const auto &name : literal.globalMatch(match.captured(1)))
+                names.insert(name.captured(1));
         }
     }
     EXPECT_GT(names.size(), allKeybindActions.size() + 2) << "the QML sources were read";
-    for (const QString &name : names) {
-        const QImage image = Symbols::render(name, Qt::red, QSize(24, 24));
-        ASSERT_FALSE(image.isNull()) << name.toStdString();
-        EXPECT_GT(strongestContrast(over(image, Qt::black), image.rect(), Qt::black), 2.0)
-            << name.toStdString();
+    for (const QString &name : names)
+        icons.append(
+            {name.toStdString(), Symbols::render(name, Qt::red, {24, 24}), Qt::black, 2.0});
+    for (const auto &[what, image, background, minimum] : icons) {
+        QImage shown(image.size(), QImage::Format_ARGB32_Premultiplied);
+        shown.fill(background);
+        QPainter(&shown).drawImage(0, 0, image);
+        EXPECT_GT(strongestContrast(shown, shown.rect(), background), minimum) << what;
     }
-    EXPECT_TRUE(Symbols::render("no.such.symbol", Qt::red, QSize(24, 24)).isNull());
 }
 
 } // namespace
