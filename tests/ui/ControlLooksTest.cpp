@@ -69,7 +69,8 @@ TEST(ControlLooksTest, TextAndGlyphsStandOutFromTheirBackground) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return popup->property("opened").toBool(); }));
     const QImage grab = window->grabWindow();
     int highlighted = 0;
-    for (QQuickItem *entry : findItems(window->contentItem(), "pickerEntry")) {
+    auto isEntry = [](QQuickItem *item) { return item->objectName() == "pickerEntry"; };
+    for (QQuickItem *entry : findItems(window->contentItem(), isEntry)) {
         const QRect rect = entry->mapRectToScene(entry->boundingRect()).toRect();
         highlighted += entry->property("highlighted").toBool();
         // The background shows left of the text (inside the entry's padding).

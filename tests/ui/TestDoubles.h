@@ -7,6 +7,8 @@
 #include <QQuickItem>
 #include <QString>
 
+#include <functional>
+
 namespace orvanta::test {
 
 // The microphone test as the General section sees it.
@@ -55,20 +57,22 @@ signals:
     void changed();
 };
 
-// Items made by repeaters hang in the item tree only, not in the object tree.
-inline QList<QQuickItem *> findItems(QQuickItem *item, const QString &name) {
+// The items in the tree under `item` that match; items made by repeaters hang in the item
+// tree only, not in the object tree.
+inline QList<QQuickItem *> findItems(QQuickItem *item,
+                                     const std::function<bool(QQuickItem *)> &matches) {
     QList<QQuickItem *> found;
     if (!item)
         return found;
-    if (item->objectName() == name)
+    if (matches(item))
         found.append(item);
     for (QQuickItem *child : item->childItems())
-        found += findItems(child, name);
+        found += findItems(child, matches);
     return found;
 }
 
 inline QQuickItem *findItem(QQuickItem *root, const QString &name) {
-    return findItems(root, name).value(0);
+    return findItems(root, [&](QQuickItem *item) { return item->objectName() == name; }).value(0);
 }
 
 } // namespace orvanta::test
