@@ -44,12 +44,6 @@ protected:
         return loader->property("item").value<QQuickItem *>();
     }
     QQuickItem *find(const QString &name) const { return findItem(page(), name); }
-    // The shown ones only: a list keeps the delegates of removed rows for a while.
-    QList<QQuickItem *> findAll(const QString &name) const {
-        return findItems(page(), [&](QQuickItem *item) {
-            return item->objectName() == name && item->isVisible();
-        });
-    }
     QString textOf(const QString &name) const { return find(name)->property("text").toString(); }
     QVariant keyLabel(const QString &action) const {
         return findItem(find("binding_" + action), "bindingKey")->property("label");
@@ -179,7 +173,11 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
         for (const auto &[section, control, nth, typed, pressed, done] : steps) {
             if (section != std::string_view(key))
                 continue;
-            QPointer<QQuickItem> item = findAll(control).value(nth);
+            // Of the shown ones: a list keeps the delegates of removed rows for a while.
+            QPointer<QQuickItem> item =
+                findItems(page(), [&](QQuickItem *found) {
+                    return found->objectName() == control && found->isVisible();
+                }).value(nth);
             ASSERT_TRUE(item) << control;
             item->forceActiveFocus(Qt::TabFocusReason);
             for (const char *c = typed; *c; ++c)
@@ -196,13 +194,16 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
     EXPECT_EQ(window->activeFocusItem(), sidebar("history"));
 }
 
-// The General page follows the permissions, leaves an unknown device as it is, reads the
-// devices each time it is shown and stops the microphone test when it goes. The window comes
-// back, not a second one, and re-reads the permissions each time it is shown.
-TEST_F(SettingsViewTest, GeneralFollowsThePermissionsAndDevices) {
+// The pages follow the stores and the permissions. General leaves an unknown device as it is,
+// reads the devices each time it is shown and stops the microphone test when it goes; Account
+// asks for the usage each time it is shown to a signed-in account. The window comes back, not
+// a second one, and re-reads the permissions each time it is shown.
+TEST_F(SettingsViewTest, PagesFollowTheStoresPermissionsAndDevices) {
     settings.setMicUID("gone-device");
     permissions.microphoneAuthorized = false;
     devices = {{"usb", "USB Mic"}};
+    vocabulary.setInstructions("Old");
+    account.signedIn = false;
     QQuickWindow *window = open();
     ASSERT_TRUE(window);
     EXPECT_EQ(find("microphonePicker")->property("currentIndex").toInt(), -1);
@@ -215,17 +216,24 @@ TEST_F(SettingsViewTest, GeneralFollowsThePermissionsAndDevices) {
     EXPECT_FALSE(find("grant_microphone")->isVisible()) << "Granted without reopening";
     permissions.microphoneAuthorized = false;
     app.refreshPermissions();
-    EXPECT_FALSE(journal.entries.contains("open:microphone-help"));
     permissions.answerLater = false;
     click(find("grant_microphone"));
     EXPECT_TRUE(journal.entries.contains("open:microphone-help")) << "refused: show how";
 
     click(find("testButton"));
     devices.emplaceBack("later", "Plugged in later");
-    choose("history");
+    choose("account");
     EXPECT_FALSE(micTester.isTesting()) << "leaving the section stops the test";
+    EXPECT_FALSE(journal.entries.contains("usage.refresh")) << "signed out, nothing is asked";
     choose("general");
     EXPECT_EQ(find("microphonePicker")->property("count").toInt(), 3) << "read when shown";
+    account.signedIn = true;
+    auth.set(true, "free", 1500);
+    choose("account");
+    EXPECT_TRUE(journal.entries.contains("usage.refresh"));
+    EXPECT_EQ(textOf("usageText"), SettingsRules::usageText(false, 1500, 1000));
+    choose("instructions");
+    EXPECT_EQ(textOf("instructionsEditor"), "Old");
     window->hide();
     permissions.microphoneAuthorized = true;
     EXPECT_EQ(open(), window);
@@ -277,25 +285,6 @@ TEST_F(SettingsViewTest, KeyRowsShowWhatIsListenedForAndTheSheetStoresOnlyOnSave
 
     click(find("resetDefaults"));
     EXPECT_EQ(keybindings.pasteLast(), Keybindings::defaultPaste());
-}
-
-// The instructions page shows the stored text; the account page shows the session's usage,
-// asked for each time it is shown to a signed-in account.
-TEST_F(SettingsViewTest, PagesShowTheStoredTextAndUsage) {
-    vocabulary.setInstructions("Old");
-    account.signedIn = false;
-    ASSERT_TRUE(open());
-    choose("instructions");
-    EXPECT_EQ(textOf("instructionsEditor"), "Old");
-
-    choose("account");
-    EXPECT_FALSE(journal.entries.contains("usage.refresh")) << "signed out, nothing is asked";
-    account.signedIn = true;
-    auth.set(true, "free", 1500);
-    choose("general");
-    choose("account");
-    EXPECT_TRUE(journal.entries.contains("usage.refresh"));
-    EXPECT_EQ(textOf("usageText"), SettingsRules::usageText(false, 1500, 1000));
 }
 
 } // namespace
