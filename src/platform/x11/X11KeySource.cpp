@@ -78,6 +78,7 @@ bool X11KeySource::start() {
     {
         std::lock_guard lock(m_grabMutex);
         m_grabsDirty = true; // the grabs of a broken connection are gone with it
+        m_requestChanged = true;
     }
     m_thread = std::thread([this] { run(); });
     return true;
@@ -249,6 +250,7 @@ void X11KeySource::setConsumedShortcuts(const QList<Shortcut> &shortcuts) {
         std::lock_guard lock(m_grabMutex);
         m_requested = shortcuts;
         m_grabsDirty = true;
+        m_requestChanged = true;
     }
     wake();
 }
@@ -389,6 +391,9 @@ void X11KeySource::applyGrabs() {
             return;
         m_grabsDirty = false;
         requested = m_requested;
+        if (m_requestChanged)
+            m_refused.clear(); // a new request asks again for every combination
+        m_requestChanged = false;
     }
     QList<Grab> wanted;
     QStringList refused;
@@ -417,32 +422,48 @@ void X11KeySource::applyGrabs() {
             ungrab(active);
     }
     m_active = kept;
+    // A combination refused before is not tried again on a keyboard map notice: trying takes
+    // the lock variants the other client does not hold for a moment, long enough to swallow a
+    // press of the user's that was meant for that client.
+    QList<Grab> stillRefused;
     for (const Grab &next : std::as_const(wanted)) {
         if (holds(m_active, next))
             continue;
-        if (grab(next)) {
+        const bool refusedBefore = holds(m_refused, next);
+        if (!refusedBefore && grab(next)) {
             m_active.append(next);
-        } else {
+            continue;
+        }
+        if (!refusedBefore) {
             qCWarning(lcX11).noquote()
                 << "the shortcut" << next.display << "is already taken by another application";
-            refused.append(next.display);
         }
+        refused.append(next.display);
+        stillRefused.append(next);
     }
+    m_refused = stillRefused;
     XFlush(m_display);
     QMetaObject::invokeMethod(
         this, [this, refused] { emit consumedShortcutsApplied(refused); }, Qt::QueuedConnection);
 }
 
 bool X11KeySource::grab(const Grab &grab) {
+    const auto take = [this, &grab](std::initializer_list<unsigned> variants) {
+        X11ErrorTrap trap(m_display);
+        for (unsigned extra : variants) {
+            XGrabKey(m_display, grab.xKeyCode, grab.modifiers | extra, DefaultRootWindow(m_display),
+                     False, GrabModeAsync, GrabModeAsync);
+        }
+        return !trap.sync();
+    };
     // A grab matches exact modifier states, so the lock modifiers need variants of their own.
-    const unsigned variants[] = {0, LockMask, grab.numLock, LockMask | grab.numLock};
-    X11ErrorTrap trap(m_display);
-    for (unsigned extra : variants) {
-        XGrabKey(m_display, grab.xKeyCode, grab.modifiers | extra, DefaultRootWindow(m_display),
-                 False, GrabModeAsync, GrabModeAsync);
-    }
-    if (!trap.sync())
+    // The plain one goes first and alone: when another client holds the combination, taking
+    // its lock variants meanwhile would swallow the user's presses of it with CapsLock on.
+    if (!take({0}))
+        return false;
+    if (take({LockMask, grab.numLock, LockMask | grab.numLock}))
         return true;
+    X11ErrorTrap trap(m_display);
     ungrab(grab); // keep none of the variants that did succeed
     trap.sync();
     return false;

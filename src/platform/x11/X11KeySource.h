@@ -81,11 +81,13 @@ private:
     std::mutex m_grabMutex;
     QList<Shortcut> m_requested;
     bool m_grabsDirty = false;
+    bool m_requestChanged = false;
 
     // Event thread only.
     X11KeyTranslator m_translator;
     std::array<bool, X11KeyTranslator::keyCodeCount> m_syntheticPress{}; // by X key code
     QList<Grab> m_active;
+    QList<Grab> m_refused; // held by another client when last asked for
 };
 
 } // namespace orvanta::x11
