@@ -40,18 +40,51 @@ double contrast(QColor a, QColor b) {
 // under the pointer or the keyboard and the others; the tray glyph on dark and light panels,
 // whose tone follows the panel colour the palette reports and whose outline shows where the
 // panel differs from the palette; and every symbol the views use, from their QML (`symbol: …`
-// properties and SymbolIcon names) or handed to them by the rules.
+// properties and SymbolIcon names) or handed to them by the rules. And every control that
+// can be disabled looks different when it is: a disabled button that looks enabled invites a
+// click that does nothing.
 TEST(ControlLooksTest, TextAndGlyphsStandOutFromTheirBackground) {
+    const std::pair<const char *, const char *> pairs[] = {
+        {"Button { text: 'Add'", "enabled: false"},
+        {"Button { text: 'Save'; highlighted: true", "enabled: false"},
+        {"Switch { checked: true", "enabled: false"},
+        {"ComboBox { model: ['Clean']", "enabled: false"},
+        {"TextField { text: 'Acme'", "enabled: false"},
+        {"Button { text: 'Add'", "highlighted: true"},
+    };
+    QByteArray controls;
+    for (int i = 0; i < int(std::size(pairs)); ++i)
+        controls += QByteArray(pairs[i].first) + "; objectName: 'a" + QByteArray::number(i) +
+                    "' } " + pairs[i].first + "; " + pairs[i].second + "; objectName: 'b" +
+                    QByteArray::number(i) + "' }\n";
     QmlViews engine;
     QQmlComponent component(&engine.engine());
-    component.setData("import QtQuick\nimport Orvanta\nWindow { width: 320; height: 360; color: "
+    component.setData("import QtQuick\nimport Orvanta\nWindow { width: 680; height: 360; color: "
                       "Theme.ovPage; ComboBox { x: 10; y: 10; objectName: 'picker'; model: "
-                      "['Auto-Detect', 'English', 'German']; currentIndex: 1 } }",
+                      "['Auto-Detect', 'English', 'German']; currentIndex: 1 }\n"
+                      "Grid { x: 230; y: 10; columns: 2; spacing: 10\n" +
+                          controls + "} }",
                       QUrl("qrc:/Orvanta/LooksTest.qml"));
     std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow *>(component.create()));
     ASSERT_TRUE(window) << component.errorString().toStdString();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QImage controlsShown = window->grabWindow();
+    const auto pixelsOf = [&](const QString &name) {
+        QQuickItem *item = findItem(window->contentItem(), name);
+        return controlsShown.copy(item->mapRectToScene(item->boundingRect()).toRect());
+    };
+    for (int i = 0; i < int(std::size(pairs)); ++i) {
+        const QImage a = pixelsOf(QStringLiteral("a%1").arg(i));
+        const QImage b = pixelsOf(QStringLiteral("b%1").arg(i));
+        ASSERT_EQ(a.size(), b.size()) << pairs[i].first;
+        int differing = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                differing += contrast(a.pixelColor(x, y), b.pixelColor(x, y)) > 1.15;
+        EXPECT_GT(differing, a.width() * a.height() / 5)
+            << pairs[i].first << " } with " << pairs[i].second;
+    }
     // What is shown, its pixels, the colour behind them and the contrast they must reach.
     QList<std::tuple<std::string, QImage, QColor, double>> shown;
     QObject *popup =
