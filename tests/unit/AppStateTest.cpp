@@ -109,13 +109,9 @@ const Scenario scenarios[] = {
      "bar.show, error / 0 / 0 / "},
     {"StartFailsLate", "start | latefail",
      "unmute, " + failed("Couldn't start recording.") + "error / 0 / 0 / "},
-    {"StartWhileTranscribing", "start stop | start", started + "recording / 0 / 0 / "},
-    {"StopDeliversTheFile", "start stop | file", "transcribe:#1, transcribing / 0 / 0 / "},
     {"Finish", "start stop file | text:Teh_cat_sat",
      "recorder.cleanup:#1, " + finished +
          "insert:the cat sat, sound:Glass, usage.refresh, idle / 3 / 1 / the cat sat"},
-    {"FinishAnEmptyTranscript", "start stop file | text:",
-     "recorder.cleanup:#1, " + finished + "insert:, sound:Glass, usage.refresh, idle / 0 / 1 / "},
     {"FinishPrivately", "private start stop file | text:secret",
      "recorder.cleanup:#1, " + finished +
          "insert:secret (sensitive), sound:Glass, usage.refresh, idle / 1 / 0 / secret"},
@@ -127,18 +123,14 @@ const Scenario scenarios[] = {
      "recorder.cancel, unmute, status:idle, bar.show, sound:Bottle, idle / 0 / 0 / "},
     {"CancelBeforeTheRecorderDelivers", "start stop cancel | file",
      "recorder.cleanup:#1, idle / 0 / 0 / "},
-    {"CancelBeforeTheRecorderDeliversNothing", "start stop cancel | nofile", "idle / 0 / 0 / "},
     {"CancelWhileTranscribing", "start stop file cancel | text:too_late",
      "recorder.cleanup:#1, idle / 0 / 0 / "},
     {"NothingToDoInTheStatus", "| stop cancel paste start start stop stop toggle",
      started + stopped + "transcribing / 0 / 0 / "},
-    {"NothingToDoInAnError", "norecorder start | stop cancel", "error / 0 / 0 / "},
     {"ToggleStartsAfterAnError", "norecorder start recorder | toggle",
      started + "recording / 0 / 0 / "},
     {"ToggleStops", "start | toggle", stopped + "transcribing / 0 / 0 / "},
     {"ErrorClearsQuietly", "norecorder start wait:3999 | wait:1", "status:idle, idle / 0 / 0 / "},
-    {"ANewerErrorClearsByTheEarlierTimer", "norecorder start wait:3000 start | wait:1000",
-     "status:idle, idle / 0 / 0 / "},
     {"ALaterTimerLeavesARecordingAlone",
      "norecorder start wait:3000 start wait:1000 recorder start | wait:3000",
      "recording / 0 / 0 / "},
@@ -166,8 +158,6 @@ const Scenario scenarios[] = {
     {"AFailedPasteIsAnError", "pastefails start stop file | text:kept",
      "recorder.cleanup:#1, " + finished + "insert:kept, " + pasteFailed +
          "usage.refresh, error / 1 / 1 / kept"},
-    {"AFailedPasteLastIsAnError", "pastefails start stop file text:kept wait:4000 | paste",
-     "insert:kept, " + pasteFailed + "error / 1 / 1 / kept"},
     {"AFailedPasteLeavesARecordingAlone",
      "pastefails start stop file text:kept wait:4000 start | paste",
      "insert:kept, recording / 1 / 1 / kept"},
@@ -236,21 +226,12 @@ TEST_F(AppStateTest, FloatingBarShowsWhileDictatingOrAsTheSettingSays) {
     EXPECT_FALSE(bar.visible);
     app.startDictation();
     EXPECT_TRUE(bar.visible);
+    recorder.levelHandler(0.75f);
+    EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f);
     app.stopAndTranscribe();
     EXPECT_TRUE(bar.visible);
     recorder.finishStop(false);
     EXPECT_FALSE(bar.visible) << "an error hides the bar when the setting is off";
-}
-
-TEST_F(AppStateTest, LevelsAndPermissionsAreObservable) {
-    app.startDictation();
-    recorder.levelHandler(0.75f);
-    app.cancelDictation();
-    EXPECT_FLOAT_EQ(app.audioLevel(), 0.75f) << "the level is not reset when recording ends";
-    permissions.inputAccess = false;
-    permissions.microphoneAuthorized = false;
-    app.refreshPermissions();
-    EXPECT_FALSE(app.accessibilityGranted() || app.microphoneGranted());
 }
 
 TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
@@ -272,10 +253,10 @@ TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
     keySource.tapModifier(ModifierKey::Shift);
     QCoreApplication::processEvents();
     EXPECT_TRUE(is(Kind::Recording));
-    EXPECT_TRUE(keySource.consumed().contains(keybindings.cancel())) << "Esc is taken";
+    EXPECT_TRUE(keySource.consumedRequests.last().contains(keybindings.cancel())) << "Esc is taken";
     pressCombo(keybindings.cancel());
     EXPECT_TRUE(is(Kind::Idle));
-    EXPECT_FALSE(keySource.consumed().contains(keybindings.cancel()));
+    EXPECT_FALSE(keySource.consumedRequests.last().contains(keybindings.cancel()));
 
     keySource.tapModifier(ModifierKey::Shift);
     keySource.tapModifier(ModifierKey::Shift);
@@ -292,7 +273,7 @@ TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
 TEST_F(AppStateTest, PollStartsTheMonitorOnceInputAccessAppears) {
     permissions.inputAccess = false;
     app.bootstrap();
-    EXPECT_FALSE(keySource.isStarted());
+    EXPECT_FALSE(keySource.isStarted() || app.accessibilityGranted());
     EXPECT_TRUE(app.isPermissionPollRunning());
     app.pollPermissions();
     EXPECT_EQ(keySource.startCalls, 0);

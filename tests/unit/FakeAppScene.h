@@ -32,13 +32,12 @@ struct FakeAppScene {
     FakeTranscriber transcriber{journal};
     FakeAccount account{journal};
     FakeTextInserter inserter{journal};
-    FakeSystemAudio systemAudio{journal};
+    FakeSpeakers speakers{journal};
     FakePermissions permissions{journal};
-    FakeSounds sounds{journal};
     FakeFloatingBar bar{journal};
     FakeScheduler scheduler;
     std::unique_ptr<AppState> appPtr = std::make_unique<AppState>(
-        AppStateServices{recorder, transcriber, account, inserter, systemAudio, permissions, sounds,
+        AppStateServices{recorder, transcriber, account, inserter, speakers, permissions, speakers,
                          bar, scheduler, settings, vocabulary, history, &hotkeys, &keybindings});
     // Valid until a test destroys the controller through appPtr.
     AppState &app = *appPtr;

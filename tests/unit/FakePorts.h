@@ -111,11 +111,13 @@ public:
     InsertionOutcome outcome;
 };
 
-class FakeSystemAudio final : public SystemAudioPort, Journaled {
+// The speakers: other programs' audio muted and the sounds played.
+class FakeSpeakers final : public SystemAudioPort, public SoundPort, Journaled {
 public:
     using Journaled::Journaled;
     void muteIfNeeded() override { note("mute"); }
     void unmuteIfNeeded() override { note("unmute"); }
+    void play(const QString &name) override { note("sound:" + name); }
 };
 
 class FakePermissions final : public PermissionsPort, Journaled {
@@ -139,12 +141,6 @@ public:
     bool inputAccess = true;
     bool answerLater = false; // like a prompt the user has not answered yet
     std::function<void(bool)> pendingAnswer;
-};
-
-class FakeSounds final : public SoundPort, Journaled {
-public:
-    using Journaled::Journaled;
-    void play(const QString &name) override { note("sound:" + name); }
 };
 
 class FakeFloatingBar final : public FloatingBarPort, Journaled {
@@ -176,7 +172,6 @@ public:
     void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
         consumedRequests.append(shortcuts);
     }
-    QList<Shortcut> consumed() const { return consumedRequests.value(consumedRequests.size() - 1); }
     // Presses and releases a modifier, as a key source reports it.
     void tapModifier(ModifierKey key) {
         handler({KeyEvent::Type::FlagsChanged, 0, mask(key), std::chrono::steady_clock::now()});

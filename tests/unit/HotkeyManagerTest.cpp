@@ -184,10 +184,6 @@ TEST_F(HotkeyManagerTest, CallbacksRunLaterAndAreLookedUpWhenTheyRun) {
     manager->onPasteLast = [this] { fired.append(QStringLiteral("replaced")); };
     EXPECT_THAT(take(), ElementsAre("replaced"));
 
-    manager->onPasteLast = nullptr;
-    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
-    EXPECT_THAT(take(), IsEmpty());
-
     // The decision between start and stop is made at event time.
     manager->setActivate(Shortcut::combo(keyD, {}, QStringLiteral("D")));
     keyDown(keyD, 0);
@@ -228,9 +224,7 @@ TEST_F(HotkeyManagerTest, TellsWhetherTheActivateBindingCanFireWithThisSource) {
     manager->setActivate(Shortcut::combo(keyD, {ModifierKey::Fn}, QStringLiteral("D")));
     EXPECT_TRUE(manager->activateCanFire()) << "fn is ignored in combinations";
     manager->setActivate(Shortcut::doubleTap(ModifierKey::Command));
-    ASSERT_EQ(changes.size(), 2) << "only a change is told";
-    EXPECT_FALSE(changes.at(0).at(0).toBool());
-    EXPECT_TRUE(changes.at(1).at(0).toBool());
+    EXPECT_EQ(changes.size(), 2) << "only a change is told";
     EXPECT_TRUE(shortcutCanFire(Keybindings::defaultActivate(), fn));
     EXPECT_FALSE(shortcutCanFire(Shortcut::doubleTap(ModifierKey::Shift), control));
 }

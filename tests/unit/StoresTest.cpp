@@ -49,9 +49,6 @@ protected:
         QSettings(file, QSettings::IniFormat).setValue(key, value);
     }
     QStringList keysOnDisk() const { return QSettings(file, QSettings::IniFormat).allKeys(); }
-    QStringList keptHistories() const {
-        return QDir(historyDir).entryList({"history.json.unreadable-*"}, QDir::Files);
-    }
 
     TempFolder folder;
     QString file = folder.filePath("Orvanta.conf");
@@ -98,14 +95,10 @@ TEST_F(StoreTest, PreferenceValuesSurviveTheFileAndMistypedOnesReadAsAbsent) {
     EXPECT_FALSE(third.string("list").has_value());
     EXPECT_FALSE(third.data("text").has_value());
     EXPECT_FALSE(third.stringList("missing").has_value());
-    EXPECT_FALSE(third.boolean("missing"));
-    EXPECT_EQ(third.integer("missing"), 0);
 }
 
 TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     Settings settings(store, loginItem);
-    EXPECT_TRUE(settings.showFloatingBar() && settings.muteBackgroundAudio());
-    EXPECT_FALSE(settings.privacyMode());
     EXPECT_TRUE(keysOnDisk().isEmpty()) << "defaults are not written";
 
     settings.setModel("custom/model-x");
@@ -167,19 +160,12 @@ TEST_F(StoreTest, OpenAtLoginIsTheAutostartEntry) {
         {"[Desktop Entry]\nHidden=false\n[Desktop Action x]\nHidden=true\n", true},
         {"[Desktop Entry]\nExec=orvanta\nX-GNOME-Autostart-enabled=false\n", false},
         {"[Desktop Entry]\nX-GNOME-Autostart-enabled = false\nHidden=false\n", false},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", true},
         {"[Other]\nX-GNOME-Autostart-enabled=false\n[Desktop Entry]\nExec=orvanta\n", true},
     };
     for (const auto &[contents, enabled] : entries) {
         TempFolder::write(entryFile, contents);
         EXPECT_EQ(item.isEnabled(), enabled) << contents;
     }
-
-    TempFolder::write(folder.filePath("blocked"), "a file where the folder should be");
-    LoginItem blocked(folder.filePath("blocked/autostart"), "orvanta");
-    Settings failing(store, blocked);
-    failing.setOpenAtLogin(true);
-    EXPECT_FALSE(failing.openAtLogin());
 }
 
 TEST_F(StoreTest, VocabularyTermsAreTrimmedAndUniqueAndInstructionsKept) {
@@ -263,11 +249,11 @@ TEST_F(StoreTest, UnreadableRulesAreKeptAsideOnceBeforeTheyAreReplaced) {
     EXPECT_EQ(onDisk(copies[0]).toString(), "not even data");
 }
 
-TEST_F(StoreTest, BindingsStartAtTheDefaultsInTheirStoredForm) {
+// Each stored binding falls back to its default on its own; malformed ones are refused.
+TEST_F(StoreTest, BindingsAreStoredInTheirExactForm) {
     Keybindings bindings(store);
     EXPECT_EQ(bindings.activate().toJson(), activateJson);
     EXPECT_EQ(bindings.pasteLast().toJson(), pasteJson);
-    EXPECT_TRUE(Shortcut::combo(44, {ModifierKey::Command}, "/").toJson().contains(R"("⌘\/")"));
     EXPECT_EQ(
         Shortcut::fromJson(R"({"display":"x","mods":[],"keyCode":null,"kind":"combo"})")->keyCode,
         std::nullopt);
@@ -280,18 +266,16 @@ TEST_F(StoreTest, BindingsStartAtTheDefaultsInTheirStoredForm) {
     bindings.resetToDefaults();
     EXPECT_EQ(onDisk("kbActivate").toByteArray(), activateJson);
     EXPECT_EQ(Shortcut::fromJson(onDisk("kbCancel").toByteArray()), Keybindings::defaultCancel());
-}
 
-TEST_F(StoreTest, EachStoredBindingFallsBackOnItsOwnAndMalformedOnesAreRefused) {
     writeOnDisk("kbActivate",
                 QByteArray(R"({"kind":"doubleTapModifier","modifier":"control","mods":[]})"));
     writeOnDisk("kbCancel",
                 QByteArray(R"({"kind":"combo","keyCode":12,"mods":["option"],"display":"⌥Q"})"));
     writeOnDisk("kbPaste", QString("not data"));
-    Keybindings bindings(reopened());
-    EXPECT_EQ(bindings.activate(), Keybindings::defaultActivate());
-    EXPECT_EQ(bindings.cancel().keyCode, 12);
-    EXPECT_EQ(bindings.pasteLast(), Keybindings::defaultPaste());
+    Keybindings odd(reopened());
+    EXPECT_EQ(odd.activate(), Keybindings::defaultActivate());
+    EXPECT_EQ(odd.cancel().keyCode, 12);
+    EXPECT_EQ(odd.pasteLast(), Keybindings::defaultPaste());
 
     EXPECT_EQ(
         Shortcut::fromJson(R"({"kind":"combo","keyCode":65535,"mods":[],"display":"x"})")->keyCode,
@@ -353,11 +337,7 @@ TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
     EXPECT_EQ(History(historyDir).items(), items.mid(1));
     TempFolder::write(historyFile, R"([{"mode":"Summary","date":1.5,"text":"a\/b",)" +
                                        idMember.toLower() + "}]");
-    const QList<HistoryItem> literal = History(historyDir).items();
-    ASSERT_EQ(literal.size(), 1);
-    EXPECT_EQ(literal[0].text, "a/b");
-    EXPECT_EQ(literal[0].dateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC));
-    EXPECT_EQ(literal[0].mode, "Summary");
+    EXPECT_EQ(History(historyDir).items(), (QList<HistoryItem>{{firstId, "a/b", 1.5, "Summary"}}));
     history.clear();
     EXPECT_EQ(TempFolder::read(historyFile), "[]");
 
@@ -368,13 +348,6 @@ TEST_F(StoreTest, HistoryIsStoredNewestFirstInItsFileFormat) {
 }
 
 TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddition) {
-    History history(historyDir);
-    for (int i = 0; i < 201; ++i)
-        history.add(QString::number(i), DictationMode::Clean, someDay);
-    EXPECT_EQ(history.items().size(), 200);
-    EXPECT_EQ(history.items().last().text, "1");
-    EXPECT_EQ(QJsonDocument::fromJson(TempFolder::read(historyFile)).array().size(), 200);
-
     QByteArray longer("[");
     for (int i = 0; i < 250; ++i)
         longer += QStringLiteral(R"(%1{"id":"%2","text":"entry %3","date":%4,"mode":"Clean"})")
@@ -388,6 +361,7 @@ TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddi
     loaded.add("new", DictationMode::Clean, someDay);
     ASSERT_EQ(loaded.items().size(), 200);
     EXPECT_EQ(loaded.items()[199].text, "entry 198");
+    EXPECT_EQ(QJsonDocument::fromJson(TempFolder::read(historyFile)).array().size(), 200);
 }
 
 TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
@@ -413,7 +387,8 @@ TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
         EXPECT_EQ(TempFolder::read(historyFile), before) << "loading changes nothing";
         history.add("new", DictationMode::Clean, someDay);
         history.add("newer", DictationMode::Clean, someDay);
-        const QStringList copies = keptHistories();
+        const QStringList copies =
+            QDir(historyDir).entryList({"history.json.unreadable-*"}, QDir::Files);
         ASSERT_EQ(copies.size(), 1) << "kept once only";
         EXPECT_EQ(TempFolder::read(historyDir + "/" + copies[0]), before);
         EXPECT_EQ(History(historyDir).items().size(), 2);
@@ -438,11 +413,9 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     ASSERT_TRUE(disk.mounted()) << disk.reason().toStdString();
     const QString historyFolder = disk.path() + "/Orvanta", prefs = disk.path() + "/prefs";
     const QString big(4000, u'w');
-    FakeLoginItem loginItem;
     {
         History history(historyFolder);
         PreferenceStore store(prefs + "/Orvanta.conf");
-        Settings settings(store, loginItem);
         Vocabulary vocabulary(store);
         history.add("before", DictationMode::Clean, QDateTime::currentDateTimeUtc());
         vocabulary.setInstructions("before");
@@ -454,7 +427,6 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
         history.add(big, DictationMode::Email, QDateTime::currentDateTimeUtc());
         vocabulary.setInstructions(big);
         vocabulary.setReplacements({{QUuid::createUuid(), big, "short", true}});
-        settings.setModel("model-while-full");
         // The files on disk are the previous ones, whole, with no half-written files beside them.
         EXPECT_EQ(filesIn(historyFolder), historyFiles);
         EXPECT_EQ(filesIn(prefs), preferenceFiles);
@@ -472,7 +444,6 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     EXPECT_EQ(vocabulary.instructions(), big);
     ASSERT_EQ(vocabulary.replacements().size(), 1);
     EXPECT_EQ(vocabulary.replacements()[0].from, big);
-    EXPECT_EQ(Settings(store, loginItem).model(), "model-while-full");
     EXPECT_EQ(vocabulary.terms(), QStringList{"after"});
 }
 

@@ -9,44 +9,30 @@ namespace {
 // One session a row: what it offers, then the mechanism, clipboard and keystroke chosen.
 TEST(WaylandProbeTest, TheMechanismFollowsWhatTheSessionOffers) {
     using enum TextInsertionMechanism;
-    using Clip = ClipboardWay;
-    using Key = PasteKeystrokeProtocol;
+    using C = ClipboardWay;
+    using K = PasteKeystrokeProtocol;
+    const K keyboard = K::VirtualKeyboard, portal = K::RemoteDesktopPortal;
     const QByteArray wlr("zwlr_data_control_manager_v1"), ext("ext_data_control_manager_v1"),
-        keyboard("zwp_virtual_keyboard_manager_v1"), fake("org_kde_kwin_fake_input"),
-        seat("wl_seat");
+        vk("zwp_virtual_keyboard_manager_v1"), fake("org_kde_kwin_fake_input"), seat("wl_seat");
+    // Keystrokes by preference: virtual keyboard, fake input, the portal, uinput.
     const struct {
         SessionOffer offer;
         TextInsertionMechanism mechanism;
         ClipboardWay clipboard;
         PasteKeystrokeProtocol keystroke;
     } cases[] = {
-        {{true, {seat, wlr, keyboard}, true, false, true},
-         WaylandTyped,
-         Clip::DataControl,
-         Key::VirtualKeyboard}, // the keyboard before uinput
-        {{true, {seat, ext, fake, keyboard}, false, true, false},
-         WaylandTyped,
-         Clip::DataControl,
-         Key::VirtualKeyboard}, // the keyboard before fake input
-        {{true, {seat, wlr, fake}, true, true, true},
-         WaylandTyped,
-         Clip::DataControl,
-         Key::FakeInput}, // fake input before the portal and uinput
-        {{true, {seat, wlr}, true, true, true},
-         WaylandTyped,
-         Clip::DataControl,
-         Key::RemoteDesktopPortal}, // the portal before uinput
-        {{true, {seat, wlr}, true, false, true}, WaylandTyped, Clip::DataControl, Key::Uinput},
-        {{true, {seat, wlr}, true, false, false},
-         WaylandClipboardOnly,
-         Clip::DataControl,
-         Key::None},
-        {{true, {seat}, true, true, true}, WaylandTyped, Clip::XWayland, Key::RemoteDesktopPortal},
-        {{true, {seat}, true, false, true}, WaylandTyped, Clip::XWayland, Key::Uinput},
-        {{true, {seat, keyboard}, true, false, false}, X11, Clip::None, Key::None},
-        {{true, {seat}, false, true, true}, None, Clip::None, Key::None},
-        {{false, {}, true, false, true}, X11, Clip::None, Key::None},
-        {{false, {}, false, false, false}, None, Clip::None, Key::None},
+        {{true, {seat, wlr, vk}, true, false, true}, WaylandTyped, C::DataControl, keyboard},
+        {{true, {seat, ext, fake, vk}, false, true, false}, WaylandTyped, C::DataControl, keyboard},
+        {{true, {seat, wlr, fake}, true, true, true}, WaylandTyped, C::DataControl, K::FakeInput},
+        {{true, {seat, wlr}, true, true, true}, WaylandTyped, C::DataControl, portal},
+        {{true, {seat, wlr}, true, false, true}, WaylandTyped, C::DataControl, K::Uinput},
+        {{true, {seat, wlr}, true, false, false}, WaylandClipboardOnly, C::DataControl, K::None},
+        {{true, {seat}, true, true, true}, WaylandTyped, C::XWayland, portal},
+        {{true, {seat}, true, false, true}, WaylandTyped, C::XWayland, K::Uinput},
+        {{true, {seat, vk}, true, false, false}, X11, C::None, K::None},
+        {{true, {seat}, false, true, true}, None, C::None, K::None},
+        {{false, {}, true, false, true}, X11, C::None, K::None},
+        {{false, {}, false, false, false}, None, C::None, K::None},
     };
     for (const auto &c : cases) {
         const TextInsertionChoice choice = chooseTextInsertion(c.offer);
