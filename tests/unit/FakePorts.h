@@ -42,7 +42,6 @@ public:
         if (!std::exchange(recording, false))
             return completion(std::nullopt);
         pendingStop = std::move(completion);
-        stoppedFile = QStringLiteral("/tmp/orvanta-test-%1.m4a").arg(filesMade);
     }
     void cancel() override {
         note("recorder.cancel");
@@ -61,15 +60,15 @@ public:
         if (std::exchange(recording, false))
             startFailureHandler();
     }
-    // Delivers the pending stop, with the stopped file or with nothing.
+    // Delivers the pending stop, with the file of the latest recording ("#1", "#2", …) or none.
     void finishStop(bool withFile = true) {
-        std::exchange(pendingStop, nullptr)(withFile ? std::optional(stoppedFile) : std::nullopt);
+        const QString file = QStringLiteral("#%1").arg(filesMade);
+        std::exchange(pendingStop, nullptr)(withFile ? std::optional(file) : std::nullopt);
     }
 
     bool startSucceeds = true;
     bool recording = false;
     int filesMade = 0;
-    QString stoppedFile;
     std::function<void(std::optional<QString>)> pendingStop;
     std::function<void(float)> levelHandler;
     std::function<void()> startFailureHandler;
@@ -193,20 +192,18 @@ public:
         QPointer<QObject> context;
         std::function<void()> run;
     };
+    // Kept in order of their due time.
     void schedule(std::chrono::milliseconds delay, QObject *context,
                   std::function<void()> task) override {
-        tasks.append({now + delay, context, std::move(task)});
+        const auto later = [](auto due, const Task &t) { return due < t.due; };
+        tasks.insert(std::upper_bound(tasks.begin(), tasks.end(), now + delay, later),
+                     {now + delay, context, std::move(task)});
     }
-    // Runs, in order of their due time, the tasks due up to `now + step`.
+    // Runs the tasks due up to `now + step`.
     void advance(std::chrono::milliseconds step) {
         now += step;
-        while (true) {
-            auto due = std::min_element(tasks.begin(), tasks.end(),
-                                        [](const Task &a, const Task &b) { return a.due < b.due; });
-            if (due == tasks.end() || due->due > now)
-                return;
-            const Task task = *due;
-            tasks.erase(due);
+        while (!tasks.isEmpty() && tasks.first().due <= now) {
+            const Task task = tasks.takeFirst();
             if (task.context)
                 task.run();
         }
