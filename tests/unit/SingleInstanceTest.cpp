@@ -141,8 +141,6 @@ TEST_F(SingleInstanceTest, SecondProcessHandsItsRequestToTheFirstAndGarbageIsRef
 
 TEST_F(SingleInstanceTest, LockOfAFinishedInstanceIsTakenOverAndNobodyListeningIsReported) {
     SingleInstance lonely(directory);
-    EXPECT_FALSE(lonely.send({Request::Command::Status, {}}, 200ms, &error).has_value());
-    EXPECT_FALSE(error.isEmpty());
     // A query (--status, --quit) does not wait for an instance that may be starting.
     EXPECT_FALSE(lonely
                      .send({Request::Command::Status, {}}, 10s, &error,
@@ -156,12 +154,6 @@ TEST_F(SingleInstanceTest, LockOfAFinishedInstanceIsTakenOverAndNobodyListeningI
     }
     SingleInstance next(directory);
     serve(next);
-    next.setHandler([](const Request &) { return QString("taken over"); });
-    EXPECT_EQ(send({}), "taken over");
-
-    TempFolder::write(folder.filePath("file"), "x");
-    SingleInstance blocked(folder.filePath("file/orvanta"));
-    EXPECT_FALSE(blocked.claim(&error).has_value());
 }
 
 } // namespace
