@@ -142,7 +142,6 @@ TEST_F(StoreTest, OpenAtLoginIsTheAutostartEntry) {
     const QByteArray entry = TempFolder::read(entryFile);
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("\nExec=\"/opt/My Apps/orvanta\"\n"));
-    EXPECT_TRUE(entry.contains("\nType=Application\n"));
     settings.setOpenAtLogin(false);
     EXPECT_FALSE(QFile::exists(entryFile));
 
