@@ -362,16 +362,16 @@ TEST_F(StoreTest, HistoryKeepsTheNewestTwoHundredAndCutsALongerFileOnTheNextAddi
 
 TEST_F(StoreTest, UnreadableHistoryStartsEmptyAndIsKeptBeforeTheFirstSave) {
     const QByteArray entry("{" + idMember + R"(,"text":"t","date":1,"mode":"Clean"})");
-    for (const QByteArray &contents : {
+    for (const QByteArray &json : {
              "[" + entry + R"(,{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","text":"t","date":1}])",
              QByteArray(R"([{"id":"not-a-uuid","text":"t","date":1,"mode":"Clean"}])"),
              "[{" + idMember + R"(,"text":"t","date":"yesterday","mode":"Clean"}])",
              "[{" + idMember + R"(,"text":7,"date":1,"mode":"Clean"}])",
              "[" + entry + ",7]",
              entry,
-             QByteArray("garbage"),
-             QByteArray(),
-         }) {
+         })
+        EXPECT_FALSE(decodeHistory(json).has_value()) << json.toStdString();
+    for (const QByteArray &contents : {QByteArray("garbage"), QByteArray()}) {
         QDir(historyDir).removeRecursively();
         TempFolder::write(historyFile, contents);
         if (contents.isEmpty()) { // a file too large to be read, all holes
