@@ -9,10 +9,11 @@
 using namespace orvanta;
 using namespace orvanta::test;
 using namespace std::chrono_literals;
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using Kind = DictationStatus::Kind;
 using Failure = InsertionOutcome::Failure;
+using enum ModifierKey;
+using enum KeyEvent::Type;
+const quint64 control = mask(Control), command = mask(Command);
 
 namespace {
 
@@ -35,7 +36,6 @@ protected:
     }
 
     QStringList take() { return std::exchange(journal.entries, {}); }
-    bool is(Kind kind) const { return app.status().is(kind); }
 
     void run(const QString &script) {
         for (const QString &word : script.split(' ', Qt::SkipEmptyParts)) {
@@ -69,10 +69,27 @@ protected:
                 {"boot", [this] { app.bootstrap(); }},
                 {"nobar", [this] { settings.setShowFloatingBar(false); }},
                 {"events", [] { QCoreApplication::processEvents(); }},
+                {"shiftkey", [this] { keybindings.setActivate(Shortcut::doubleTap(Shift)); }},
+                {"tap", [this] { keySource.tapModifier(Shift); }},
+                {"esc",
+                 [this] {
+                     keySource.handler({KeyDown, KeyCode::escape, 0});
+                 }},
+                {"pastekeys",
+                 [this] {
+                     keySource.handler({KeyDown, KeyCode::v, control | command});
+                 }},
+                {"keys", [this] { noteKeySource(); }},
             };
             ASSERT_TRUE(actions.contains(action)) << word.toStdString();
             actions.at(action)();
         }
+    }
+    // How often the key source was started and how many combinations it is told to take.
+    void noteKeySource() {
+        journal.note(QStringLiteral("keys:%1 started, %2 taken")
+                         .arg(keySource.startCalls)
+                         .arg(keySource.consumedRequests.last().size()));
     }
     void failPastes(Failure failure) {
         inserter.outcome = InsertionOutcome::failed(failure, "test");
@@ -174,6 +191,16 @@ const Scenario scenarios[] = {
     {"FloatingBarAsTheSettingSays", "boot nobar | events start stop nofile",
      "bar.hide, " + started + stopped +
          "status:error: Couldn't capture audio., bar.hide, sound:Basso, error / 0 / 0 / "},
+    // The shortcuts are the bindings of the moment, applied once the change is done; Esc is
+    // taken only while recording.
+    {"ShortcutsDriveTheController",
+     "boot shiftkey | keys tap tap events tap tap events keys esc events keys tap tap events tap "
+     "events file text:by_keys pastekeys events",
+     "keys:1 started, 1 taken, " + started +
+         "keys:1 started, 2 taken, recorder.cancel, unmute, status:idle, bar.show, sound:Bottle, "
+         "keys:1 started, 1 taken, " +
+         started + stopped + "transcribe:#2, recorder.cleanup:#2, " + finished +
+         "insert:by keys, sound:Glass, usage.refresh, insert:by keys, idle / 2 / 1 / by keys"},
     {"QuitDropsTheRecordingAndUnmutes", "start | quit",
      "recorder.cancel, unmute, status:idle, idle / 0 / 0 / "},
     {"QuitDropsALateResult", "start stop file | quit text:late",
@@ -215,37 +242,6 @@ TEST_F(AppStateTest, CallbacksDoNothingOnceTheControllerIsGone) {
     recorder.startFailureHandler();
     EXPECT_THAT(take(), IsEmpty());
     EXPECT_THAT(inserter.inserted, IsEmpty());
-}
-
-TEST_F(AppStateTest, ShortcutsDriveTheControllerWithTheCurrentBindings) {
-    app.bootstrap();
-    EXPECT_TRUE(keySource.isStarted());
-    keybindings.setActivate(Shortcut::doubleTap(ModifierKey::Shift));
-    EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate()) << "applied on a later pass";
-    QCoreApplication::processEvents();
-    EXPECT_EQ(hotkeys.activate(), Shortcut::doubleTap(ModifierKey::Shift));
-
-    keySource.tapModifier(ModifierKey::Shift);
-    keySource.tapModifier(ModifierKey::Shift);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(is(Kind::Recording));
-    EXPECT_TRUE(keySource.consumedRequests.last().contains(keybindings.cancel())) << "Esc is taken";
-    keySource.handler({KeyEvent::Type::KeyDown, KeyCode::escape, 0});
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(is(Kind::Idle));
-
-    keySource.tapModifier(ModifierKey::Shift);
-    keySource.tapModifier(ModifierKey::Shift);
-    QCoreApplication::processEvents();
-    keySource.tapModifier(ModifierKey::Shift);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(is(Kind::Transcribing));
-    recorder.finishStop(true);
-    transcriber.reply(TranscriptionResult::success("by keys"));
-    keySource.handler({KeyEvent::Type::KeyDown, KeyCode::v,
-                       mask(ModifierKey::Control) | mask(ModifierKey::Command)});
-    QCoreApplication::processEvents();
-    EXPECT_THAT(inserter.inserted, ElementsAre("by keys", "by keys"));
 }
 
 TEST_F(AppStateTest, PermissionsAreRereadAndThePollStartsTheMonitor) {

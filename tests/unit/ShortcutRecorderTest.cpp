@@ -88,8 +88,7 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
         codes.insert(*code);
     }
     EXPECT_EQ(codes.size(), unshifted.size() + keys.size()) << "no two keys share a code";
-    // The codes the bindings and the global key sources use.
-    EXPECT_EQ(Translator::keyCodeFor(Qt::Key_V), KeyCode::v);
+    // Of the codes the bindings and the key sources share, those no other case here shows.
     EXPECT_EQ(Translator::keyCodeFor(Qt::Key_Tab), KeyCode::tab);
     EXPECT_EQ(Translator::keyCodeFor(Qt::Key_Backspace), KeyCode::deleteKey);
     EXPECT_FALSE(Translator::press(Qt::Key_VolumeUp, {})) << "a key without a code";
