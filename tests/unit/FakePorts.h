@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace orvanta::test {
