@@ -35,8 +35,6 @@ const QByteArray idMember = R"("id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")";
 const QDateTime someDay(QDate(2024, 5, 17), QTime(9, 30, 15, 250), Qt::UTC);
 const QByteArray activateJson =
     R"({"kind":"doubleTapModifier","modifier":"fn","mods":[],"display":"fn ×2"})";
-const QByteArray pasteJson =
-    R"({"kind":"combo","keyCode":9,"mods":["control","command"],"display":"⌃⌘V"})";
 
 class StoreTest : public ::testing::Test {
 protected:
@@ -249,7 +247,6 @@ TEST_F(StoreTest, UnreadableRulesAreKeptAsideOnceBeforeTheyAreReplaced) {
 TEST_F(StoreTest, BindingsAreStoredInTheirExactForm) {
     Keybindings bindings(store);
     EXPECT_EQ(bindings.activate().toJson(), activateJson);
-    EXPECT_EQ(bindings.pasteLast().toJson(), pasteJson);
     EXPECT_EQ(
         Shortcut::fromJson(R"({"display":"x","mods":[],"keyCode":null,"kind":"combo"})")->keyCode,
         std::nullopt);
