@@ -146,13 +146,8 @@ public:
 class FakeFloatingBar final : public FloatingBarPort, Journaled {
 public:
     using Journaled::Journaled;
-    void show() override { setVisible(true); }
-    void hide() override { setVisible(false); }
-    void setVisible(bool on) {
-        note(on ? "bar.show" : "bar.hide");
-        visible = on;
-    }
-    bool visible = false;
+    void show() override { note("bar.show"); }
+    void hide() override { note("bar.hide"); }
 };
 
 class FakeLoginItem final : public LoginItemPort {

@@ -419,7 +419,6 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
         disk.fill();
         history.add(big, DictationMode::Email, QDateTime::currentDateTimeUtc());
         vocabulary.setInstructions(big);
-        vocabulary.setReplacements({{QUuid::createUuid(), big, "short", true}});
         // The files on disk are the previous ones, whole, with no half-written files beside them.
         EXPECT_EQ(filesIn(historyFolder), historyFiles);
         EXPECT_EQ(filesIn(prefs), preferenceFiles);
@@ -435,8 +434,6 @@ TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     PreferenceStore store(prefs + "/Orvanta.conf");
     Vocabulary vocabulary(store);
     EXPECT_EQ(vocabulary.instructions(), big);
-    ASSERT_EQ(vocabulary.replacements().size(), 1);
-    EXPECT_EQ(vocabulary.replacements()[0].from, big);
     EXPECT_EQ(vocabulary.terms(), QStringList{"after"});
 }
 
