@@ -58,7 +58,11 @@ class StandInPortal : public PortalStandIn {
     Q_PROPERTY(uint version READ version)
 
 public:
-    using PortalStandIn::PortalStandIn;
+    explicit StandInPortal(QDBusConnection bus)
+        : PortalStandIn(std::move(bus)) {
+        qDBusRegisterMetaType<Bound>();
+        qDBusRegisterMetaType<QList<Bound>>();
+    }
     uint version() const { return 1; }
 
     uint sessionResponse = 0;         // 2: a portal without a backend for the interface
@@ -100,13 +104,7 @@ KeybindAction actionOf(const Shortcut &shortcut) {
                                                       : KeybindAction::Activate;
 }
 
-class GlobalShortcutsKeySourceTest : public PortalTest<StandInPortal> {
-protected:
-    GlobalShortcutsKeySourceTest() {
-        qDBusRegisterMetaType<Bound>();
-        qDBusRegisterMetaType<QList<Bound>>();
-    }
-};
+using GlobalShortcutsKeySourceTest = PortalTest<StandInPortal>;
 
 // Each set to consume is bound in a session of its own, in the portal's spelling, and an
 // activation is reported as its combination.

@@ -64,13 +64,14 @@ private:
 };
 
 TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
+    // A keyboard of mutter's: the user's, and the one the desktop's portal, with the user's
+    // consent given, sends the paste's keys to.
+    MutterKeyboard keyboard(QDBusConnection::sessionBus());
+    ASSERT_TRUE(keyboard.isOpen()) << "mutter's remote-desktop interface is not on the bus";
     QDBusConnection portalBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
-    // The desktop's portal, with the user's consent given: keys go to a mutter session.
     RemoteDesktopStandIn portal(portalBus);
-    std::unique_ptr<MutterKeyboard> keys;
-    portal.onStart = [&] { return (keys = std::make_unique<MutterKeyboard>(portalBus))->isOpen(); };
-    portal.onKey = [&](int keysym, bool pressed) { keys->key(keysym, pressed); };
+    portal.onKey = [&](int keysym, bool pressed) { keyboard.key(keysym, pressed); };
     ASSERT_TRUE(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
     ASSERT_TRUE(portalBus.registerObject(portalPath, &portal,
                                          QDBusConnection::ExportAllSlots |
@@ -80,13 +81,11 @@ TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
     ASSERT_TRUE(target.start());
     // The user copies text, HTML and an image in the target: a Wayland window may take the
     // clipboard only in answer to the user's input.
-    MutterKeyboard user(QDBusConnection::sessionBus());
-    ASSERT_TRUE(user.isOpen()) << "mutter's remote-desktop interface is not on the bus";
     for (const auto &[keysym, pressed] : {std::pair{XKB_KEY_Control_L, true},
                                           {XKB_KEY_c, true},
                                           {XKB_KEY_c, false},
                                           {XKB_KEY_Control_L, false}})
-        ASSERT_TRUE(user.key(keysym, pressed));
+        ASSERT_TRUE(keyboard.key(keysym, pressed));
     ASSERT_TRUE(target.waitForLine(QStringLiteral("key Ctrl+C")))
         << target.lines().join(u'|').toStdString();
     ASSERT_TRUE(target.command(QStringLiteral("set-clipboard")));

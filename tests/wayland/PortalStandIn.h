@@ -68,19 +68,16 @@ class RemoteDesktopStandIn : public PortalStandIn {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
     Q_PROPERTY(uint AvailableDeviceTypes READ availableDeviceTypes)
-    Q_PROPERTY(uint version READ version)
 
 public:
     using PortalStandIn::PortalStandIn;
     uint availableDeviceTypes() const { return 1 | 2; }
-    uint version() const { return 1; }
 
     uint startAnswer = 0; // 0 granted, 1 cancelled
     int sessionsCreated = 0;
     bool started = false;
     QString session;
-    QList<QPair<int, uint>> keys;  // keysym, state
-    std::function<bool()> onStart; // opens the keyboard the session's keys go to
+    QList<QPair<int, uint>> keys; // keysym, state
     std::function<void(int, bool)> onKey;
 
     void closeSession() { sendSignal(session, "org.freedesktop.portal.Session", "Closed", {}); }
@@ -98,7 +95,7 @@ public slots:
     }
     QDBusObjectPath Start(const QDBusObjectPath &, const QString &, const QVariantMap &options,
                           const QDBusMessage &call) {
-        started = startAnswer == 0 && (!onStart || onStart());
+        started = startAnswer == 0;
         return respond(call, options, startAnswer, {{"devices", m_selectedTypes}});
     }
     void NotifyKeyboardKeysym(const QDBusObjectPath &, const QVariantMap &, int keysym,
