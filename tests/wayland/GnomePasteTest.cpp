@@ -22,55 +22,33 @@ using namespace orvanta::wayland;
 
 namespace {
 
-// A keyboard session of mutter's remote-desktop interface.
-class MutterKeyboard {
-public:
-    explicit MutterKeyboard(QDBusConnection bus)
-        : m_bus(std::move(bus)) {
-        const QDBusReply<QDBusObjectPath> session = m_bus.call(QDBusMessage::createMethodCall(
-            service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service,
-            QStringLiteral("CreateSession")));
-        if (!session.isValid())
-            return;
-        m_session = session.value().path();
-        if (!m_bus.call(sessionCall(QStringLiteral("Start"))).errorMessage().isEmpty()) {
-            m_session.clear();
-            return;
-        }
-        // A headless mutter's seat has no keyboard until the session's first key makes one,
-        // and a window learns of it a moment later.
-        key(XKB_KEY_Shift_L, true);
-        key(XKB_KEY_Shift_L, false);
-        QTest::qWait(500);
-    }
-    bool isOpen() const { return !m_session.isEmpty(); }
-    bool key(int keysym, bool pressed) {
-        QDBusMessage call = sessionCall(QStringLiteral("NotifyKeyboardKeysym"));
-        call << uint(keysym) << pressed;
-        return m_bus.call(call).type() == QDBusMessage::ReplyMessage;
-    }
-
-private:
-    inline static const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
-    QDBusMessage sessionCall(const QString &method) const {
-        return QDBusMessage::createMethodCall(service, m_session,
-                                              service + QStringLiteral(".Session"), method);
-    }
-
-    QDBusConnection m_bus;
-    QString m_session;
-};
-
 TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
-    // A keyboard of mutter's, the one the desktop's portal, with the user's consent given,
-    // sends the paste's keys to.
-    MutterKeyboard keyboard(QDBusConnection::sessionBus());
-    ASSERT_TRUE(keyboard.isOpen()) << "mutter's remote-desktop interface is not on the bus";
+    // A keyboard session of mutter's remote-desktop interface, which the desktop's portal, with
+    // the user's consent given, sends the paste's keys to.
+    const QString mutter = "org.gnome.Mutter.RemoteDesktop";
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusReply<QDBusObjectPath> session = bus.call(QDBusMessage::createMethodCall(
+        mutter, "/org/gnome/Mutter/RemoteDesktop", mutter, "CreateSession"));
+    ASSERT_TRUE(session.isValid()) << "mutter's remote-desktop interface is not on the bus";
+    const auto call = [&](const QString &method, const QVariantList &arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(mutter, session.value().path(),
+                                                              mutter + ".Session", method);
+        message.setArguments(arguments);
+        return bus.call(message).type() == QDBusMessage::ReplyMessage;
+    };
+    const auto key = [&](int keysym, bool pressed) {
+        return call("NotifyKeyboardKeysym", {uint(keysym), pressed});
+    };
+    ASSERT_TRUE(call("Start"));
+    // A headless mutter's seat has no keyboard until the session's first key makes one, and a
+    // window learns of it a moment later.
+    ASSERT_TRUE(key(XKB_KEY_Shift_L, true) && key(XKB_KEY_Shift_L, false));
+    QTest::qWait(500);
     QDBusConnection portalBus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, "portal");
     RemoteDesktopStandIn portal(portalBus);
-    portal.onKey = [&](int keysym, bool pressed) { keyboard.key(keysym, pressed); };
-    ASSERT_TRUE(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    portal.onKey = key;
+    ASSERT_TRUE(portalBus.registerService("org.freedesktop.portal.Desktop"));
     ASSERT_TRUE(portalBus.registerObject(portalPath, &portal,
                                          QDBusConnection::ExportAllSlots |
                                              QDBusConnection::ExportAllProperties));

@@ -48,8 +48,8 @@ protected:
     QDBusObjectPath respond(const QDBusMessage &call, const QVariantMap &options, uint response,
                             const QVariantMap &results) {
         const QString path = portalPath + "/request/" + sender(call) + u'/' +
-                             (ownRequestPaths ? QString("portal%1").arg(++m_requests)
-                                              : options.value("handle_token").toString());
+                             (ownRequestPaths ? "portal" : "") +
+                             options.value("handle_token").toString();
         QTimer::singleShot(ownRequestPaths ? 200 : 10, this, [this, path, response, results] {
             sendSignal(path, "org.freedesktop.portal.Request", "Response", {response, results});
         });
@@ -57,9 +57,6 @@ protected:
     }
 
     QDBusConnection m_bus;
-
-private:
-    int m_requests = 0;
 };
 
 // org.freedesktop.portal.RemoteDesktop, with the user's answer to its consent dialog chosen by
@@ -78,7 +75,7 @@ public:
     bool started = false;
     QString session;
     QList<QPair<int, uint>> keys; // keysym, state
-    std::function<void(int, bool)> onKey;
+    std::function<bool(int, bool)> onKey;
 
     void closeSession() { sendSignal(session, "org.freedesktop.portal.Session", "Closed", {}); }
 
