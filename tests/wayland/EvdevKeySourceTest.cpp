@@ -1,5 +1,5 @@
-// The evdev key source on recorded keyboard streams: FIFOs in a private folder stand for
-// the device nodes, and the real shortcut monitor decides about what the source reports.
+// The evdev key source on recorded keyboard streams (FIFOs in a private folder stand for the
+// device nodes, the real shortcut monitor judges what it reports), and the uinput keystroke's.
 
 #include "EvdevKeySource.h"
 #include "HotkeyManager.h"
@@ -185,6 +185,25 @@ TEST(EvdevKeySource, StartsOnAKeyboardOfTheUsersAndSeesFnWhereItIsReported) {
         EXPECT_EQ(source.visibleModifiers() & mask(ModifierKey::Fn),
                   fn ? mask(ModifierKey::Fn) : 0);
     }
+}
+
+// Each key change in a report of its own, the modifiers pressed first and let go last, every
+// event written whole; a write that fails is a failure.
+TEST(UinputPaste, WritesEveryKeyChangeOnItsOwn) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    for (const bool withShift : {false, true})
+        EXPECT_TRUE(UinputPaste::writeEvents(fds[1], UinputPaste::pasteEvents(KEY_V, withShift)));
+    EXPECT_FALSE(UinputPaste::writeEvents(fds[0], UinputPaste::pasteEvents(KEY_V, false)));
+    ::close(fds[1]);
+    QStringList written; // type:code:value; 1 a key (29 left Ctrl, 42 left Shift, 47 V), 0 a report
+    input_event event{};
+    while (::read(fds[0], &event, sizeof event) == ssize_t(sizeof event))
+        written << QString("%1:%2:%3").arg(event.type).arg(event.code).arg(event.value);
+    ::close(fds[0]);
+    EXPECT_EQ(written.join(u' '),
+              "1:29:1 0:0:0 1:47:1 0:0:0 1:47:0 0:0:0 1:29:0 0:0:0 "
+              "1:29:1 0:0:0 1:42:1 0:0:0 1:47:1 0:0:0 1:47:0 0:0:0 1:42:0 0:0:0 1:29:0 0:0:0");
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// The clients of the desktop's portals against stand-in portals on a private session bus: the
-// shortcuts portal's key source and the RemoteDesktop portal's keyboard, with the user's
-// answers to their dialogs chosen by the test.
+// The shortcuts portal's key source and the RemoteDesktop portal's keyboard against stand-in
+// portals on a private session bus, the user's answers to their dialogs chosen by the test.
 
 #include "GlobalShortcutsKeySource.h"
 #include "Keybindings.h"
@@ -159,8 +158,6 @@ TEST_F(GlobalShortcutsKeySourceTest, BindsEachSetInANewSessionAndReportsItsActiv
 // A declined dialog is not shown again until the set changes; a portal that cannot make a
 // session is not asked again at all, however often the source is started again.
 TEST_F(GlobalShortcutsKeySourceTest, AsksAgainOnlyWhatTheUserMayAnswerDifferently) {
-    GlobalShortcutsKeySource absent(bus(), actionOf);
-    EXPECT_FALSE(absent.start());
     for (const bool declined : {true, false}) {
         SCOPED_TRACE(declined ? "declined" : "no session");
         StandInPortal *portal = startPortal();
@@ -221,7 +218,6 @@ TEST_F(RemoteDesktopPasteTest, TypesWithConsentAndAsksAgainOnlyForAClosedSession
     EXPECT_FALSE(paste->send(false));
     QTest::qWait(100);
     EXPECT_EQ(onPortal([&] { return portal->sessionsCreated; }), 2);
-    EXPECT_EQ(keys(), expected);
 }
 
 } // namespace

@@ -42,11 +42,9 @@ TEST(WaylandTextInserterTest, TextArrivesInANativeWindowAndTheClipboardComesBack
         return paste.waitForFinished(2000) && paste.readAllStandardOutput().contains("image/png");
     }));
     const QHash<QString, QByteArray> before = target.clipboardFormats();
-    ASSERT_TRUE(before.contains("text/html"));
 
     TextInsertionChoice choice;
     const auto paste = WaylandTextInserter::forSession(choice, {});
-    EXPECT_EQ(choice.mechanism, TextInsertionMechanism::WaylandTyped);
     ASSERT_TRUE(paste) << choice.reason.toStdString();
     EXPECT_TRUE(pastes(*paste, target, "héllo wörld", "héllo wörld", before));
     EXPECT_TRUE(target.hasLine("key Ctrl+V"));
