@@ -125,8 +125,6 @@ using WhenNotTyped = ClipboardPaste::WhenNotTyped;
 const QList<Failure> typed = {Failure::None};
 
 const Case cases[] = {
-    {"TheUsersClipboardComesBack", "read, put hi, send, put user", typed, {}},
-    {"AnEmptyClipboardIsEmptiedAgain", "read, put hi, send, put ", typed, {.userClipboard = {}}},
     {"WithoutRestoreTheTextStays", "put hi, send", typed, {.options = {false, false}}},
     {"ASensitiveTextAsksClipboardManagersNotToKeepIt",
      "read, put hé secret, send, put user",

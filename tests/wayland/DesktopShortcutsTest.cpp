@@ -32,6 +32,17 @@ const Shortcut controlOptionLeft = Shortcut::combo(
     QStringLiteral("←"));
 const Shortcut commandComma = Shortcut::combo(43, {ModifierKey::Command}, QStringLiteral(","));
 
+// What a desktop's own tool, run in `environment`, prints.
+QString run(const QProcessEnvironment &environment, const QString &program,
+            const QStringList &arguments) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
 struct TriggerCase {
     Shortcut shortcut;
     std::array<const char *, 5> spelled; // as TriggerSyntax orders the desktops
@@ -64,18 +75,11 @@ TEST(GnomeShortcuts, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
     environment.insert("GSETTINGS_BACKEND", "keyfile");
     environment.insert("XDG_CONFIG_HOME", home.path());
     const QString schema = "org.gnome.settings-daemon.plugins.media-keys";
+    // A key of the schema, or of the custom shortcut at `path`.
     const auto gsettings = [&](const QString &verb, const QString &path, const QString &key,
                                const QStringList &value = {}) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start("gsettings",
-                      QStringList{verb,
-                                  path.isEmpty() ? schema : schema + ".custom-keybinding:" + path,
-                                  key} +
-                          value);
-        EXPECT_TRUE(process.waitForFinished(10000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+        const QString where = path.isEmpty() ? schema : schema + ".custom-keybinding:" + path;
+        return run(environment, "gsettings", QStringList{verb, where, key} + value);
     };
     const QString base = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
     const QString users = base + "custom0/";
@@ -121,12 +125,9 @@ TEST(KdeShortcuts, WritesGroupsOfItsOwnBesideTheUsers) {
         {"org.kde.konsole.desktop", "_launch", "Ctrl+Alt+T,none,Konsole"},
     };
     for (const auto &[group, key, value] : expected) {
-        QProcess read;
-        read.setProcessEnvironment(environment);
-        read.start("kreadconfig5",
-                   {"--file", "kglobalshortcutsrc", "--group", group, "--key", key});
-        EXPECT_TRUE(read.waitForFinished(10000));
-        EXPECT_EQ(QString::fromUtf8(read.readAllStandardOutput()).trimmed(), value) << group;
+        EXPECT_EQ(run(environment, "kreadconfig5",
+                      {"--file", "kglobalshortcutsrc", "--group", group, "--key", key}),
+                  value);
     }
     EXPECT_TRUE(TempFolder::read(home.filePath("data/applications/orvanta-toggle.desktop"))
                     .contains("\nExec=orvanta --toggle\n"));

@@ -9,7 +9,6 @@
 #include "WaylandTextInserter.h"
 #include "X11TestSupport.h"
 
-#include <QApplication>
 #include <QDBusReply>
 
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -68,11 +67,3 @@ TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
 }
 
 } // namespace
-
-int main(int argc, char **argv) {
-    // Our windows, and so our clipboard, are XWayland's on GNOME.
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

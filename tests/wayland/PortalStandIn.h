@@ -121,7 +121,7 @@ protected:
         config.close();
         m_daemon.start("dbus-daemon",
                        {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
-        ASSERT_TRUE(QTest::qWaitFor([this] { return m_daemon.canReadLine(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return m_daemon.canReadLine(); }));
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
     void TearDown() override {

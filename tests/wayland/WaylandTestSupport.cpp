@@ -1,0 +1,33 @@
+#include "WaylandTestSupport.h"
+
+#include "FakeInputPaste.h"
+#include "VirtualKeyboardPaste.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace orvanta::test {
+
+WaylandUserKeyboard::WaylandUserKeyboard()
+    : connection(wayland::WaylandConnection::open()) {
+    if (connection)
+        keystroke = wayland::VirtualKeyboardPaste::create(*connection);
+    if (connection && !keystroke)
+        keystroke = wayland::FakeInputPaste::create(*connection);
+}
+
+bool userCopiesInTarget(WaylandUserKeyboard &keyboard, TargetApp &target) {
+    if (!keyboard.isOpen() || !keyboard.keystroke->send(false) || !target.waitForLine("key Ctrl+V"))
+        return false;
+    target.forget();
+    if (!target.command("set-clipboard"))
+        return false;
+    // The target answers before its toolkit has told the compositor.
+    return QTest::qWaitFor([] {
+        QProcess paste;
+        paste.start("wl-paste", {"--list-types"});
+        return paste.waitForFinished(2000) && paste.readAllStandardOutput().contains("image/png");
+    });
+}
+
+} // namespace orvanta::test

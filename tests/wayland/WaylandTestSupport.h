@@ -1,0 +1,26 @@
+#pragma once
+
+#include "PasteKeystroke.h"
+#include "WaylandConnection.h"
+#include "X11TestSupport.h"
+
+#include <memory>
+
+namespace orvanta::test {
+
+// The keyboard of a user at the compositor, on a connection of its own: a headless
+// compositor has none, and a window without keyboard focus can own no clipboard. Made before
+// the windows it types into, so that the compositor has it in place.
+struct WaylandUserKeyboard {
+    WaylandUserKeyboard();
+    bool isOpen() const { return keystroke != nullptr; }
+
+    std::unique_ptr<wayland::WaylandConnection> connection;
+    std::unique_ptr<PasteKeystroke> keystroke;
+};
+
+// The user types Ctrl+V into the target and copies its text, HTML and image there (a window
+// may take the clipboard only in answer to the user's input); true once another client sees it.
+bool userCopiesInTarget(WaylandUserKeyboard &keyboard, TargetApp &target);
+
+} // namespace orvanta::test
