@@ -1,6 +1,5 @@
 // The paste sequence's rules, on a clipboard and a keystroke that write down what is done to
-// them; the real clipboards and keystrokes, the terminal's Ctrl+Shift+V and the wait for the
-// user's modifiers are tested against real servers.
+// them; the real ones, a terminal's Ctrl+Shift+V and held modifiers meet real servers.
 
 #include "ClipboardPaste.h"
 #include "PasteKeystroke.h"

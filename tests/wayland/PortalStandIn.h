@@ -59,6 +59,14 @@ protected:
     QDBusConnection m_bus;
 };
 
+// Serves `portal` on `bus` as the desktop's portals.
+inline bool offerPortal(QDBusConnection &bus, QObject *portal) {
+    return bus.registerObject(portalPath, portal,
+                              QDBusConnection::ExportAllSlots |
+                                  QDBusConnection::ExportAllProperties) &&
+           bus.registerService("org.freedesktop.portal.Desktop");
+}
+
 // org.freedesktop.portal.RemoteDesktop, with the user's answer to its consent dialog chosen by
 // the test; the keys it is asked to press are written down and handed to `onKey`.
 class RemoteDesktopStandIn : public PortalStandIn {
@@ -138,10 +146,7 @@ protected:
         m_portal = new Portal(connection);
         m_portal->moveToThread(&m_portalThread);
         m_portalThread.start();
-        EXPECT_TRUE(connection.registerObject(portalPath, m_portal,
-                                              QDBusConnection::ExportAllSlots |
-                                                  QDBusConnection::ExportAllProperties));
-        EXPECT_TRUE(connection.registerService("org.freedesktop.portal.Desktop"));
+        EXPECT_TRUE(offerPortal(connection, m_portal));
         return m_portal;
     }
     // Stops the portal and drops the client's connection, for a fresh start.

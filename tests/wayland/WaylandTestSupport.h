@@ -8,9 +8,8 @@
 
 namespace orvanta::test {
 
-// The keyboard of a user at the compositor, on a connection of its own: a headless
-// compositor has none, and a window without keyboard focus can own no clipboard. Made before
-// the windows it types into, so that the compositor has it in place.
+// A user's keyboard (a headless compositor has none, and an unfocused window owns no clipboard)
+// on a connection of its own, made before the windows it types into, to be in place for them.
 struct WaylandUserKeyboard {
     WaylandUserKeyboard();
     bool isOpen() const { return keystroke != nullptr; }
