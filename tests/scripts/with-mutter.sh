@@ -29,6 +29,7 @@ unset DISPLAY WAYLAND_DISPLAY SWAYSOCK XAUTHORITY
 # command, stop the compositor by its PID.
 dbus-run-session -- bash -c '
     set -euo pipefail
+    : >"$0/mutter.log" # there before the loop below reads it, however late mutter starts
     mutter --headless --wayland --wayland-display=mttest --virtual-monitor 1280x800 \
         >"$0/mutter.log" 2>&1 &
     mutter=$!

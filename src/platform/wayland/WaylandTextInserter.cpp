@@ -93,14 +93,4 @@ WaylandTextInserter::forSession(TextInsertionChoice &choice, const ClipboardPast
     return assemble(std::move(connection), std::move(clipboard), std::move(keystroke), timing);
 }
 
-std::unique_ptr<ClipboardPaste>
-WaylandTextInserter::clipboardOnly(const ClipboardPaste::Timing &timing) {
-    std::unique_ptr<WaylandConnection> connection = WaylandConnection::open();
-    std::unique_ptr<DataControlClipboard> clipboard =
-        connection ? DataControlClipboard::create(*connection) : nullptr;
-    if (!clipboard)
-        return nullptr;
-    return assemble(std::move(connection), std::move(clipboard), nullptr, timing);
-}
-
 } // namespace orvanta::wayland

@@ -18,8 +18,6 @@ public:
     // `choice` receives the decision either way.
     static std::unique_ptr<ClipboardPaste> forSession(TextInsertionChoice &choice,
                                                       const ClipboardPaste::Timing &timing);
-    // The same with the clipboard alone, on the compositor in WAYLAND_DISPLAY.
-    static std::unique_ptr<ClipboardPaste> clipboardOnly(const ClipboardPaste::Timing &timing);
 };
 
 } // namespace orvanta::wayland
