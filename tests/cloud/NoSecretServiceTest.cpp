@@ -1,15 +1,6 @@
 // Runs where no D-Bus session bus exists (tests/scripts/without-session-bus.sh).
 
-#include "Auth.h"
-#include "AuthHost.h"
-#include "Keychain.h"
-#include "QtPrinters.h"
-
-#include <QNetworkAccessManager>
-
-#include <gtest/gtest.h>
-
-#include <qcoro/qcorotask.h>
+#include "ServiceFixture.h"
 
 using namespace orvanta;
 
@@ -21,12 +12,6 @@ void collect(QtMsgType, const QMessageLogContext &context, const QString &messag
     logged.append({QByteArray(context.category), message});
 }
 
-class NullHost final : public AuthHost {
-public:
-    void openInBrowser(const QUrl &) override {}
-    void bringToFront() override {}
-};
-
 TEST(NoSecretService, NothingIsKeptNoSignInIsClaimedAndOneWarningSaysSo) {
     const QString token = QStringLiteral("secret-token-4711");
     const QtMessageHandler previous = qInstallMessageHandler(collect);
@@ -34,7 +19,7 @@ TEST(NoSecretService, NothingIsKeptNoSignInIsClaimedAndOneWarningSaysSo) {
     const std::optional<QString> read =
         QCoro::waitFor(Keychain::get(QStringLiteral("auth-access-token")));
 
-    NullHost host;
+    test::RecordingHost host;
     QNetworkAccessManager network;
     Auth auth(Config(QStringLiteral("https://api.example.com"), QString()), host, network);
     auth.openSignInPage();

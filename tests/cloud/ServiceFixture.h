@@ -16,7 +16,6 @@
 #include "Vocabulary.h"
 
 #include <QNetworkAccessManager>
-#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -31,13 +30,6 @@ inline void PrintTo(const TranscribeError &error, std::ostream *out) {
 } // namespace orvanta
 
 namespace orvanta::test {
-
-// A base on 127.0.0.1 where nothing listens.
-inline QString unusedLocalBase() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
-}
 
 class RecordingHost final : public AuthHost {
 public:
@@ -88,11 +80,10 @@ protected:
     static std::optional<QString> storedAccess() {
         return QCoro::waitFor(Keychain::get(Auth::accessTokenAccount));
     }
-    static std::optional<QString> storedRefresh() {
-        return QCoro::waitFor(Keychain::get(Auth::refreshTokenAccount));
-    }
     using Stored = std::pair<std::optional<QString>, std::optional<QString>>;
-    static Stored stored() { return {storedAccess(), storedRefresh()}; }
+    static Stored stored() {
+        return {storedAccess(), QCoro::waitFor(Keychain::get(Auth::refreshTokenAccount))};
+    }
 
     TempFolder folder;
     PreferenceStore store{folder.filePath(QStringLiteral("prefs.conf"))};

@@ -4,11 +4,8 @@
 #include "ServiceFixture.h"
 #include "TranscriptionClient.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QJsonArray>
-
-#include <qcoro/qcorotask.h>
+#include <QTest>
 
 #include <gmock/gmock.h>
 
@@ -198,9 +195,7 @@ TEST_F(TranscriberTest, TheClientReportsOnceAndNeverBeforeReturning) {
     unconfigured.transcribe(audioFile, report);
     EXPECT_TRUE(reports.isEmpty());
 
-    const QDeadlineTimer deadline(10s);
-    while (reports.size() < 2 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QTest::qWaitFor([&reports] { return reports.size() == 2; }, 10000);
     EXPECT_THAT(reports,
                 UnorderedElementsAre("via the port",
                                      TranscribeError::proxyNotConfigured().errorDescription()));

@@ -30,12 +30,6 @@ namespace orvanta::e2e {
 inline constexpr std::chrono::seconds patience{120};
 inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
-// Ends a child at once, before its QProcess goes.
-inline void stopNow(QProcess &process) {
-    process.kill();
-    process.waitForFinished();
-}
-
 // A helper program's standard output, or nothing when it failed.
 inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
     const test::CommandResult outcome = test::runProgram(program, arguments);
@@ -225,8 +219,10 @@ public:
         m_listener.setStandardOutputFile(QProcess::nullDevice());
     }
     ~Microphone() {
-        stopNow(m_silence);
-        stopNow(m_listener);
+        for (QProcess *process : {&m_silence, &m_listener}) {
+            process->kill();
+            process->waitForFinished();
+        }
     }
 
     // Keeps the microphone live, as a real one is: silence plays into it while nothing else

@@ -39,13 +39,6 @@ void writePreferences(const QString &configFile) {
     Keybindings(store).setActivate(Shortcut::doubleTap(ModifierKey::Control));
 }
 
-QByteArray storedSecret(const char *account) {
-    const QString lookup = QStringLiteral("lookup service com.orvanta.app account %1");
-    return runTool(QStringLiteral("secret-tool"), lookup.arg(QLatin1String(account)).split(u' '))
-        .value_or(QString())
-        .toUtf8();
-}
-
 class EndToEnd : public SessionTest<> {
 protected:
     static void SetUpTestSuite() {
@@ -122,8 +115,8 @@ TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
         EXPECT_EQ(historyIn(app().historyFile()).size(), 1);
     }
 
-    const QByteArray tokens[] = {storedSecret("auth-access-token"),
-                                 storedSecret("auth-refresh-token")};
+    const QByteArray tokens[] = {test::storedSecret(QStringLiteral("auth-access-token")),
+                                 test::storedSecret(QStringLiteral("auth-refresh-token"))};
     ASSERT_FALSE(tokens[0].isEmpty() || tokens[1].isEmpty());
     for (QDirIterator files(app().file(QString()), QDir::Files | QDir::Hidden,
                             QDirIterator::Subdirectories);

@@ -62,14 +62,15 @@ class TranscribeTest : public ::testing::Test {
 protected:
     // Spoken by espeak-ng and encoded as AAC in M4A, like the application's recordings.
     static void SetUpTestSuite() {
-        s_audio = new TempFolder;
-        const QString wav = s_audio->filePath("speech.wav"), m4a = s_audio->filePath("speech.m4a");
+        const TempFolder audio;
+        const QString wav = audio.filePath("speech.wav"), m4a = audio.filePath("speech.m4a");
         if (QProcess::execute("espeak-ng", {"-w", wav, "turn on the kitchen light"}) == 0 &&
             QProcess::execute("ffmpeg", {"-y", "-loglevel", "error", "-i", wav, "-ac", "1", "-ar",
-                                         "16000", "-c:a", "aac", "-b:a", "32k", m4a}) == 0)
+                                         "16000", "-c:a", "aac", "-b:a", "32k", m4a}) == 0) {
+            s_wav = TempFolder::read(wav);
             s_speech = TempFolder::read(m4a);
+        }
     }
-    static void TearDownTestSuite() { delete s_audio; }
 
     void SetUp() override { ASSERT_FALSE(s_speech.isEmpty()) << "espeak-ng and ffmpeg make audio"; }
 
@@ -118,8 +119,7 @@ protected:
 
     TempFolder m_folder;
     std::string token;
-    static inline TempFolder *s_audio = nullptr;
-    static inline QByteArray s_speech;
+    static inline QByteArray s_wav, s_speech;
 };
 
 TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpentAllowances) {
@@ -129,8 +129,6 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
 
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-    // Checked before decoding: a model the endpoint does not offer.
-    const std::string unknownModel = body(s_speech, {{"model", "gpt-9"}});
     const std::string badRequests[] = {
         "this is not json",
         R"({"model":"model-a"})",
@@ -141,10 +139,11 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
         body(s_speech, {{"dictionary", "Orvanta"}}),
         body(s_speech, {{"dictionary", QJsonArray{1}}}),
         body(noise),
-        body(TempFolder::read(s_audio->filePath("speech.wav"))),
+        body(s_wav),
         body(s_speech.left(s_speech.size() / 3)),
         body({}),
-        unknownModel,
+        // Checked before decoding: a model the endpoint does not offer.
+        body(s_speech, {{"model", "gpt-9"}}),
         // Exactly the largest audio taken: refused only because it is no M4A.
         body(QByteArray(25 * 1024 * 1024, 'x')),
     };
@@ -153,11 +152,8 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
         EXPECT_EQ(answer.status, 400) << bad.substr(0, 80) << ": " << answer.body;
         EXPECT_FALSE(answer.error().isEmpty()) << answer.body;
     }
-    EXPECT_TRUE(transcribe(*service, unknownModel).error().contains("model-a, model-b"));
     const Reply tooLarge = transcribe(*service, body(QByteArray(25 * 1024 * 1024 + 1, 'x')));
     EXPECT_EQ(tooLarge.status, 413) << tooLarge.body;
-    EXPECT_FALSE(tooLarge.error().isEmpty());
-    EXPECT_EQ(service->get("/nowhere").status, 404);
     EXPECT_EQ(upstream.requestCount(), 0);
 
     const Reply answer =
@@ -189,45 +185,23 @@ TEST_F(TranscribeTest, UpstreamTranscribesCountsWordsAndRefusesBadRequestsAndSpe
     EXPECT_EQ(upstream.requestCount(), 1);
 }
 
+// The language is left out for the server to detect it, the prompt without terms; with
+// neither a rewriter nor "verbatim" the service cleans the text.
 TEST_F(TranscribeTest, WhisperServerGetsTheRecordingAsAFormAndTheServiceCleansTheText) {
-    const struct {
-        const char *audio, *language, *mode, *heard, *expected;
-        QJsonArray dictionary;
-    } cases[] = {
-        {"wav", "de", "verbatim", " um, hallo ", "um, hallo", {"Orvanta", "", "Kubernetes"}},
-        {"m4a", "auto", "clean", "i think  it works", "I think it works.", {}},
-        {"m4a", "", "summary", "send the report", "Send the report.", {}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.audio);
-        StandInServer whisper;
-        behave(whisper, B::Answer, c.heard);
-        const auto service = start("whisper", whisperIni(whisper.port(), c.audio));
-        const Reply answer =
-            transcribe(*service, body(s_speech, {{"model", "google/gemini-2.5-flash"},
-                                                 {"language", c.language},
-                                                 {"mode", c.mode},
-                                                 {"dictionary", c.dictionary}}));
-        ASSERT_EQ(answer.status, 200) << answer.body;
-        EXPECT_EQ(answer.text(), c.expected);
+    StandInServer whisper;
+    behave(whisper, B::Answer, "i think  it works");
+    const auto service = start("whisper", whisperIni(whisper.port(), "m4a"));
+    const Reply answer = transcribe(
+        *service, body(s_speech, {{"model", "google/gemini-2.5-flash"}, {"language", "auto"}}));
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    EXPECT_EQ(answer.text(), "I think it works.");
 
-        const RecordedRequest sent = whisper.last(whisperPath).value_or(RecordedRequest());
-        EXPECT_EQ(sent.header("Authorization"), "Bearer whisper-key");
-        auto form = sent.form;
-        const std::string &file = form["file"].content;
-        if (std::string(c.audio) == "m4a")
-            EXPECT_TRUE(QByteArray::fromStdString(file) == s_speech) << "sent as recorded";
-        else
-            EXPECT_TRUE(file.rfind("RIFF", 0) == 0 && file.size() > 16000) << "a second at 16 kHz";
-        EXPECT_TRUE(QString::fromStdString(form["file"].filename).endsWith(QString(".") + c.audio));
-        EXPECT_EQ(form["model"].content, "large-v3") << "the configured model, not the client's";
-        EXPECT_EQ(form["response_format"].content, "json");
-        const bool detect = std::string(c.language).empty() || std::string(c.language) == "auto";
-        EXPECT_EQ(form.count("language"), detect ? 0u : 1u) << "left out for detection";
-        EXPECT_EQ(form["language"].content, detect ? "" : c.language);
-        EXPECT_EQ(form.count("prompt"), c.dictionary.isEmpty() ? 0u : 1u);
-        EXPECT_EQ(form["prompt"].content, c.dictionary.isEmpty() ? "" : "Orvanta, Kubernetes");
-    }
+    auto form = whisper.last(whisperPath).value_or(RecordedRequest()).form;
+    EXPECT_TRUE(QByteArray::fromStdString(form["file"].content) == s_speech) << "sent as recorded";
+    EXPECT_TRUE(QString::fromStdString(form["file"].filename).endsWith(".m4a"));
+    EXPECT_EQ(form["model"].content, "large-v3") << "the configured model, not the client's";
+    EXPECT_EQ(form["response_format"].content, "json");
+    EXPECT_EQ(form.count("language") + form.count("prompt"), 0u);
 }
 
 TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLikeUpstream) {
@@ -248,6 +222,13 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     EXPECT_EQ(email.text(), "Hello,\n\nthe report comes today.");
     words += wordsIn(email.text());
     EXPECT_EQ(rewriter.last(chatPath)->header("Authorization"), "Bearer chat-key");
+    const RecordedRequest heard = whisper->last(whisperPath).value_or(RecordedRequest());
+    EXPECT_EQ(heard.header("Authorization"), "Bearer whisper-key");
+    auto form = heard.form;
+    EXPECT_TRUE(form["file"].content.rfind("RIFF", 0) == 0 && form["file"].content.size() > 16000)
+        << "a second at 16 kHz";
+    EXPECT_EQ(std::pair(form["language"].content, form["prompt"].content),
+              std::pair(std::string("en"), std::string("Orvanta")));
     const auto [model, prompt, transcript] = lastChat(rewriter);
     EXPECT_EQ(model, "model-b");
     EXPECT_EQ(transcript.toString(), "send the report today");
@@ -291,7 +272,7 @@ TEST_F(TranscribeTest, WhisperTranscriptsAreRewrittenUpstreamAndFailuresAnswerLi
     EXPECT_EQ(wordsUsed(*service), words) << "failures cost nothing";
 }
 
-TEST_F(TranscribeTest, LocalBackEndRecognisesSpeechOffline) {
+TEST_F(TranscribeTest, LocalBackEndRecognisesSpeechOfflineForTheUserOfThisComputerOnly) {
     const QString grammar = m_folder.filePath("sentences.gram");
     TempFolder::write(grammar, "#JSGF V1.0;\ngrammar sentences;\n"
                                "public <sentence> = turn on the kitchen light | "
@@ -305,6 +286,13 @@ TEST_F(TranscribeTest, LocalBackEndRecognisesSpeechOffline) {
         EXPECT_EQ(answer.text(), expected) << mode;
     }
     EXPECT_EQ(wordsUsed(*service), 2 * wordsIn("turn on the kitchen light"));
+    // The one-click sign-in refuses a proxy, or a page that rebound a host name to this address.
+    for (const httplib::Headers &headers : {httplib::Headers{{"Host", "evil.example:8787"}},
+                                            httplib::Headers{{"X-Forwarded-For", "203.0.113.9"}}}) {
+        const Reply refused = service->postForm("/signin", {}, headers);
+        EXPECT_EQ(refused.status, 403);
+        EXPECT_TRUE(refused.header("Location").empty());
+    }
 
     // Without its pronunciation dictionary it does not start, and says what is missing.
     const QString broken = m_folder.filePath("broken.ini");

@@ -25,14 +25,4 @@ inline QString makeJwt(const QJsonObject &claims, const QByteArray &key = {},
                       : QMessageAuthenticationCode::hash(part, key, QCryptographicHash::Sha256)));
 }
 
-// The claims of a token's second part; none unless it has three parts.
-inline QJsonObject jwtClaims(const QString &token) {
-    const QStringList parts = token.split(u'.');
-    return parts.size() != 3
-               ? QJsonObject()
-               : QJsonDocument::fromJson(
-                     QByteArray::fromBase64(parts[1].toLatin1(), QByteArray::Base64UrlEncoding))
-                     .object();
-}
-
 } // namespace orvanta::test

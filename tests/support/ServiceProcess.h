@@ -41,6 +41,12 @@ runProgram(const QString &program, const QStringList &arguments, const QByteArra
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// What the Secret Service keeps for the application's `account`, read as a user would.
+inline QByteArray storedSecret(const QString &account) {
+    return runProgram("secret-tool", {"lookup", "service", "com.orvanta.app", "account", account})
+        .output.toUtf8();
+}
+
 // One answer of the service; status -1 when none came.
 struct Reply {
     int status = -1;
