@@ -1,13 +1,9 @@
 #include "Auth.h"
 #include "Config.h"
+#include "Jwt.h"
 #include "QtPrinters.h"
 #include "SignInWindow.h"
 #include "TranscribeError.h"
-#include "Transcriber.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -38,16 +34,6 @@ TEST(TranscribeErrorTest, HttpKeepsThreeHundredPerceivedCharactersOfTheMessageAs
                                            "e\xCC\x81");
     EXPECT_EQ(TranscribeError::http(503, pair.repeated(200)).text(), pair.repeated(150));
     EXPECT_TRUE(TranscribeError::http(500, "%1 of %2").errorDescription().endsWith(" %1 of %2"));
-    EXPECT_FALSE(TranscribeError::limitReached("").errorDescription().isEmpty());
-}
-
-TEST(RequestBodyTest, EmptySourcesAreSentEmptyNotLeftOut) {
-    const QByteArray body = Transcriber::requestBody({}, {"m", "auto", "clean", {}, {}});
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
-    EXPECT_EQ(object.size(), 7);
-    EXPECT_EQ(object["audio_base64"], QJsonValue(""));
-    EXPECT_EQ(object["dictionary"], QJsonValue(QJsonArray()));
-    EXPECT_EQ(object["instructions"], QJsonValue(""));
 }
 
 TEST(CallbackTokens, OnlyTheExactSchemeAndTheFirstNonEmptyTokensWithoutControlsCount) {
@@ -83,9 +69,7 @@ TEST(CallbackTokens, OnlyTheExactSchemeAndTheFirstNonEmptyTokensWithoutControlsC
 }
 
 QString tokenFor(const QByteArray &json, const QByteArray &before = "e30.") {
-    const auto base64Url =
-        json.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-    return QString::fromLatin1(before + base64Url + ".c2ln");
+    return QString::fromLatin1(before + orvanta::test::base64Url(json) + ".c2ln");
 }
 
 TEST(EmailFromJwt, ReadsAStringClaimOfTheSecondPartWhateverThePadding) {

@@ -68,7 +68,6 @@ TEST_F(TranscriberTest, SendsTheRecordingAndPreferences) {
 TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsError) {
     const QString longMessage =
         QStringLiteral("You have used all words of this month. ").repeated(20);
-    const QByteArray thousand = QByteArray("0123456789").repeated(100);
     // Valid JSON padded with white space to the largest body that is read, and one byte beyond.
     const QByteArray largest =
         R"({"text":"edge"})" + QByteArray(HttpExchange::maximumBodySize - 15, ' ');
@@ -97,7 +96,6 @@ TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsError) {
          "text/plain"},
         {500, R"({"error": 42})", failure(TranscribeError::http(500, R"({"error": 42})"))},
         {500, R"({"error":"model crashed"})", failure(TranscribeError::http(500, "model crashed"))},
-        {503, thousand, failure(TranscribeError::http(503, thousand)), "text/plain"},
         {404, "\xff\xfe not text", failure(TranscribeError::http(404, "")), "text/plain"},
     };
     for (const auto &c : cases) {
@@ -195,7 +193,7 @@ TEST_F(TranscriberTest, TheClientReportsOnceAndNeverBeforeReturning) {
     unconfigured.transcribe(audioFile, report);
     EXPECT_TRUE(reports.isEmpty());
 
-    QTest::qWaitFor([&reports] { return reports.size() == 2; }, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([&reports] { return reports.size() == 2; }, 10000));
     EXPECT_THAT(reports,
                 UnorderedElementsAre("via the port",
                                      TranscribeError::proxyNotConfigured().errorDescription()));

@@ -10,18 +10,13 @@
 #include "StandInServer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 
 #include <chrono>
 #include <functional>
-#include <optional>
 
 namespace orvanta::e2e {
 

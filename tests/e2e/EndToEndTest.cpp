@@ -9,7 +9,6 @@
 #include "PreferenceStore.h"
 #include "Vocabulary.h"
 
-#include <QDir>
 #include <QDirIterator>
 
 #include <signal.h>

@@ -21,7 +21,6 @@ TEST(Accounts, CommandLineAndPasswordSignInGiveTokensThatRotateAndSurviveARestar
     const TempFolder folder;
     const QString data = folder.filePath("data");
     ASSERT_TRUE(ServiceProcess::addUser(data, "Ada@Example.org", {"--limit", "500"}));
-    EXPECT_EQ(ServiceProcess::run({"--port", "99999"}).exitCode, 2);
     EXPECT_FALSE(ServiceProcess::addUser(data, "not-an-address"));
     // A new account needs a password; an existing one keeps its own when none is given.
     EXPECT_EQ(ServiceProcess::run({"add-user", "bob@example.org", "--data", data}, "").exitCode, 1);
@@ -90,16 +89,10 @@ TEST(Accounts, CommandLineAndPasswordSignInGiveTokensThatRotateAndSurviveARestar
                   renewed.json()["refresh_token"].toString().toStdString()};
         EXPECT_NE(second.refresh, first.refresh);
         EXPECT_EQ(service.get("/me", bearer(second.access)).status, 200);
-        for (const std::string &used : {first.refresh, std::string("made-up")}) {
-            const Reply reused = service.post("/auth/refresh", refreshBody(used));
-            EXPECT_EQ(reused.status, 401) << used;
-            EXPECT_FALSE(reused.error().isEmpty());
-        }
-        for (const std::string bad : {"not json", "[]", R"({"refresh_token": 5})"}) {
-            const Reply answer = service.post("/auth/refresh", bad);
-            EXPECT_EQ(answer.status, 400) << bad;
-            EXPECT_FALSE(answer.error().isEmpty());
-        }
+        for (const std::string &used : {first.refresh, std::string("made-up")})
+            EXPECT_EQ(service.post("/auth/refresh", refreshBody(used)).status, 401) << used;
+        for (const std::string bad : {"not json", "[]", R"({"refresh_token": 5})"})
+            EXPECT_EQ(service.post("/auth/refresh", bad).status, 400) << bad;
         EXPECT_EQ(service.stop(), 0) << "a stop signal ends the service cleanly";
     }
     ServiceProcess again(data, {});

@@ -1,5 +1,4 @@
 #include "ServiceProcess.h"
-#include "SmallFileSystem.h"
 #include "TempEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -53,43 +52,4 @@ TEST(ServiceUnderLoad, SlowClientsDoNotKeepOthersFromSigningIn) {
     EXPECT_EQ(service.get("/signin").status, 200);
     for (int fd : slow)
         ::close(fd);
-}
-
-TEST(ServiceOnAFullDisk, AnswersUnavailableAndKeepsEveryAccount) {
-    SmallFileSystem disk(4 * 1024 * 1024);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.reason().toStdString();
-    const QString data = disk.path() + "/data";
-    ASSERT_TRUE(ServiceProcess::addUser(data, "ada@example.org"));
-    ASSERT_TRUE(ServiceProcess::addUser(data, "bob@example.org"));
-    {
-        ServiceProcess service(data, {});
-        ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
-        ASSERT_EQ(signInStatus(service, "ada@example.org", 60s), 303);
-
-        ASSERT_GT(disk.fill(), 0);
-        // Every sign-in stores a refresh token: several in a row, so that the database's log
-        // has to grow into the missing room. Each is taken or refused as unavailable.
-        bool refused = false;
-        for (int i = 0; i < 8; ++i) {
-            const int status =
-                signInStatus(service, i % 2 ? "bob@example.org" : "ada@example.org", 60s);
-            EXPECT_TRUE(status == 303 || status == 503) << status;
-            refused = refused || status == 503;
-        }
-        EXPECT_TRUE(refused);
-        const int refresh = service.post("/auth/refresh", R"({"refresh_token":"x"})").status;
-        EXPECT_TRUE(refresh == 401 || refresh == 503) << refresh;
-
-        disk.drain();
-        EXPECT_EQ(signInStatus(service, "bob@example.org", 60s), 303);
-        EXPECT_EQ(service.stop(), 0);
-    }
-    const CommandResult listed = ServiceProcess::run({"list-users", "--data", data});
-    ASSERT_EQ(listed.exitCode, 0) << listed.errors.toStdString();
-    EXPECT_TRUE(listed.output.contains("ada@example.org"));
-    EXPECT_TRUE(listed.output.contains("bob@example.org"));
-    ServiceProcess again(data, {});
-    ASSERT_TRUE(again.isServing()) << again.startupOutput().toStdString();
-    EXPECT_EQ(signInStatus(again, "ada@example.org", 60s), 303);
 }

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 int main(int argc, char **argv) {
     QTemporaryDir home;
     if (!home.isValid())
