@@ -4,10 +4,15 @@
 #include "ServiceFixture.h"
 #include "TranscriptionClient.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTest>
 
 #include <gmock/gmock.h>
+
+#include <csignal>
+#include <cstdlib>
 
 using namespace orvanta;
 using namespace orvanta::test;
@@ -199,4 +204,53 @@ TEST_F(TranscriberTest, TheClientReportsOnceAndNeverBeforeReturning) {
                                      TranscribeError::proxyNotConfigured().errorDescription()));
 }
 
+QStringList logged;
+
+void keepMessage(QtMsgType, const QMessageLogContext &, const QString &message) {
+    logged.append(message);
+}
+
+bool lockDefaultKeyring() {
+    return QProcess::execute("dbus-send",
+                             {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                              "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                              "array:objpath:/org/freedesktop/secrets/aliases/default"}) == 0;
+}
+
+bool killKeyring() {
+    const char *pid = std::getenv("ORVANTA_TEST_KEYRING_PID");
+    return pid && ::kill(pid_t(std::atoi(pid)), SIGKILL) == 0;
+}
+
+// The Secret Service locked or gone between sign-in and dictation, for good: each of these
+// runs in a session of its own (see CMakeLists.txt).
+class KeyringLoss : public TranscriberTest,
+                    public ::testing::WithParamInterface<std::pair<const char *, bool (*)()>> {};
+
 } // namespace
+
+TEST_P(KeyringLoss, DictationAsksToSignInAgainWithoutHangingOrLeakingTheToken) {
+    const QString access = makeJwt("ada@example.org", "old");
+    ASSERT_TRUE(auth->isSignedIn());
+    server.reply(transcribePath, {200, R"({"text":"should not be reached"})"});
+
+    ASSERT_TRUE(GetParam().second()) << GetParam().first;
+    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+    const QDeadlineTimer deadline(60s);
+    const TranscribeOutcome outcome = transcribe();
+    auth->signOut();
+    storeTokens(access, std::nullopt);
+    qInstallMessageHandler(previous);
+
+    EXPECT_FALSE(deadline.hasExpired()) << "the token store held the dictation up";
+    EXPECT_EQ(outcome.error(), TranscribeError::notSignedIn()) << outcome.text().toStdString();
+    EXPECT_EQ(server.requestCount(), 0);
+    for (const QString &message : logged)
+        EXPECT_FALSE(message.contains("refresh-1") || message.contains(access))
+            << message.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(TokenStore, KeyringLoss,
+                         ::testing::Values(std::pair{"locked", &lockDefaultKeyring},
+                                           std::pair{"gone", &killKeyring}),
+                         [](const auto &info) { return std::string(info.param.first); });
