@@ -65,9 +65,8 @@ TEST_F(KeychainTest, KeepsOneValuePerAccountWhereOtherToolsFindItUntilSetEmpty) 
     EXPECT_EQ(read(accountA), std::nullopt);
 }
 
-// The store stops answering (its process is stopped) while a sign-in's writes and a read are
-// queued: the calling thread's event loop goes on, and once the store answers again the
-// writes land in the order asked.
+// A stopped store holds up neither the caller's event loop nor, once it answers again, the
+// order of the writes queued meanwhile.
 TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
     const char *pidText = std::getenv("ORVANTA_TEST_KEYRING_PID");
     ASSERT_NE(pidText, nullptr);

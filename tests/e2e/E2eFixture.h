@@ -1,7 +1,6 @@
 #pragma once
 
-// The fixture of an end-to-end suite: one user's session, which the suite's cases share in
-// their order, and the steps a user takes in it.
+// One user's session, which an end-to-end suite's cases share in order, and the user's steps.
 
 #include "E2eSupport.h"
 #include "X11TestSupport.h"
@@ -23,9 +22,8 @@ protected:
         std::unique_ptr<OrvantaProcess> app;
     };
 
-    // For the suite's SetUpTestSuite: starts the service, a steady microphone stream, the
-    // focused target window (an X target takes the focus with the test's keyboard, a Wayland
-    // compositor gives it) and orvanta, once `prepare` has written its preferences.
+    // Starts the service, the microphone, the focused target window and orvanta, once
+    // `prepare` has written its preferences.
     static void startSession(DictationService *service,
                              const std::function<void(const QString &)> &prepare) {
         session = new Session();
@@ -51,9 +49,8 @@ protected:
     }
 
     void SetUp() override {
-        ASSERT_TRUE(session->app) << "the service, the keyboard, the microphone, the target "
-                                     "window or orvanta did not start";
-        ASSERT_TRUE(app().isRunning());
+        ASSERT_TRUE(session->app && app().isRunning())
+            << "the service, the keyboard, the microphone, the target window or orvanta stopped";
     }
 
     static OrvantaProcess &app() { return *session->app; }
@@ -87,8 +84,7 @@ protected:
         stop();
     }
 
-    // Waits until `text` is typed into the target and stands first of `dictations` in the
-    // history.
+    // Waits until `text` is typed into the target and is the newest of `dictations`.
     static void expectTyped(const QString &text, qsizetype dictations) {
         EXPECT_TRUE(target().waitForLine(QStringLiteral("text ") + text, patienceMs))
             << "the target received: " << target().lines().join(u'|').toStdString();

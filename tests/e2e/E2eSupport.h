@@ -1,8 +1,7 @@
 #pragma once
 
-// The pieces of a whole-application run: the service, the orvanta executable with a private
-// environment and the microphone's sound, for the end-to-end tests and the application
-// benchmarks. Each child process ends with the object that started it.
+// The service, the orvanta executable and the microphone of a whole-application run, for the
+// end-to-end tests and the application benchmarks; each child ends with its object.
 
 #include "HistoryItem.h"
 #include "Jwt.h"
@@ -20,8 +19,7 @@
 
 namespace orvanta::e2e {
 
-// Long enough for any step on a loaded machine under the sanitizers; every wait for a
-// condition ends as soon as it holds.
+// Long enough for any step on a loaded machine under the sanitizers.
 inline constexpr std::chrono::seconds patience{120};
 inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count());
 
@@ -49,11 +47,9 @@ inline QList<HistoryItem> historyIn(const QString &fileName) {
     return decodeHistory(json).value_or(QList<HistoryItem>());
 }
 
-// The service on a free port of 127.0.0.1, which signs `email` in with one click. Without
-// `sentences`, a stand-in: /signin sends the browser back to orvanta://auth/callback with a
-// token for `email`, and /transcribe answers with the text of the latest "transcript <text>"
-// command. Given the `sentences` to expect, orvanta-service with its offline recogniser and
-// `wordLimit` words a month for the account.
+// The service, which signs `email` in with one click: given the `sentences` to expect,
+// orvanta-service with its offline recogniser and `wordLimit` words a month; else a stand-in
+// that answers /transcribe with the text of the latest "transcript <text>" command.
 class DictationService {
 public:
     explicit DictationService(QString email, QStringList sentences = {}, int wordLimit = 10000)
@@ -61,7 +57,6 @@ public:
         , m_sentences(std::move(sentences))
         , m_wordLimit(wordLimit) {}
 
-    // True once it accepts connections.
     bool start() {
         if (!m_sentences.isEmpty())
             return startSelfHosted();
@@ -76,7 +71,6 @@ public:
     }
     QString baseUrl() const { return m_standIn ? m_standIn->baseUrl() : m_service->baseUrl(); }
 
-    // Of the stand-in: "transcript <text>".
     bool command(const QString &line) {
         const QJsonObject answer{{QStringLiteral("text"), line.section(u' ', 1)}};
         if (!m_standIn || !line.startsWith(QLatin1String("transcript ")))
@@ -94,8 +88,7 @@ public:
 
 private:
     bool startSelfHosted() {
-        // A grammar of the expected sentences makes the offline recogniser reliable on speech
-        // synthesised for the test.
+        // The recogniser is reliable on synthesised speech when it expects these sentences.
         const QString grammar = m_dir.filePath(QStringLiteral("sentences.gram"));
         const QString settings = m_dir.filePath(QStringLiteral("service.ini"));
         const QString ini = QStringLiteral("[local]\ngrammar=%1\n[plans]\nfree_limit=%2\n")
@@ -120,8 +113,7 @@ private:
     std::optional<test::ServiceProcess> m_service;
 };
 
-// The orvanta executable: one running instance, and the command-line requests a user or a
-// script makes of it. Its configuration, data and browser are private to this object.
+// One instance of the orvanta executable, with configuration, data and browser of its own.
 class OrvantaProcess {
 public:
     explicit OrvantaProcess(const QString &serviceUrl)
@@ -163,7 +155,6 @@ public:
     QString configFile() const { return file(QStringLiteral("config/Orvanta/Orvanta.conf")); }
     QString historyFile() const { return file(QStringLiteral("data/Orvanta/history.json")); }
 
-    // Starts the instance without waiting for it.
     bool start() {
         m_instance.start(QStringLiteral(ORVANTA_E2E_APP), {});
         return m_instance.waitForStarted(patienceMs);
@@ -175,7 +166,6 @@ public:
     }
     qint64 pid() const { return m_instance.processId(); }
     bool isRunning() const { return m_instance.state() != QProcess::NotRunning; }
-    // Runs `orvanta <arguments>` to its end.
     test::CommandResult run(const QStringList &arguments) const {
         return test::runProgram(QStringLiteral(ORVANTA_E2E_APP), arguments, {}, m_environment);
     }
@@ -220,9 +210,8 @@ public:
         }
     }
 
-    // Keeps the microphone live, as a real one is: silence plays into it while nothing else
-    // does, and a listener keeps the source running, so a recorder hears from its first
-    // moment on instead of after the server's wake-up delay.
+    // Keeps the microphone live as a real one is (silence, and a listener that keeps the source
+    // running), so a recorder hears from its first moment, not after the server's wake-up.
     bool startSteadyStream() {
         const QStringList format =
             QStringLiteral("--raw --format=s16le --rate=16000 --channels=1 --latency-msec=50")

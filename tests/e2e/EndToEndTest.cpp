@@ -1,8 +1,5 @@
-// The whole product at work: the real orvanta executable on an X server against
-// orvanta-service with its offline recogniser, with a sound server whose microphone hears
-// espeak-ng speech and a Secret Service. The user signs in on the service's page through the
-// browser, dictates from the command line, meets the service's word limit with the shortcut
-// and ends the instance. The cases run in order, as one user's session.
+// The real orvanta on an X server against orvanta-service's offline recogniser, a microphone
+// that hears espeak-ng speech and a Secret Service; the cases are one user's session in order.
 
 #include "E2eFixture.h"
 #include "Keybindings.h"

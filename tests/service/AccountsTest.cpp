@@ -14,9 +14,8 @@ std::string refreshBody(const std::string &token) {
     return QJsonDocument(QJsonObject{{"refresh_token", token.c_str()}}).toJson().toStdString();
 }
 
-// The command line manages accounts; signed in with a password, and with nothing but a token
-// that the service signed for the account it names, the service's own tokens then work once
-// each, rotate and survive a restart.
+// Accounts from the command line; a password, or a token the service signed for the account it
+// names, signs in; refresh tokens work once each, rotate and survive a restart.
 TEST(Accounts, CommandLineAndPasswordSignInGiveTokensThatRotateAndSurviveARestart) {
     const TempFolder folder;
     const QString data = folder.filePath("data");
@@ -41,10 +40,8 @@ TEST(Accounts, CommandLineAndPasswordSignInGiveTokensThatRotateAndSurviveARestar
     {
         ServiceProcess service(data, {});
         ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
-        const Reply page = service.get("/signin");
-        EXPECT_NE(page.body.find("name=\"password\""), std::string::npos);
         // A browser may not read the page as anything but the HTML it says it is.
-        EXPECT_EQ(page.header("X-Content-Type-Options"), "nosniff");
+        EXPECT_EQ(service.get("/signin").header("X-Content-Type-Options"), "nosniff");
         for (const auto &[email, secret] :
              {std::pair{"ada@example.org", "wrong"}, {"nobody@example.org", password}, {"", ""}}) {
             const Reply refused =
@@ -60,10 +57,8 @@ TEST(Accounts, CommandLineAndPasswordSignInGiveTokensThatRotateAndSurviveARestar
                       {{"email", "ada@example.org"}, {"plan", "pro"}, {"used", 0}, {"limit", 7}}));
         const Reply manage =
             service.postForm("/manage", {{"email", "ada@example.org"}, {"password", password}});
-        EXPECT_NE(service.get("/manage").body.find("name=\"email\""), std::string::npos);
         EXPECT_EQ(manage.status, 200);
-        EXPECT_NE(manage.body.find("<dd>pro</dd>"), std::string::npos);
-        EXPECT_NE(manage.body.find("<dd>7</dd>"), std::string::npos);
+        EXPECT_NE(manage.body.find("<dd>7</dd>"), std::string::npos) << "the account's limit";
         EXPECT_EQ(service.postForm("/manage", {{"email", "ada@example.org"}}).status, 401);
 
         // The rules of the token itself are TokenService's; here: that it is the account's own.

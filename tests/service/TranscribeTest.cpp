@@ -47,8 +47,7 @@ long long wordsIn(const QString &text) {
     return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size();
 }
 
-// The model, the instructions and the user's message (the audio or the transcript) of the last
-// chat request `upstream` saw.
+// The model, instructions and user's message (audio or transcript) of the last chat request.
 std::tuple<QString, QString, QJsonValue> lastChat(const StandInServer &upstream) {
     const QJsonObject sent =
         QJsonDocument::fromJson(upstream.last(chatPath).value_or(RecordedRequest()).body).object();

@@ -1,7 +1,6 @@
 #pragma once
 
-// The real orvanta-service executable, serving on a free port of 127.0.0.1 with the data folder
-// it is given, and the HTTP client the tests talk to it with. It ends with this object.
+// The real orvanta-service on a free port of 127.0.0.1, ending with this object, and a client.
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -132,8 +131,7 @@ public:
                    const httplib::Headers &headers = {}) const {
         return replyOf(client().Post(path, headers, form));
     }
-    // The tokens of the callback a password sign-in (the one-click sign-in when `email` is
-    // empty) sends the browser to; empty when refused.
+    // The tokens a password sign-in (one-click when `email` is empty) hands back; none if refused.
     Tokens signIn(const std::string &email = {}, const std::string &secret = password) const {
         const Reply answer = postForm(
             "/signin", email.empty() ? httplib::Params{}
@@ -146,7 +144,6 @@ public:
                 query.queryItemValue("refresh_token").toStdString()};
     }
 
-    // Runs a command such as add-user to completion, with `input` on its standard input.
     static CommandResult run(const QStringList &arguments, const QByteArray &input = {}) {
         return runProgram(ORVANTA_SERVICE_EXECUTABLE, arguments, input);
     }

@@ -5,9 +5,8 @@
 
 namespace orvanta::test {
 
-// A small tmpfs mounted on a private folder for one test, so that a test can fill it up and see
-// what a full disk does. Mounting needs root; where it is refused, `mounted()` is false and says
-// why in `reason()`.
+// A small tmpfs on a private folder, for a test to fill up. Mounting needs root; where it is
+// refused, `mounted()` is false and `reason()` says why.
 class SmallFileSystem {
 public:
     explicit SmallFileSystem(qint64 bytes);

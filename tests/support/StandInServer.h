@@ -1,8 +1,7 @@
 #pragma once
 
-// An HTTP server on 127.0.0.1 standing in for a service, on a thread of its own so that it
-// answers while the test blocks or runs its event loop. Each path answers from a queue of
-// scripted replies, then with its standing reply, else 404; every request is kept.
+// An HTTP server on 127.0.0.1, on a thread of its own, standing in for a service: each path
+// answers from a queue of scripted replies, then its standing reply, else 404; all are kept.
 
 #include <QByteArray>
 #include <QList>

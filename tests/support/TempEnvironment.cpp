@@ -15,9 +15,7 @@ TempFolder::TempFolder() {
 
 QByteArray TempFolder::read(const QString &file) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void TempFolder::write(const QString &file, const QByteArray &contents) {
@@ -29,10 +27,8 @@ void TempFolder::write(const QString &file, const QByteArray &contents) {
 }
 
 void usePrivateXdgFolders(const QTemporaryDir &home) {
-    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = home.filePath(QString::fromLatin1(variable));
-        qputenv(variable, path.toLocal8Bit());
-    }
+    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, home.filePath(QString::fromLatin1(variable)).toLocal8Bit());
 }
 
 } // namespace orvanta::test
