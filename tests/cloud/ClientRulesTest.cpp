@@ -11,16 +11,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-TEST(ConfigTest, TokensGoOnlyOverHttpsOrToThisMachine) {
+TEST(ConfigTest, TokensGoOnlyOverHttpsOrToThisMachineAndEndpointsFollowTheBase) {
     for (const char *base : {"http://127.0.0.1:9000", "http://[::1]:9000", "HTTP://LOCALHOST:1",
                              "https://api.example.com"})
         EXPECT_TRUE(Config(base, {}).isConfigured()) << base;
     for (const char *base : {"http://api.example.com", "ftp://localhost", "https://",
                              "https://exa mple.com", "https://x.example/REPLACE_ME"})
         EXPECT_FALSE(Config(base, {}).isConfigured()) << base;
-}
-
-TEST(ConfigTest, EndpointsFollowTheBaseWithoutADoubleSlash) {
     const Config config("https://api.example.com/v1/", "https://account.example.com/");
     EXPECT_EQ(config.endpoint("/transcribe").toString(), "https://api.example.com/v1/transcribe");
     EXPECT_EQ(config.accountPage().toString(), "https://account.example.com/manage");

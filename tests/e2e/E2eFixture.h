@@ -54,7 +54,6 @@ protected:
     }
 
     static OrvantaProcess &app() { return *session->app; }
-    static DictationService &service() { return *session->service; }
     static test::TargetApp &target() { return session->target; }
 
     // Waits until the instance reports `status` and being signed in.

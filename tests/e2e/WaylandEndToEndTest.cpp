@@ -25,7 +25,7 @@ TEST_F(WaylandEndToEnd, DictationReachesANativeWaylandWindow) {
     // The application's windows never take the focus from the target.
     ASSERT_TRUE(test::userCopiesInTarget(session->keyboard, target()))
         << target().lines().join(u'|').toStdString();
-    ASSERT_TRUE(service().command(QStringLiteral("transcript ") + sentence));
+    ASSERT_TRUE(session->service->command(QStringLiteral("transcript ") + sentence));
 
     dictate(sentence, toggle, toggle);
 
