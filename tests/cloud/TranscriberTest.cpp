@@ -9,15 +9,12 @@
 #include <QProcess>
 #include <QTest>
 
-#include <gmock/gmock.h>
-
 #include <csignal>
 #include <cstdlib>
 
 using namespace orvanta;
 using namespace orvanta::test;
 using namespace std::chrono_literals;
-using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -176,24 +173,19 @@ TEST_F(TranscriberTest, NothingIsSentWithoutTokenOrFile) {
     EXPECT_EQ(server.requestCount(), 0);
 }
 
+// An outcome known at once (no service address) still reaches the caller only later.
 TEST_F(TranscriberTest, TheClientReportsOnceAndNeverBeforeReturning) {
     QStringList reports; // the text, or the message of a failure
-    const auto report = [&reports](const TranscriptionResult &result) {
-        reports.append(result.text.value_or(result.errorMessage));
-    };
-    TranscriptionClient client(*transcriber);
-    server.reply(transcribePath, {200, R"({"text":"via the port"})"});
-    client.transcribe(audioFile, report);
     const Config placeholder(QStringLiteral("https://REPLACE_ME.invalid"), QString());
     Transcriber offline(placeholder, settings, vocabulary, *auth, network);
-    TranscriptionClient unconfigured(offline);
-    unconfigured.transcribe(audioFile, report);
+    TranscriptionClient client(offline);
+    client.transcribe(audioFile, [&reports](const TranscriptionResult &result) {
+        reports.append(result.text.value_or(result.errorMessage));
+    });
     EXPECT_TRUE(reports.isEmpty());
-
-    EXPECT_TRUE(QTest::qWaitFor([&reports] { return reports.size() == 2; }, 10000));
-    EXPECT_THAT(reports,
-                UnorderedElementsAre("via the port",
-                                     TranscribeError::proxyNotConfigured().errorDescription()));
+    EXPECT_TRUE(QTest::qWaitFor([&reports] { return !reports.isEmpty(); }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(reports, QStringList{TranscribeError::proxyNotConfigured().errorDescription()});
 }
 
 QStringList logged;

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <vector>
 
 using namespace orvanta::test;
 
@@ -112,6 +117,34 @@ TEST(ServiceDataFolder, ADamagedDatabaseStopsTheServiceAndStaysUntouched) {
         << service.startupOutput().toStdString();
     EXPECT_NE(ServiceProcess::run({"list-users", "--data", data}).exitCode, 0);
     EXPECT_EQ(TempFolder::read(data + "/service.db"), garbage);
+}
+
+TEST(ServiceUnderLoad, SlowClientsDoNotKeepOthersFromSigningIn) {
+    const TempFolder folder;
+    const ServiceProcess service(folder.filePath("data"), {"--local-user", "ada@example.org"});
+    ASSERT_TRUE(service.isServing()) << service.startupOutput().toStdString();
+
+    // Clients that start a request and send no more of it: each holds its connection until the
+    // service's read time-out of 30 s, far longer than this sign-in may wait.
+    const sockaddr_in address{
+        AF_INET, htons(std::uint16_t(service.port())), {htonl(INADDR_LOOPBACK)}, {}};
+    const std::string start = "POST /signin HTTP/1.1\r\nHost: localhost\r\nX-Slow: z";
+    std::vector<int> slow;
+    for (int i = 0; i < 200; ++i) {
+        slow.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(
+            ::connect(slow.back(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
+            0);
+        ASSERT_EQ(::send(slow.back(), start.data(), start.size(), MSG_NOSIGNAL),
+                  ssize_t(start.size()));
+    }
+    auto client = service.client();
+    client.set_connection_timeout(20, 0);
+    client.set_read_timeout(20, 0);
+    const auto answer = client.Post("/signin", httplib::Params{});
+    EXPECT_EQ(answer ? answer->status : -1, 303);
+    for (int fd : slow)
+        ::close(fd);
 }
 
 } // namespace
