@@ -26,7 +26,7 @@ inline constexpr int patienceMs = int(std::chrono::milliseconds(patience).count(
 // A helper program's standard output, or nothing when it failed.
 inline std::optional<QString> runTool(const QString &program, const QStringList &arguments) {
     const test::CommandResult outcome = test::runProgram(program, arguments);
-    return outcome.exitCode == 0 ? std::optional(outcome.output) : std::nullopt;
+    return outcome.exitCode == 0 ? std::optional(QString::fromUtf8(outcome.output)) : std::nullopt;
 }
 
 // Waits, running the event loop, until `condition` holds; false once `timeout` passed.
@@ -172,7 +172,8 @@ public:
     // The line `orvanta --status` prints, or nothing when it fails.
     std::optional<QString> status() const {
         const test::CommandResult outcome = run({QStringLiteral("--status")});
-        return outcome.exitCode == 0 ? std::optional(outcome.output.trimmed()) : std::nullopt;
+        return outcome.exitCode == 0 ? std::optional(QString::fromUtf8(outcome.output).trimmed())
+                                     : std::nullopt;
     }
     bool waitForStatus(const QString &expected,
                        std::chrono::milliseconds timeout = patience) const {

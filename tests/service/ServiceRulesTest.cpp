@@ -2,17 +2,19 @@
 #include "CommandLine.h"
 #include "Jwt.h"
 #include "ServiceConfig.h"
+#include "ServiceProcess.h"
 #include "TempEnvironment.h"
 #include "TextRules.h"
 #include "TokenService.h"
 #include "WhisperBackend.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+using namespace orvanta::test;
 
 namespace {
 
@@ -63,7 +65,7 @@ TEST(ServiceCommandLine, OptionsAndCommandsAreReadOrRefused) {
 // Settings that are taken, and the API's own /v1 trimmed from the address, are the start-up of
 // the Whisper back end in TranscribeTest.
 TEST(ServiceConfig, BadWhisperSettingsAreRefusedWithAReason) {
-    const orvanta::test::TempFolder folder;
+    const TempFolder folder;
     const std::string file = folder.filePath("service.ini").toStdString();
     for (const auto &[what, settings] : {
              std::pair{"no base_url", ""},
@@ -72,9 +74,8 @@ TEST(ServiceConfig, BadWhisperSettingsAreRefusedWithAReason) {
              {"time-out beyond the client's", "base_url=http://h\ntimeout_seconds=56\n"},
              {"rewriting without models", "base_url=http://h\n[upstream]\nbase_url=http://c/v1\n"},
          }) {
-        orvanta::test::TempFolder::write(QString::fromStdString(file),
-                                         QByteArray("[service]\nbackend=whisper\n[whisper]\n") +
-                                             settings);
+        TempFolder::write(QString::fromStdString(file),
+                          QByteArray("[service]\nbackend=whisper\n[whisper]\n") + settings);
         std::string error;
         EXPECT_FALSE(ServiceConfig::load(CommandLine::parse({"--config", file}), error)) << what;
         EXPECT_FALSE(error.empty()) << what;
@@ -102,7 +103,7 @@ TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
 // A token of `claims` under `header`, signed with `key` as the service signs.
 std::string signedToken(const QJsonObject &header, const QJsonObject &claims,
                         const std::string &key) {
-    return orvanta::test::makeJwt(claims, QByteArray::fromStdString(key), header).toStdString();
+    return makeJwt(claims, QByteArray::fromStdString(key), header).toStdString();
 }
 
 TEST(ServiceTokens, AccessTokensHoldForAnHourAndOnlyAsSigned) {
@@ -144,7 +145,7 @@ TEST(ServiceTokens, AccessTokensHoldForAnHourAndOnlyAsSigned) {
 }
 
 TEST(ServiceTokens, TheSecretIsMadeOnceAndRefusedWhenDamagedOrReadableByOthers) {
-    const orvanta::test::TempFolder folder;
+    const TempFolder folder;
     const QString file = folder.filePath("token-secret");
     const std::string secret = TokenService::loadOrCreateSecret(file.toStdString());
     EXPECT_EQ(secret.size(), 32u);
@@ -157,7 +158,7 @@ TEST(ServiceTokens, TheSecretIsMadeOnceAndRefusedWhenDamagedOrReadableByOthers) 
     EXPECT_THROW(TokenService::loadOrCreateSecret(file.toStdString()), std::runtime_error);
     for (const std::size_t size : {31, 33}) {
         QFile::remove(file);
-        orvanta::test::TempFolder::write(file, QByteArray(qsizetype(size), 's'));
+        TempFolder::write(file, QByteArray(qsizetype(size), 's'));
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
         EXPECT_THROW(TokenService::loadOrCreateSecret(file.toStdString()), std::runtime_error)
             << size;
@@ -182,25 +183,20 @@ TEST(ServiceWhisper, ThePromptHoldsAsManyWholeTermsAsFitSixHundredBytes) {
 // holding exactly the samples given.
 TEST(ServiceAudio, TheWavForWhisperReadsBackAsItsSamples) {
     const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768, 1234, -4321, 77};
-    const orvanta::test::TempFolder folder;
+    const TempFolder folder;
     const QString path = folder.filePath("speech.wav");
-    orvanta::test::TempFolder::write(path, QByteArray::fromStdString(AudioDecoder::toWav(samples)));
+    TempFolder::write(path, QByteArray::fromStdString(AudioDecoder::toWav(samples)));
 
-    const auto run = [](const QString &program, const QStringList &arguments) {
-        QProcess process;
-        process.start(program, arguments);
-        process.waitForFinished(10000);
-        return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("failed");
-    };
     const QString rate = QString::number(AudioDecoder::sampleRate);
     for (const auto &[option, expected] :
          {std::pair{"-r", rate.toUtf8()}, {"-c", QByteArray("1")}, {"-b", QByteArray("16")}})
-        EXPECT_EQ(run("soxi", {option, path}).trimmed(), expected) << option;
+        EXPECT_EQ(runProgram("soxi", {option, path}).output.trimmed(), expected) << option;
     QByteArray little;
     for (const std::int16_t sample : samples)
         little.append(char(sample & 0xff)).append(char((sample >> 8) & 0xff));
-    EXPECT_EQ(run("sox", {path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", "-c", "1",
-                          "-r", rate, "-"}),
+    EXPECT_EQ(runProgram("sox", {path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", "-c",
+                                 "1", "-r", rate, "-"})
+                  .output,
               little);
 }
 

@@ -17,8 +17,8 @@ inline constexpr auto password = "correct horse battery staple";
 
 struct CommandResult {
     int exitCode = -1; // -1 when it crashed or did not end
-    QString output;
-    QString errors;
+    QByteArray output;
+    QByteArray errors;
 };
 
 // Runs a program to its end with `input` on its standard input.
@@ -36,14 +36,13 @@ runProgram(const QString &program, const QStringList &arguments, const QByteArra
         return {};
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+            process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 // What the Secret Service keeps for the application's `account`, read as a user would.
 inline QByteArray storedSecret(const QString &account) {
     return runProgram("secret-tool", {"lookup", "service", "com.orvanta.app", "account", account})
-        .output.toUtf8();
+        .output;
 }
 
 // One answer of the service; status -1 when none came.
