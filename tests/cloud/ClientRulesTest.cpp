@@ -45,7 +45,6 @@ TEST(CallbackTokens, OnlyTheExactSchemeAndTheFirstNonEmptyTokensWithoutControlsC
         {"Orvanta://x?access_token=a", none, none},
         {"https://x?access_token=a", none, none},
         {"orvantax://x?access_token=a", none, none},
-        {"orvanta://x", none, none},
         {"orvanta://x?access_token=", none, none},
         {"orvanta://x?refresh_token=r", none, none},
         {"orvanta://x?Access_Token=a", none, none},

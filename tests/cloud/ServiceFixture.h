@@ -21,14 +21,6 @@
 
 #include <qcoro/qcorotask.h>
 
-namespace orvanta {
-
-inline void PrintTo(const TranscribeError &error, std::ostream *out) {
-    *out << error.errorDescription().toStdString();
-}
-
-} // namespace orvanta
-
 namespace orvanta::test {
 
 class RecordingHost final : public AuthHost {
