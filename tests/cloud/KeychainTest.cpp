@@ -12,7 +12,6 @@
 #include <qcoro/qcorotask.h>
 
 #include <csignal>
-#include <cstdlib>
 
 using namespace orvanta;
 using namespace orvanta::test;
@@ -63,9 +62,8 @@ TEST_F(KeychainTest, KeepsOneValuePerAccountWhereOtherToolsFindItUntilSetEmpty) 
 // A stopped store holds up neither the caller's event loop nor, once it answers again, the
 // order of the writes queued meanwhile.
 TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
-    const char *pidText = std::getenv("ORVANTA_TEST_KEYRING_PID");
-    ASSERT_NE(pidText, nullptr);
-    const pid_t keyring = pid_t(std::atoi(pidText));
+    const pid_t keyring = pid_t(qEnvironmentVariableIntValue("ORVANTA_TEST_KEYRING_PID"));
+    ASSERT_GT(keyring, 0) << "kill(0) would stop the whole process group";
     ASSERT_EQ(read(accountA), std::nullopt); // the connection to the store is up
     ASSERT_EQ(::kill(keyring, SIGSTOP), 0);
     QElapsedTimer clock;
