@@ -3,7 +3,6 @@
 #include "AudioTestSupport.h"
 #include "InputLevel.h"
 #include "M4aWriter.h"
-#include "Permissions.h"
 #include "PulseClient.h"
 #include "QtPrinters.h"
 #include "TempEnvironment.h"
@@ -92,25 +91,4 @@ TEST(M4aWriter, WritesAacLcThatDecodesToTheSameSound) {
     const float sample = 0.5f;
     EXPECT_FALSE(failing.write(&sample, 1));
     EXPECT_FALSE(failing.finish());
-}
-
-// Only text that is a URL opens. A pane opens the first of the help folders that holds its
-// page, and nothing without one.
-TEST(Permissions, OpensUrlsAndTheFirstHelpPageFound) {
-    TempFolder empty, installed;
-    TempFolder::write(installed.filePath("microphone.html"), "<p>mic</p>");
-    QList<QUrl> opened;
-    Permissions permissions({},
-                            [&opened](const QUrl &url) {
-                                opened.append(url);
-                                return true;
-                            },
-                            {empty.path(), installed.path()});
-    const char *url = "https://example.org/account?tab=usage";
-    for (const char *text : {url, "not a url at all", "", "http://exa mple.org/"})
-        permissions.open(text);
-    permissions.openPrivacyPane(PrivacyPane::Microphone);
-    permissions.openPrivacyPane(PrivacyPane::InputAccess);
-    EXPECT_EQ(opened,
-              (QList<QUrl>{QUrl(url), QUrl::fromLocalFile(installed.filePath("microphone.html"))}));
 }

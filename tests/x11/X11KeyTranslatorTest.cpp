@@ -4,8 +4,6 @@
 
 #include <linux/input-event-codes.h>
 
-#include <set>
-
 using namespace orvanta;
 using orvanta::x11::X11KeyTranslator;
 using Type = KeyEvent::Type;
@@ -27,18 +25,6 @@ std::string described(const std::optional<KeyEvent> &event) {
 }
 std::string event(Type type, quint64 flags, quint16 keyCode = 0) {
     return described(KeyEvent{type, keyCode, flags});
-}
-
-// The table goes both ways.
-TEST(X11KeyTranslator, TableIsOneToOne) {
-    std::set<quint16> seen;
-    for (int code = 0; code < X11KeyTranslator::keyCodeCount; ++code) {
-        if (const auto keyCode = X11KeyTranslator::keyCodeFor(code)) {
-            EXPECT_TRUE(seen.insert(*keyCode).second) << "key code " << *keyCode << " twice";
-            EXPECT_EQ(X11KeyTranslator::xKeyCodeFor(*keyCode), code);
-        }
-    }
-    EXPECT_FALSE(X11KeyTranslator::keyCodeFor(4096));
 }
 
 TEST(X11KeyTranslator, TracksModifiersKeyByKeyFromTheKeysHeldAtTheStart) {

@@ -1,7 +1,5 @@
 #include "X11TestSupport.h"
 
-#include <QTest>
-
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput.h>
@@ -64,10 +62,6 @@ void XKeyboard::setWindowClass(unsigned long window, const char *name, const cha
     XSync(m_display, False);
 }
 
-unsigned long XKeyboard::clipboardOwner() {
-    return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False));
-}
-
 bool XKeyboard::grabKey(const char *keySymbol, unsigned xModifiers) {
     static bool grabFailed;
     grabFailed = false;
@@ -78,24 +72,6 @@ bool XKeyboard::grabKey(const char *keySymbol, unsigned xModifiers) {
     XSync(m_display, False);
     XSetErrorHandler(previous);
     return !grabFailed;
-}
-
-XServer::XServer(QStringList arguments, const QString &number) {
-    if (!number.isEmpty())
-        arguments.prepend(number);
-    // It writes its display number once it accepts connections.
-    process.start(QStringLiteral("Xvfb"),
-                  arguments + QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
-    if (!QTest::qWaitFor([this] { return process.canReadLine(); }, 10000))
-        return;
-    display = QStringLiteral(":") + QString::fromLatin1(process.readLine()).trimmed();
-    qputenv("DISPLAY", display.toLatin1());
-}
-
-XServer::~XServer() {
-    qputenv("DISPLAY", previousDisplay);
-    process.kill();
-    process.waitForFinished(5000);
 }
 
 } // namespace orvanta::test

@@ -39,8 +39,6 @@ public:
 
     void focus(unsigned long window);
     void setWindowClass(unsigned long window, const char *name, const char *klass);
-    // The window owning the clipboard selection (0 for none), asked on this connection.
-    unsigned long clipboardOwner();
     // Takes a combination (X modifier mask) with a passive grab, as another application
     // would; false on error.
     bool grabKey(const char *keySymbol, unsigned xModifiers);
@@ -48,16 +46,6 @@ public:
 private:
     Display *m_display = nullptr;
     void *m_device = nullptr; // the XInput device typed on
-};
-
-// An X server of the test's own, started with `arguments` on `display` (or one it picks);
-// DISPLAY names it from its start until this object is gone.
-struct XServer {
-    explicit XServer(QStringList arguments = {}, const QString &display = {});
-    ~XServer();
-    QProcess process;
-    QString display; // empty when it did not start
-    const QByteArray previousDisplay = qgetenv("DISPLAY");
 };
 
 // The target window program, run as a child process, and what it reported.
@@ -88,12 +76,11 @@ public:
     // `keyboard` the compositor or window manager is trusted to give the focus, else the
     // window is given it once it is mapped, as there is no window manager.
     bool start(XKeyboard &keyboard, const QStringList &arguments = {}) {
-        return launch(arguments) && QTest::qWaitFor(
-                                        [&] {
-                                            keyboard.focus(m_window);
-                                            return waitForLine(QStringLiteral("focus"), 200);
-                                        },
-                                        10000);
+        const auto focused = [&] {
+            keyboard.focus(m_window);
+            return waitForLine(QStringLiteral("focus"), 200);
+        };
+        return launch(arguments) && QTest::qWaitFor(focused, 10000);
     }
     bool start(const QStringList &arguments = {}) {
         return launch(arguments) && waitForLine(QStringLiteral("focus"));
