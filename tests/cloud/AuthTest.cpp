@@ -20,7 +20,6 @@ protected:
     AuthTest() { connectTo(server.baseUrl()); }
 
     std::optional<QString> refresh() { return QCoro::waitFor(auth->refreshIfPossible()); }
-    void updateUsage() { QCoro::waitFor(auth->updateUsage()); }
 
     void signInThroughTheBrowser(const QString &access, const QString &refreshToken) {
         auth->openSignInPage();
@@ -125,13 +124,12 @@ TEST_F(AuthTest, AStoredTokenSignsInAndEveryFailedRenewalSignsOut) {
     EXPECT_EQ(server.requestCount(), before) << "no refresh token, no request";
 }
 
-// Signed out, there is no usage to ask for.
 TEST_F(AuthTest, UsageTakesEachWellTypedMemberOnItsOwnAndIgnoresFailuresUntilSignOut) {
     const QString access = makeJwt("ada@example.org");
     signInThroughTheBrowser(access, QStringLiteral("r1"));
     const auto usageAfter = [this](int status, const QByteArray &body) {
         server.reply(mePath, {status, body});
-        updateUsage();
+        QCoro::waitFor(auth->updateUsage());
         return std::tuple(auth->plan(), auth->wordsUsed(), auth->wordLimit());
     };
 
@@ -155,7 +153,7 @@ TEST_F(AuthTest, UsageTakesEachWellTypedMemberOnItsOwnAndIgnoresFailuresUntilSig
     EXPECT_FALSE(auth->isSignedIn());
     EXPECT_EQ(auth->email(), std::nullopt);
     EXPECT_EQ(stored(), Stored(std::nullopt, std::nullopt));
-    updateUsage();
+    QCoro::waitFor(auth->updateUsage());
     EXPECT_EQ(server.requests(mePath).size(), 6);
 
     // Signed out before the store took the sign-in: the sign-out's deletes come last.

@@ -25,13 +25,6 @@ std::optional<QString> read(const QString &account) {
     return QCoro::waitFor(Keychain::get(account));
 }
 
-// Written the way a user would from the shell.
-void storeOutside(const QString &account, const QByteArray &value) {
-    runProgram("secret-tool",
-               {"store", "--label=outside", "service", "com.orvanta.app", "account", account},
-               value);
-}
-
 class KeychainTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,13 +47,14 @@ TEST_F(KeychainTest, KeepsOneValuePerAccountWhereOtherToolsFindItUntilSetEmpty) 
     EXPECT_EQ(storedSecret(accountA), QByteArray());
     EXPECT_EQ(read(accountB), "b-value");
 
-    storeOutside(accountA, "ab\xff\xfe");
+    runProgram("secret-tool",
+               {"store", "--label=outside", "service", "com.orvanta.app", "account", accountA},
+               "ab\xff\xfe");
     ASSERT_EQ(storedSecret(accountA), "ab\xff\xfe");
     EXPECT_EQ(read(accountA), std::nullopt);
 }
 
-// A stopped store holds up neither the caller's event loop nor, once it answers again, the
-// order of the writes queued meanwhile.
+// A stopped store holds up neither the caller nor, once it answers, the order of queued writes.
 TEST_F(KeychainTest, AStalledStoreHoldsUpNeitherTheCallerNorTheOrderOfWrites) {
     const pid_t keyring = pid_t(qEnvironmentVariableIntValue("ORVANTA_TEST_KEYRING_PID"));
     ASSERT_GT(keyring, 0) << "kill(0) would stop the whole process group";

@@ -1,7 +1,6 @@
 #pragma once
 
-// The service client wired as the application wires it, against a stand-in HTTP server on
-// 127.0.0.1 and the private Secret Service.
+// The service client wired as the application wires it, on a stand-in server and private keyring.
 
 #include "Auth.h"
 #include "AuthHost.h"

@@ -111,8 +111,7 @@ TEST_F(TranscriberTest, EachAnswerBecomesTheTextOrItsErrorAndNoRedirectIsFollowe
     EXPECT_EQ(elsewhere.requestCount(), 0);
 }
 
-// Renewed once and the same body sent again; rejected again after the renewal, it is a
-// sign-in, without another renewal.
+// Renewed once and the same body resent; rejected again after renewal, it asks for a sign-in.
 TEST_F(TranscriberTest, ARejectedTokenIsRenewedOnceAndTheSameBodyResent) {
     const QString renewed = makeJwt("ada@example.org", "new");
     server.reply(transcribePath, {401, R"({"error":"expired"})"});
@@ -197,8 +196,7 @@ bool killKeyring() {
     return pid > 0 && ::kill(pid_t(pid), SIGKILL) == 0;
 }
 
-// The Secret Service locked or gone between sign-in and dictation, for good: each of these
-// runs in a session of its own (see CMakeLists.txt).
+// The Secret Service locked or gone for good between sign-in and dictation (own session each).
 class KeyringLoss : public TranscriberTest,
                     public ::testing::WithParamInterface<std::pair<const char *, bool (*)()>> {};
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// The service, the orvanta executable and the microphone of a whole-application run, for the
-// end-to-end tests and the application benchmarks; each child ends with its object.
+// Service, orvanta and microphone for the e2e tests and app benchmark; each ends with its object.
 
 #include "HistoryItem.h"
 #include "Jwt.h"
@@ -35,21 +34,13 @@ inline bool waitUntil(const std::function<bool()> &condition,
     return QTest::qWaitFor(condition, int(timeout.count()));
 }
 
-inline bool writeFile(const QString &fileName, const QByteArray &bytes) {
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The dictations recorded in a history file, newest first; none when it is unreadable.
 inline QList<HistoryItem> historyIn(const QString &fileName) {
-    QFile file(fileName);
-    const QByteArray json = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return decodeHistory(json).value_or(QList<HistoryItem>());
+    return decodeHistory(test::TempFolder::read(fileName)).value_or(QList<HistoryItem>());
 }
 
-// The service, which signs `email` in with one click: given the `sentences` to expect,
-// orvanta-service with its offline recogniser and `wordLimit` words a month; else a stand-in
-// that answers /transcribe with the text of the latest "transcript <text>" command.
+// Signs `email` in with one click: orvanta-service's offline recogniser expecting `sentences`,
+// else a stand-in answering /transcribe with the latest "transcript <text>" command.
 class DictationService {
 public:
     explicit DictationService(QString email, QStringList sentences = {}, int wordLimit = 10000)
@@ -94,10 +85,10 @@ private:
         const QString ini = QStringLiteral("[local]\ngrammar=%1\n[plans]\nfree_limit=%2\n")
                                 .arg(grammar)
                                 .arg(m_wordLimit);
-        if (!writeFile(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
-                                    m_sentences.join(QStringLiteral(" | ")).toUtf8() + ";\n") ||
-            !writeFile(settings, ini.toUtf8()))
-            return false;
+        test::TempFolder::write(grammar, "#JSGF V1.0;\ngrammar sentences;\npublic <sentence> = " +
+                                             m_sentences.join(QStringLiteral(" | ")).toUtf8() +
+                                             ";\n");
+        test::TempFolder::write(settings, ini.toUtf8());
         m_service.emplace(m_dir.filePath(QStringLiteral("data")),
                           QStringList{QStringLiteral("--backend"), QStringLiteral("local"),
                                       QStringLiteral("--local-user"), m_email,
@@ -125,8 +116,7 @@ public:
         // The desktop opens links with the first xdg-open on the PATH.
         QFile::link(QStringLiteral(ORVANTA_E2E_BROWSER), file(QStringLiteral("bin/xdg-open")));
 
-        // Qt Quick's software renderer leaves blocks of its own behind at exit; leaks of this
-        // project's code are the unit and view tests' concern.
+        // Qt Quick's software renderer leaks at exit; our own leaks are the unit tests' concern.
         const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
         const std::pair<const char *, QString> variables[] = {
             // The sound server stays reachable with a runtime folder of the instance's own.
@@ -211,8 +201,7 @@ public:
         }
     }
 
-    // Keeps the microphone live as a real one is (silence, and a listener that keeps the source
-    // running), so a recorder hears from its first moment, not after the server's wake-up.
+    // Silence and a listener keep the source running, so a recorder hears from its first moment.
     bool startSteadyStream() {
         const QStringList format =
             QStringLiteral("--raw --format=s16le --rate=16000 --channels=1 --latency-msec=50")

@@ -1,5 +1,4 @@
-// The real orvanta on an X server against orvanta-service's offline recogniser, a microphone
-// that hears espeak-ng speech and a Secret Service; the cases are one user's session in order.
+// orvanta on an X server with orvanta-service's offline recogniser: one user's session in order.
 
 #include "E2eFixture.h"
 #include "Keybindings.h"
@@ -73,9 +72,8 @@ TEST_F(EndToEnd, TheShortcutMeetsTheWordLimit) {
     EXPECT_EQ(historyIn(app().historyFile()).size(), 1);
 }
 
-// Ended by a signal while recording, the instance (at once on SIGTERM, at its next start after
-// SIGKILL) unmutes the output and leaves no recording behind; it keeps its history and writes
-// no token into any of its files. Asked to, it quits.
+// Ended by a signal while recording, it unmutes and removes the recording (on SIGKILL at its next
+// start), keeps its history and writes no token into its files. Asked to, it quits.
 TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
     const auto outputMuteBecomes = [](const char *state) {
         const QStringList sink{QStringLiteral("get-sink-mute"), QStringLiteral("@DEFAULT_SINK@")};
@@ -102,7 +100,6 @@ TEST_F(EndToEnd, AnInstanceEndedBySignalLeavesNothingBehind) {
         ASSERT_GT(app().pid(), 0) << "kill(0) would signal the whole process group";
         ASSERT_EQ(::kill(pid_t(app().pid()), signal), 0);
         EXPECT_TRUE(waitUntil([] { return !app().isRunning(); }));
-        // SIGTERM ends it as Quit does; after SIGKILL its next start cleans up.
         EXPECT_TRUE(outputMuteBecomes(signal == SIGTERM ? "no" : "yes"));
         EXPECT_TRUE(recordingsBecome(signal == SIGTERM ? 0 : 1));
         ASSERT_TRUE(app().launch());

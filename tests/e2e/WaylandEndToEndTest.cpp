@@ -1,6 +1,4 @@
-// The whole product on a Wayland desktop: the real orvanta executable on headless sway (its
-// windows on XWayland), a native Wayland window as the target, a sound server whose
-// microphone hears espeak-ng speech, a Secret Service and the test service.
+// orvanta on headless sway (its windows on XWayland) dictating into a native Wayland window.
 
 #include "E2eFixture.h"
 #include "WaylandTestSupport.h"

@@ -61,8 +61,7 @@ TEST(ServiceCommandLine, OptionsAndCommandsAreReadOrRefused) {
         EXPECT_FALSE(CommandLine::parse(bad).error.empty()) << bad[0];
 }
 
-// Settings that are taken, and the API's own /v1 trimmed from the address, are the start-up of
-// the Whisper back end in TranscribeTest.
+// Settings that are taken are the Whisper back end's start-ups in TranscribeTest.
 TEST(ServiceConfig, BadWhisperSettingsAreRefusedWithAReason) {
     const TempFolder folder;
     const std::string file = folder.filePath("service.ini").toStdString();
@@ -99,13 +98,11 @@ TEST(ServiceTokens, Base64UrlRoundTripsAndRefusesForeignText) {
     EXPECT_FALSE(TokenService::passwordMatches("", ""));
 }
 
-// A token of `claims` under `header`, signed with `key` as the service signs.
-std::string signedToken(const QJsonObject &header, const QJsonObject &claims,
-                        const std::string &key) {
-    return makeJwt(claims, QByteArray::fromStdString(key), header).toStdString();
-}
-
 TEST(ServiceTokens, AccessTokensHoldForAnHourAndOnlyAsSigned) {
+    const auto signedToken = [](const QJsonObject &header, const QJsonObject &claims,
+                                const std::string &key) {
+        return makeJwt(claims, QByteArray::fromStdString(key), header).toStdString();
+    };
     const std::string secret(32, 's');
     const TokenService tokens(secret);
     const std::string token = tokens.issueAccessToken(7, "ada@example.org", 1000);
@@ -178,8 +175,7 @@ TEST(ServiceWhisper, ThePromptHoldsAsManyWholeTermsAsFitSixHundredBytes) {
     EXPECT_EQ(WhisperBackend::prompt({}), "");
 }
 
-// The WAV a Whisper server is sent, read back by sox: 16-bit mono PCM at the decoder's rate,
-// holding exactly the samples given.
+// The WAV a Whisper server is sent, read back by sox: 16-bit mono PCM at the decoder's rate.
 TEST(ServiceAudio, TheWavForWhisperReadsBackAsItsSamples) {
     const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768, 1234, -4321, 77};
     const TempFolder folder;

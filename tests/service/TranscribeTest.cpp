@@ -17,8 +17,7 @@ namespace {
 const QString chatPath = QStringLiteral("/v1/chat/completions");
 const QString whisperPath = QStringLiteral("/v1/audio/transcriptions");
 
-// How a provider at <base>/v1 answers chat completions and Whisper transcriptions. Hang holds
-// the answer back until the stand-in is destroyed.
+// How a provider at <base>/v1 answers chat completions and Whisper transcriptions.
 enum class B { Answer, Fail, Hang, Malformed };
 void behave(StandInServer &provider, B behaviour, const QString &text = {}) {
     const QJsonObject message{{"role", "assistant"}, {"content", text}};

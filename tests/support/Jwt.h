@@ -10,8 +10,7 @@ inline QByteArray base64Url(const QByteArray &bytes) {
     return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
 }
 
-// A JSON Web Token of `claims`, signed with HS256 and `key`; unsigned ("alg":"none") without a
-// key. `header` replaces the one that goes with the signature.
+// A JWT of `claims` signed with HS256 and `key`, else unsigned ("alg":"none"); `header` overrides.
 inline QString makeJwt(const QJsonObject &claims, const QByteArray &key = {},
                        QJsonObject header = {}) {
     if (header.isEmpty())

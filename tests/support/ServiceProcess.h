@@ -2,10 +2,11 @@
 
 // The real orvanta-service on a free port of 127.0.0.1, ending with this object, and a client.
 
+#include "TempEnvironment.h"
+
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QUrlQuery>
 
@@ -14,30 +15,6 @@
 namespace orvanta::test {
 
 inline constexpr auto password = "correct horse battery staple";
-
-struct CommandResult {
-    int exitCode = -1; // -1 when it crashed or did not end
-    QByteArray output;
-    QByteArray errors;
-};
-
-// Runs a program to its end with `input` on its standard input.
-inline CommandResult
-runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 // What the Secret Service keeps for the application's `account`, read as a user would.
 inline QByteArray storedSecret(const QString &account) {
@@ -79,8 +56,7 @@ public:
         m_process.start(ORVANTA_SERVICE_EXECUTABLE,
                         QStringList{"--data", dataDir, "--port", "0"} + extraArguments);
         m_process.waitForStarted(30000);
-        // The service prints its address once it accepts connections; the local back end loads
-        // its model first, which takes a while under the sanitizers.
+        // Printed once it accepts connections; the local back end loads its model first.
         static const QRegularExpression listening(
             QStringLiteral("listening on http://\\S+:(\\d+)"));
         const QDeadlineTimer deadline(120000);

@@ -10,19 +10,15 @@
 
 namespace orvanta::test {
 
-namespace {
-const char *const fillerName = "filler";
-}
+constexpr auto fillerName = "filler";
 
 SmallFileSystem::SmallFileSystem(qint64 bytes) {
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
     const QByteArray target = QFile::encodeName(m_dir.path());
-    if (::mount("tmpfs", target.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) ==
-        0)
-        m_mounted = true;
-    else
-        m_reason =
-            QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(strerror(errno));
+    m_mounted = ::mount("tmpfs", target.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                        options.constData()) == 0;
+    if (!m_mounted)
+        m_reason = "cannot mount a tmpfs: " + QString::fromLocal8Bit(strerror(errno));
 }
 
 SmallFileSystem::~SmallFileSystem() {

@@ -5,14 +5,11 @@
 
 namespace orvanta::test {
 
-// A small tmpfs on a private folder, for a test to fill up. Mounting needs root; where it is
-// refused, `mounted()` is false and `reason()` says why.
+// A small tmpfs to fill up; mounting needs root, else `mounted()` is false and `reason()` says why.
 class SmallFileSystem {
 public:
     explicit SmallFileSystem(qint64 bytes);
     ~SmallFileSystem();
-    SmallFileSystem(const SmallFileSystem &) = delete;
-    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
 
     bool mounted() const { return m_mounted; }
     QString reason() const { return m_reason; }
@@ -20,7 +17,6 @@ public:
 
     // Writes a filler file until the file system refuses more; returns the bytes written.
     qint64 fill();
-    // Removes the filler file again.
     void drain();
 
 private:

@@ -1,7 +1,7 @@
 #pragma once
 
-// An HTTP server on 127.0.0.1, on a thread of its own, standing in for a service: each path
-// answers from a queue of scripted replies, then its standing reply, else 404; all are kept.
+// An HTTP server on 127.0.0.1 on a thread of its own: each path answers from a queue of scripted
+// replies, then its standing reply, else 404; all requests are kept.
 
 #include <QByteArray>
 #include <QList>
@@ -74,8 +74,7 @@ public:
     int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
 
-    // The next request at `path` gets `next`; every one gets it, once the queue is empty, when
-    // it is the standing reply.
+    // The next request at `path` gets `next`; with `standing`, every one after the queue.
     void reply(const QString &path, const ScriptedReply &next, bool standing = false) {
         std::lock_guard lock(m_mutex);
         (standing ? m_standing[path] : m_queued[path].emplace_back()) = next;
@@ -83,10 +82,8 @@ public:
     QList<RecordedRequest> requests(const QString &path) const {
         std::lock_guard lock(m_mutex);
         QList<RecordedRequest> matching;
-        for (const RecordedRequest &request : m_requests) {
-            if (request.path == path)
-                matching.append(request);
-        }
+        std::copy_if(m_requests.begin(), m_requests.end(), std::back_inserter(matching),
+                     [&path](const RecordedRequest &request) { return request.path == path; });
         return matching;
     }
     std::optional<RecordedRequest> last(const QString &path) const {
@@ -119,8 +116,7 @@ private:
             return;
         if (!next->location.isEmpty())
             response.set_header("Location", next->location.toStdString());
-        // Sent as it is (a body of its own would be compressed for a client that accepts that);
-        // a longer promised length ends the connection after the body.
+        // Sent uncompressed; a longer promised length ends the connection after the body.
         const auto body = std::make_shared<std::string>(next->body.toStdString());
         if (!body->empty())
             response.set_content_provider(

@@ -1,5 +1,4 @@
-// Every test binary runs with a QCoreApplication and with private XDG folders, so no test
-// ever touches the real user's preferences or history.
+// Every test binary runs with a QCoreApplication and private XDG folders, never the user's own.
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

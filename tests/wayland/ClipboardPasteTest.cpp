@@ -1,5 +1,4 @@
-// The paste sequence's rules, on a clipboard and a keystroke that write down what is done to
-// them; the real ones, a terminal's Ctrl+Shift+V and held modifiers meet real servers.
+// The paste sequence's rules, on a clipboard and keystroke that write down what is done to them.
 
 #include "ClipboardPaste.h"
 #include "PasteKeystroke.h"

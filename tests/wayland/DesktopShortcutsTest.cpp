@@ -1,5 +1,4 @@
-// The desktop shortcuts as the desktops' own tools read them, sway's as it runs them, and the
-// rules that spell them.
+// Desktop shortcuts as each desktop's tools read them, sway's as it runs them, and their spelling.
 
 #include "DesktopShortcuts.h"
 #include "DesktopTriggers.h"
@@ -35,21 +34,15 @@ const Shortcut commandComma = Shortcut::combo(43, {ModifierKey::Command}, QStrin
 // What a desktop's own tool, run in `environment`, prints.
 QString run(const QProcessEnvironment &environment, const QString &program,
             const QStringList &arguments) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(test::runProgram(program, arguments, {}, environment).output)
+        .trimmed();
 }
 
-struct TriggerCase {
-    Shortcut shortcut;
-    std::array<const char *, 5> spelled; // as TriggerSyntax orders the desktops
-};
-
 TEST(DesktopTriggers, SpellsCombinationsTheWayEachDesktopReadsThem) {
-    const TriggerCase cases[] = {
+    const struct {
+        Shortcut shortcut;
+        std::array<const char *, 5> spelled; // as TriggerSyntax orders the desktops
+    } cases[] = {
         {shiftCommandK,
          {"<Shift><Super>k", "Shift+Meta+K", "Shift+Mod4+k", "SHIFT SUPER, k", "SHIFT+LOGO+k"}},
         {controlOptionLeft,
@@ -58,7 +51,7 @@ TEST(DesktopTriggers, SpellsCombinationsTheWayEachDesktopReadsThem) {
         {commandComma, {"<Super>comma", "Meta+,", "Mod4+comma", "SUPER, comma", "LOGO+comma"}},
         {Keybindings::defaultCancel(), {"Escape", "Esc", "Escape", ", Escape", "Escape"}},
     };
-    for (const TriggerCase &c : cases) {
+    for (const auto &c : cases) {
         for (int syntax = 0; syntax < int(c.spelled.size()); ++syntax)
             EXPECT_EQ(triggerText(c.shortcut, TriggerSyntax(syntax)),
                       QString::fromUtf8(c.spelled[syntax]))
@@ -94,7 +87,6 @@ TEST(GnomeShortcuts, AddsOursBesideTheUsersOwnAndUpdatesThemInPlace) {
     EXPECT_EQ(gsettings("get", {}, "custom-keybindings"),
               "['" + users + "', '" + base + "orvanta-toggle/', '" + base + "orvanta-cancel/', '" +
                   base + "orvanta-paste-last/']");
-    // The other entries differ only in names and keys, checked above and by the spelling test.
     EXPECT_EQ(gsettings("get", base + "orvanta-toggle/", "command"),
               "'/opt/talvo/bin/orvanta --toggle'");
     EXPECT_EQ(gsettings("get", base + "orvanta-toggle/", "binding"), "'<Shift><Super>k'");
@@ -130,9 +122,8 @@ TEST(KdeShortcuts, WritesGroupsOfItsOwnBesideTheUsers) {
                     .contains("\nExec=orvanta --toggle\n"));
 }
 
-// sway, when run under tests/scripts/with-sway.sh: the bindings installed through swaymsg run
-// the command when a virtual keyboard (wtype) presses them, and a binding of the user's own
-// on the same keys stays as it is.
+// sway (under with-sway.sh): bindings installed through swaymsg run the command when wtype presses
+// them; a binding of the user's own on the same keys stays.
 TEST(SwayShortcuts, InstalledBindingsRunTheCommandAndTheUsersOwnStays) {
     if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
         GTEST_SKIP() << "no sway";

@@ -142,8 +142,7 @@ TEST_P(EvdevKeySourceTest, ReportsWhatWasTyped) {
     EXPECT_EQ(fired, expected);
 }
 
-// The double press's window is measured on the times the kernel gave the events: the stream
-// is written at once.
+// The double press's window is measured on the events' kernel times; the stream is written at once.
 const Case cases[] = {
     {"FnTwiceBeyondTheWindow", false, "fn+0 fn-80 fn+401 fn-480", {}},
     {"RepeatsAreNoPressesNorReleases",
@@ -183,8 +182,7 @@ TEST(EvdevKeySource, StartsOnAKeyboardOfTheUsersAndSeesFnWhereItIsReported) {
     }
 }
 
-// Each key change in a report of its own, the modifiers pressed first and let go last, every
-// event written whole; a write that fails is a failure.
+// Each key change in a report of its own, modifiers first down and last up; a failed write fails.
 TEST(UinputPaste, WritesEveryKeyChangeOnItsOwn) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

@@ -1,8 +1,5 @@
-// Pasting on GNOME against a real headless mutter (tests/scripts/with-mutter.sh): the text is
-// offered on our XWayland clipboard, which mutter hands on to the focused native Wayland
-// window, and the keystroke goes through the RemoteDesktop portal. A headless mutter has no
-// shell to ask the user, so a portal of the test grants the session (the test waits for its
-// start) and forwards its keys to mutter's remote-desktop interface, as the desktop's does.
+// Pasting on headless mutter: the text on our XWayland clipboard, the keystroke through a portal of
+// the test that grants the session and forwards its keys to mutter's remote-desktop interface.
 
 #include "PortalStandIn.h"
 #include "WaylandTextInserter.h"
@@ -37,8 +34,7 @@ TEST(GnomePasteTest, TextArrivesInANativeWindowThroughXWaylandAndThePortal) {
         return call("NotifyKeyboardKeysym", {uint(keysym), pressed});
     };
     ASSERT_TRUE(call("Start"));
-    // A headless mutter's seat has no keyboard until the session's first key makes one, and a
-    // window learns of it a moment later.
+    // A headless seat gets a keyboard with the session's first key; windows learn of it later.
     ASSERT_TRUE(key(XKB_KEY_Shift_L, true) && key(XKB_KEY_Shift_L, false));
     QTest::qWait(500);
     QDBusConnection portalBus =

@@ -1,5 +1,4 @@
-// The shortcuts portal's key source and the RemoteDesktop portal's keyboard against stand-in
-// portals on a private session bus, the user's answers to their dialogs chosen by the test.
+// The shortcuts portal's key source and RemoteDesktop portal's keyboard against stand-in portals.
 
 #include "GlobalShortcutsKeySource.h"
 #include "Keybindings.h"

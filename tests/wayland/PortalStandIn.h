@@ -1,15 +1,14 @@
 #pragma once
 
-// Stand-in desktop portals on a private session bus: dbus-daemon started by the test, without
-// service activation, so that the machine's own portal never answers here. The real interface
-// names and signatures, and the Request/Response pattern every portal call follows.
+// Stand-in desktop portals (real interface names, signatures and Request/Response pattern) on a
+// private dbus-daemon without service activation, so the machine's own portal never answers.
+
+#include "TempEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -43,8 +42,7 @@ protected:
         signal.setArguments(arguments);
         m_bus.send(signal);
     }
-    // The answer follows the reply, as the portal's dialog takes its time (long enough, with a
-    // path of the portal's choosing, for the client to subscribe to it).
+    // The answer follows the reply, as a dialog takes its time (on its own path, long after).
     QDBusObjectPath respond(const QDBusMessage &call, const QVariantMap &options, uint response,
                             const QVariantMap &results) {
         const QString path = portalPath + "/request/" + sender(call) + u'/' +
@@ -67,8 +65,7 @@ inline bool offerPortal(QDBusConnection &bus, QObject *portal) {
            bus.registerService("org.freedesktop.portal.Desktop");
 }
 
-// org.freedesktop.portal.RemoteDesktop, with the user's answer to its consent dialog chosen by
-// the test; the keys it is asked to press are written down and handed to `onKey`.
+// org.freedesktop.portal.RemoteDesktop: the test picks the consent answer; keys go to `onKey`.
 class RemoteDesktopStandIn : public PortalStandIn {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
@@ -114,21 +111,18 @@ private:
     uint m_selectedTypes = 0;
 };
 
-// Runs a stand-in portal on a thread of its own, as it would run in its own process: a client
-// may ask it with blocking calls.
+// Runs a stand-in portal on a thread of its own, so a client may ask it with blocking calls.
 template <typename Portal> class PortalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QFile config(m_directory.filePath("bus.conf"));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("<busconfig><type>session</type><listen>unix:dir=" +
-                     QFile::encodeName(m_directory.path()) +
-                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        config.close();
-        m_daemon.start("dbus-daemon",
-                       {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
+        const QString config = m_directory.filePath("bus.conf");
+        TempFolder::write(config,
+                          "<busconfig><type>session</type><listen>unix:dir=" +
+                              QFile::encodeName(m_directory.path()) +
+                              "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                              "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        m_daemon.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address"});
         ASSERT_TRUE(QTest::qWaitFor([this] { return m_daemon.canReadLine(); }));
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
@@ -171,7 +165,7 @@ protected:
 
     QThread m_portalThread;
     Portal *m_portal = nullptr;
-    QTemporaryDir m_directory;
+    TempFolder m_directory;
     QProcess m_daemon;
     QString m_address;
 };

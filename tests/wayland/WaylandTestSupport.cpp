@@ -1,9 +1,9 @@
 #include "WaylandTestSupport.h"
 
 #include "FakeInputPaste.h"
+#include "TempEnvironment.h"
 #include "VirtualKeyboardPaste.h"
 
-#include <QProcess>
 #include <QTest>
 
 namespace orvanta::test {
@@ -23,11 +23,8 @@ bool userCopiesInTarget(WaylandUserKeyboard &keyboard, TargetApp &target) {
     if (!target.command("set-clipboard"))
         return false;
     // The target answers before its toolkit has told the compositor.
-    return QTest::qWaitFor([] {
-        QProcess paste;
-        paste.start("wl-paste", {"--list-types"});
-        return paste.waitForFinished(2000) && paste.readAllStandardOutput().contains("image/png");
-    });
+    return QTest::qWaitFor(
+        [] { return runProgram("wl-paste", {"--list-types"}).output.contains("image/png"); });
 }
 
 } // namespace orvanta::test

@@ -1,5 +1,4 @@
-// The Wayland paste against a real compositor (sway or KWin, started by the wrapper script)
-// and a native Wayland window of the tests.
+// The Wayland paste against a real compositor (sway or KWin) and a native Wayland window.
 
 #include "WaylandTextInserter.h"
 #include "WaylandTestSupport.h"
