@@ -2,6 +2,7 @@
 // receives: "ready <window id>", "focus", "key <sequence>", "text <field contents>".
 // It also serves commands from stdin, so a test can make it own or read the clipboard:
 //   set-clipboard            text, HTML and a PNG image
+//   take-clipboard-text <t>  plain text, stamped with the server's time of this moment
 //   clear-clipboard          gives the clipboard up (it is empty afterwards)
 //   dump-clipboard           a line "clipboard <format> <base64 bytes>" for each format
 //   clear-field
@@ -10,11 +11,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -53,6 +56,13 @@ void runCommand(const QString &line, QLineEdit &field) {
         data->setHtml(QStringLiteral("<b>original</b> clipboard"));
         data->setData(QStringLiteral("image/png"), QByteArray::fromBase64(samplePng));
         clipboard->setMimeData(data);
+    } else if (command == QLatin1String("take-clipboard-text")) {
+        // A property change on our own window brings the server's current time.
+        field.windowHandle()->setTitle(QStringLiteral("target %1").arg(line.size()));
+        QEventLoop waited;
+        QTimer::singleShot(100, &waited, &QEventLoop::quit);
+        waited.exec();
+        clipboard->setText(line.section(QLatin1Char(' '), 1));
     } else if (command == QLatin1String("clear-clipboard")) {
         clipboard->clear();
     } else if (command == QLatin1String("dump-clipboard") && clipboard->mimeData()) {

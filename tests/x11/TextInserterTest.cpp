@@ -5,8 +5,12 @@
 #include "X11TestSupport.h"
 #include "XTestPaste.h"
 
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -61,6 +65,23 @@ TEST_F(TextInserterTest, TextArrivesAndTheClipboardComesBackInEveryFormat) {
     keyboard.setWindowClass(target.window(), "main", "Alacritty");
     EXPECT_TRUE(insertAndWait(*inserter, "ls").succeeded());
     EXPECT_TRUE(target.waitForLine("key Ctrl+Shift+V"));
+}
+
+// The user copies just before the text arrives: the clipboard the target took, stamped later
+// than anything our toolkit has seen while its event loop stood still, is still replaced.
+TEST_F(TextInserterTest, AClipboardTakenMomentsBeforeIsStillReplaced) {
+    QGuiApplication::clipboard()->setText("ours");
+    ASSERT_TRUE(target.command("set-clipboard"));
+    QTest::qWait(100); // we hear that we lost the clipboard, and learn the time of that
+    ASSERT_TRUE(target.command("clear-clipboard"));
+    QThread::msleep(200);
+    const unsigned long ownerBefore = keyboard.clipboardOwner();
+    target.send("take-clipboard-text copied just now");
+    const QDeadlineTimer deadline(10000);
+    while (keyboard.clipboardOwner() == ownerBefore && !deadline.hasExpired())
+        QThread::msleep(5);
+    ASSERT_NE(keyboard.clipboardOwner(), ownerBefore);
+    EXPECT_TRUE(pastes(*inserter, target, "fresh", "fresh", {{"text/plain", "copied just now"}}));
 }
 
 // The paste waits while the user holds a modifier; one another program holds on the XTEST

@@ -56,6 +56,10 @@ void XKeyboard::focus(unsigned long window) {
     XSync(m_display, False);
 }
 
+unsigned long XKeyboard::clipboardOwner() {
+    return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False));
+}
+
 void XKeyboard::setWindowClass(unsigned long window, const char *name, const char *klass) {
     XClassHint hint{const_cast<char *>(name), const_cast<char *>(klass)};
     XSetClassHint(m_display, window, &hint);

@@ -39,6 +39,8 @@ public:
 
     void focus(unsigned long window);
     void setWindowClass(unsigned long window, const char *name, const char *klass);
+    // The window owning the clipboard selection (0 for none), asked on this connection.
+    unsigned long clipboardOwner();
     // Takes a combination (X modifier mask) with a passive grab, as another application
     // would; false on error.
     bool grabKey(const char *keySymbol, unsigned xModifiers);
