@@ -36,13 +36,8 @@ double contrast(QColor a, QColor b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// Text and glyphs stand out from what is behind them: the entries of an open picker, the one
-// under the pointer or the keyboard and the others; the tray glyph on dark and light panels,
-// whose tone follows the panel colour the palette reports and whose outline shows where the
-// panel differs from the palette; and every symbol the views use, from their QML (`symbol: …`
-// properties and SymbolIcon names) or handed to them by the rules. And every control that
-// can be disabled looks different when it is: a disabled button that looks enabled invites a
-// click that does nothing.
+// Picker entries, the tray glyph on any panel and every symbol the views use stand out; a
+// disabled control looks disabled, or it invites a click that does nothing.
 TEST(ControlLooksTest, TextAndGlyphsStandOutFromTheirBackground) {
     const std::pair<const char *, const char *> pairs[] = {
         {"Button { text: 'Add'", "enabled: false"},

@@ -1,6 +1,4 @@
-// GUI tests run with a QApplication on the offscreen platform unless a display is chosen,
-// with private XDG folders like every other test. A warning fails the test that logs it, but
-// the offscreen platform's notes that it can neither raise nor shape windows.
+// Offscreen unless a display is chosen; a warning fails its test, bar offscreen's limits.
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -13,9 +11,8 @@
 
 #include <cstdlib>
 
-// Qt Quick 6.4 keeps the images of shown windows' Image items, and their scene-graph textures,
-// in a process-wide store that is torn down only after the leak check. Matching those Qt
-// frames needs full allocation stacks: Qt is built without frame pointers.
+// Qt Quick frees images and textures after the leak check; matching Qt's frames needs full
+// stacks (no frame pointers).
 extern "C" const char *__asan_default_options() {
     return "fast_unwind_on_malloc=0";
 }

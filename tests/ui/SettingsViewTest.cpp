@@ -1,5 +1,4 @@
-// The settings window in a real QML engine: each page is wired to its stores and models, and
-// every control can be reached and operated from the keyboard.
+// The settings window in a real QML engine, wired to its stores and models.
 
 #include "../unit/FakeAppScene.h"
 #include "SettingsRules.h"
@@ -65,11 +64,8 @@ protected:
          [](quint32 code) { return code == 24 ? std::optional<quint16>(12) : std::nullopt; }}};
 };
 
-// Each page, filled, from the keyboard alone: Tab from the sidebar visits every enabled control,
-// each kept in view and named for screen readers, and comes back round; then each control,
-// focused and typed into or pressed (Space; Down in a picker, Return in the term field),
-// reaches its store or its port, a field keeping its focus while typing (its row is not
-// rebuilt). The arrows move in the sidebar.
+// Tab visits every enabled control, in view and named, and comes round; each one operated
+// from the keyboard reaches its store or port, a field keeping its focus while typing.
 TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
     QAccessible::setActive(true);
     permissions.inputAccess = false;
@@ -88,57 +84,53 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     window->requestActivate();
     auto rule = [&] { return vocabulary.replacements().value(0); };
-    // Which of the shown controls of that name, what is typed, the key then pressed.
+    // A control, what it must bring about, the key pressed after typing; nth of the shown alike.
     const struct {
         const char *section, *control;
-        int nth;
-        const char *typed;
-        Qt::Key key;
         std::function<bool()> done;
+        Qt::Key key = Qt::Key_Space;
+        const char *typed = "";
+        int nth = 0;
     } steps[] = {
-        {"general", "microphonePicker", 0, "", Qt::Key_Down,
-         [&] { return settings.micUID() == "usb"; }},
-        {"general", "modelPicker", 0, "", Qt::Key_Down,
-         [&] { return settings.model() == Settings::modelOptions().at(1); }},
-        {"general", "languagePicker", 0, "", Qt::Key_Down,
-         [&] { return settings.language() == Settings::languageOptions().at(1).first; }},
-        {"general", "modePicker", 0, "", Qt::Key_Down,
-         [&] { return settings.dictationMode() == allDictationModes[2]; }},
-        {"general", "switch_privacyMode", 0, "", Qt::Key_Space,
-         [&] { return !settings.privacyMode(); }},
-        {"general", "testButton", 0, "", Qt::Key_Space, [&] { return micTester.device == "usb"; }},
-        {"general", "testButton", 0, "", Qt::Key_Space, [&] { return !micTester.isTesting(); }},
-        {"general", "grant_accessibility", 0, "", Qt::Key_Space,
-         [&] { return journal.entries.contains("open:input-help"); }},
-        {"dictionary", "termField", 0, "Beta", Qt::Key_Return,
-         [&] { return vocabulary.terms().join(',') == "Acme,Beta"; }},
-        {"dictionary", "termField", 0, "Gamma", Qt::Key_unknown,
-         [&] { return textOf("termField") == "Gamma"; }},
-        {"dictionary", "addTermButton", 0, "", Qt::Key_Space, // refocuses the field
+        {"general", "microphonePicker", [&] { return settings.micUID() == "usb"; }, Qt::Key_Down},
+        {"general", "modelPicker",
+         [&] { return settings.model() == Settings::modelOptions().at(1); }, Qt::Key_Down},
+        {"general", "languagePicker",
+         [&] { return settings.language() == Settings::languageOptions().at(1).first; },
+         Qt::Key_Down},
+        {"general", "modePicker", [&] { return settings.dictationMode() == allDictationModes[2]; },
+         Qt::Key_Down},
+        {"general", "switch_privacyMode", [&] { return !settings.privacyMode(); }},
+        {"general", "testButton", [&] { return micTester.device == "usb"; }},
+        {"general", "testButton", [&] { return !micTester.isTesting(); }},
+        {"general", "grant_accessibility", [&] { return journal.contains("open:input-help"); }},
+        {"dictionary", "termField", [&] { return vocabulary.terms().join(',') == "Acme,Beta"; },
+         Qt::Key_Return, "Beta"},
+        {"dictionary", "termField", [&] { return textOf("termField") == "Gamma"; }, Qt::Key_unknown,
+         "Gamma"},
+        {"dictionary", "addTermButton",
          [&] { return vocabulary.terms().size() == 3 && find("termField")->hasActiveFocus(); }},
-        {"dictionary", "removeTerm", 0, "", Qt::Key_Space,
-         [&] { return vocabulary.terms().join(',') == "Beta,Gamma"; }},
-        {"replacements", "removeRule", 1, "", Qt::Key_Space, // of two alike, the one pressed
-         [&] { return vocabulary.replacements() == QList<Replacement>{first}; }},
-        {"replacements", "fromField", 0, "cal link", Qt::Key_unknown,
-         [&] { return rule().from == "cal link"; }},
-        {"replacements", "toField", 0, "cal.example", Qt::Key_unknown,
-         [&] { return rule().to == "cal.example"; }},
-        {"replacements", "caseToggle", 0, "", Qt::Key_Space, [&] { return rule().caseSensitive; }},
-        {"replacements", "addReplacement", 0, "", Qt::Key_Space,
-         [&] { return vocabulary.replacements().size() == 2; }},
-        {"instructions", "instructionsEditor", 0, "Be brief", Qt::Key_unknown,
-         [&] { return vocabulary.instructions() == "Be brief"; }},
-        {"history", "entry_paste", 0, "", Qt::Key_Space,
-         [&] { return inserter.inserted == QStringList{"same"}; }},
-        {"history", "entry_copy", 0, "", Qt::Key_Space,
-         [&] { return QGuiApplication::clipboard()->text() == "same"; }},
-        {"history", "entry_delete", 1, "", Qt::Key_Space, // of two alike, the one pressed
-         [&] { return history.items().size() == 1 && history.items()[0].id == newer; }},
-        {"history", "clearAll", 0, "", Qt::Key_Space, [&] { return history.items().isEmpty(); }},
-        {"account", "planButton", 0, "", Qt::Key_Space, [&] { return managePages == 1; }},
-        {"account", "signOutButton", 0, "", Qt::Key_Space, [&] { return !auth.signedIn; }},
-        {"account", "signInButton", 0, "", Qt::Key_Space, [&] { return auth.signInPages == 1; }},
+        {"dictionary", "removeTerm", [&] { return vocabulary.terms().join(',') == "Beta,Gamma"; }},
+        {"replacements", "removeRule",
+         [&] { return vocabulary.replacements() == QList<Replacement>{first}; }, Qt::Key_Space, "",
+         1},
+        {"replacements", "fromField", [&] { return rule().from == "cal link"; }, Qt::Key_unknown,
+         "cal link"},
+        {"replacements", "toField", [&] { return rule().to == "cal.example"; }, Qt::Key_unknown,
+         "cal.example"},
+        {"replacements", "caseToggle", [&] { return rule().caseSensitive; }},
+        {"replacements", "addReplacement", [&] { return vocabulary.replacements().size() == 2; }},
+        {"instructions", "instructionsEditor",
+         [&] { return vocabulary.instructions() == "Be brief"; }, Qt::Key_unknown, "Be brief"},
+        {"history", "entry_paste", [&] { return inserter.inserted == QStringList{"same"}; }},
+        {"history", "entry_copy", [&] { return QGuiApplication::clipboard()->text() == "same"; }},
+        {"history", "entry_delete",
+         [&] { return history.items().size() == 1 && history.items()[0].id == newer; },
+         Qt::Key_Space, "", 1},
+        {"history", "clearAll", [&] { return history.items().isEmpty(); }},
+        {"account", "planButton", [&] { return managePages == 1; }},
+        {"account", "signOutButton", [&] { return !auth.signedIn; }},
+        {"account", "signInButton", [&] { return auth.signInPages == 1; }},
     };
     for (const char *key :
          {"general", "dictionary", "replacements", "instructions", "history", "account"}) {
@@ -170,7 +162,7 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
         EXPECT_EQ(visited, expected) << key;
         EXPECT_FALSE(visited.isEmpty()) << key;
 
-        for (const auto &[section, control, nth, typed, pressed, done] : steps) {
+        for (const auto &[section, control, done, pressed, typed, nth] : steps) {
             if (section != std::string_view(key))
                 continue;
             // Of the shown ones: a list keeps the delegates of removed rows for a while.
@@ -194,10 +186,7 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
     EXPECT_EQ(window->activeFocusItem(), sidebar("history"));
 }
 
-// The pages follow the stores and the permissions. General leaves an unknown device as it is,
-// reads the devices each time it is shown and stops the microphone test when it goes; Account
-// asks for the usage each time it is shown to a signed-in account. The window comes back, not
-// a second one, and re-reads the permissions each time it is shown.
+// Each showing re-reads devices, usage (signed in) and permissions; leaving stops the mic test.
 TEST_F(SettingsViewTest, PagesFollowTheStoresPermissionsAndDevices) {
     settings.setMicUID("gone-device");
     permissions.microphoneAuthorized = false;
@@ -218,19 +207,19 @@ TEST_F(SettingsViewTest, PagesFollowTheStoresPermissionsAndDevices) {
     app.refreshPermissions();
     permissions.answerLater = false;
     click(find("grant_microphone"));
-    EXPECT_TRUE(journal.entries.contains("open:microphone-help")) << "refused: show how";
+    EXPECT_TRUE(journal.contains("open:microphone-help")) << "refused: show how";
 
     click(find("testButton"));
     devices.emplaceBack("later", "Plugged in later");
     choose("account");
     EXPECT_FALSE(micTester.isTesting()) << "leaving the section stops the test";
-    EXPECT_FALSE(journal.entries.contains("usage.refresh")) << "signed out, nothing is asked";
+    EXPECT_FALSE(journal.contains("usage.refresh")) << "signed out, nothing is asked";
     choose("general");
     EXPECT_EQ(find("microphonePicker")->property("count").toInt(), 3) << "read when shown";
     account.signedIn = true;
     auth.set(true, "free", 1500);
     choose("account");
-    EXPECT_TRUE(journal.entries.contains("usage.refresh"));
+    EXPECT_TRUE(journal.contains("usage.refresh"));
     EXPECT_EQ(textOf("usageText"), SettingsRules::usageText(false, 1500, 1000));
     choose("instructions");
     EXPECT_EQ(textOf("instructionsEditor"), "Old");
@@ -240,9 +229,7 @@ TEST_F(SettingsViewTest, PagesFollowTheStoresPermissionsAndDevices) {
     EXPECT_TRUE(app.microphoneGranted());
 }
 
-// The Activate row and the hint name what the shortcut monitor listens for, and the hint says
-// when it cannot fire. The recorder sheet, a window of its own, records the keys where the
-// platform places them; only Save stores, and the rows show what is stored.
+// Rows name what the monitor listens for; the sheet records keys by position, stores on Save.
 TEST_F(SettingsViewTest, KeyRowsShowWhatIsListenedForAndTheSheetStoresOnlyOnSave) {
     app.applyKeybindings();
     ASSERT_TRUE(open());

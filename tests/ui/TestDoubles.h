@@ -1,7 +1,6 @@
 #pragma once
 
-// Stand-ins for the microphone test and the account session, with the properties and
-// invokables the views use, and the item look-up the view tests share.
+// Stand-ins for the microphone test and the account session, and the item look-up.
 
 #include <QObject>
 #include <QQuickItem>
@@ -57,8 +56,7 @@ signals:
     void changed();
 };
 
-// The items in the tree under `item` that match; items made by repeaters hang in the item
-// tree only, not in the object tree.
+// Matching items under `item`, by the item tree: repeaters' items are not in the object tree.
 inline QList<QQuickItem *> findItems(QQuickItem *item,
                                      const std::function<bool(QQuickItem *)> &matches) {
     QList<QQuickItem *> found;

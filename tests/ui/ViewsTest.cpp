@@ -1,6 +1,4 @@
-// The menu panel in a real QML engine and the floating bar, against the controller with its
-// ports faked; and the running application's settings window on a real X server (the OnX11
-// tests run under Xvfb).
+// The menu panel and floating bar on the faked controller; OnX11 runs the application on Xvfb.
 
 #include "../unit/FakeAppScene.h"
 #include "CommandLine.h"
@@ -27,9 +25,7 @@ namespace {
 
 class ViewsTest : public ::testing::Test, protected FakeAppScene {};
 
-// The menu from the keyboard: Tab through its controls, each named; Enter activates; the
-// footer's keys work while it has the focus; Esc closes it. Its primary button shows and does
-// what the status asks; signed out it only signs in.
+// Tab, Enter, the footer's keys and Esc work; the primary button follows the status.
 TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     QAccessible::setActive(true);
     QmlViews engine;
@@ -86,9 +82,7 @@ TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     EXPECT_FALSE(menu->isVisible());
 }
 
-// What shows is what reacts: the idle handle's footprint (92 × 24, the size it grows to) and
-// nothing beyond it; on the recording pill only its two buttons, each doing what it shows and
-// each pressable by a screen reader.
+// Only what shows reacts: the idle handle's grown footprint, then the pill's two buttons.
 TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     using enum DictationStatus::Kind;
     QAccessible::setActive(true);
@@ -153,8 +147,7 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !app.status().is(Recording); }));
 }
 
-// The running application, from its own start-up on a real X server, opens its settings
-// window with the real account session and microphone test behind the views.
+// The real application, started on an X server, opens its settings window.
 TEST(OnX11, TheApplicationOpensItsSettingsWindow) {
     if (QGuiApplication::platformName() != u"xcb")
         GTEST_SKIP() << "needs an X server; ctest runs this under Xvfb";

@@ -17,8 +17,7 @@ const quint64 control = mask(Control), command = mask(Command);
 
 namespace {
 
-// A dictation told as words: what the user does, what the recorder, the service and time do,
-// and what the fakes are like. Only what follows "|" is checked.
+// A dictation told as words (user, recorder, service, time, fakes); only what follows "|" counts.
 struct Scenario {
     const char *name;
     const char *script;
@@ -31,11 +30,11 @@ class AppStateTest : public ::testing::TestWithParam<Scenario>, protected FakeAp
 protected:
     AppStateTest() {
         QObject::connect(&app, &AppState::statusChanged, [this] {
-            journal.note(QStringLiteral("status:") + app.status().describe());
+            journal.append(QStringLiteral("status:") + app.status().describe());
         });
     }
 
-    QStringList take() { return std::exchange(journal.entries, {}); }
+    QStringList take() { return std::exchange(journal, {}); }
 
     void run(const QString &script) {
         for (const QString &word : script.split(' ', Qt::SkipEmptyParts)) {
@@ -87,9 +86,9 @@ protected:
     }
     // How often the key source was started and how many combinations it is told to take.
     void noteKeySource() {
-        journal.note(QStringLiteral("keys:%1 started, %2 taken")
-                         .arg(keySource.startCalls)
-                         .arg(keySource.consumedRequests.last().size()));
+        journal.append(QStringLiteral("keys:%1 started, %2 taken")
+                           .arg(keySource.startCalls)
+                           .arg(keySource.consumedRequests.last().size()));
     }
     void failPastes(Failure failure) {
         inserter.outcome = InsertionOutcome::failed(failure, "test");
@@ -254,8 +253,7 @@ TEST_F(AppStateTest, PermissionsAreRereadAndThePollStartsTheMonitor) {
     EXPECT_EQ(keySource.startCalls, 1) << "a running monitor is not started twice";
 }
 
-// The built-in fn ×2 becomes Control ×2 where the key source cannot see fn; a binding the
-// user chose is kept as stored, and only it brings the hint.
+// Unseen fn: the built-in fn ×2 gives way to Control ×2, a chosen one stays and brings the hint.
 TEST_F(AppStateTest, UnseenFnDefaultFallsBackToControlButAChosenBindingStays) {
     app.applyKeybindings();
     EXPECT_EQ(hotkeys.activate(), Keybindings::fallbackActivate());

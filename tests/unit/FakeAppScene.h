@@ -1,7 +1,6 @@
 #pragma once
 
-// The controller with every port faked, the real stores in a private folder, and the real
-// shortcut monitor on a fake key source.
+// The controller with its ports faked, real stores and the real shortcut monitor.
 
 #include "AppState.h"
 #include "FakePorts.h"

@@ -1,7 +1,6 @@
 #pragma once
 
-// Fakes of the ports that write what happens to them into one shared journal, so a test can
-// check the order of effects across all of them.
+// Port fakes noting into one shared journal, so a test checks the order of all effects.
 
 #include "KeySource.h"
 #include "Ports.h"
@@ -15,16 +14,13 @@
 
 namespace orvanta::test {
 
-struct Journal {
-    QStringList entries;
-    void note(const QString &entry) { entries.append(entry); }
-};
+using Journal = QStringList;
 
 // A fake that notes what happens to it in the shared journal.
 struct Journaled {
     explicit Journaled(Journal &journal)
         : journal(journal) {}
-    void note(const QString &entry) const { journal.note(entry); }
+    void note(const QString &entry) const { journal.append(entry); }
     Journal &journal;
 };
 

@@ -95,8 +95,7 @@ TEST_F(HotkeyManagerTest, DoublePressWithinTheWindowStartsAndASinglePressStops) 
     EXPECT_THAT(take(), IsEmpty()) << "the press that stopped must not begin a pair";
 }
 
-// A press of the modifier counts only as a clean tap: released with nothing else pressed
-// in between (no key, no other modifier), and the pair fires on the second release.
+// Only a clean tap counts (nothing else pressed meanwhile); the pair fires on the second release.
 TEST_F(HotkeyManagerTest, OnlyCleanTapsMakeADoublePress) {
     // One event a letter: c, s, b (both) and 0 are the modifiers held after a change; C, V and
     // L are Control with C, V or Left; o and O are a key outside the table, without and with

@@ -1,5 +1,4 @@
-// The pure rules of the core: texts and figures the views show, version and word arithmetic,
-// the replacement pass and the JSON text the stores write.
+// The pure rules of the core: view texts, versions, words, replacements, the stores' JSON.
 #include "Appcast.h"
 #include "FloatingBarGeometry.h"
 #include "JsonText.h"

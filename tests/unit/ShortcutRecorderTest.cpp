@@ -30,8 +30,7 @@ protected:
     Keybindings bindings{store};
 };
 
-// A lone modifier records its double press once it is up; a key records the combination
-// with the modifiers held, in canonical order and named by its unshifted key.
+// A lone modifier records its double press once up; a key, the combination held, canonical.
 TEST_F(ShortcutRecorderTest, KeysAndModifiersBecomeTheCapturedShortcut) {
     const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, alt = Qt::AltModifier,
                                       meta = Qt::MetaModifier;
@@ -62,8 +61,7 @@ TEST_F(ShortcutRecorderTest, KeysAndModifiersBecomeTheCapturedShortcut) {
     }
 }
 
-// The codes are the positions of a US keyboard: each key has its own code, a shifted symbol
-// sits on the key of its unshifted one, and the code's characters are that unshifted one.
+// US keyboard positions: a shifted symbol shares its unshifted key, whose characters it carries.
 TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirKeys) {
     using Translator = RecorderKeyTranslator;
     const QString unshifted = "abcdefghijklmnopqrstuvwxyz1234567890-=[]\\;',./`";
@@ -88,13 +86,13 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
         codes.insert(*code);
     }
     EXPECT_EQ(codes.size(), unshifted.size() + keys.size()) << "no two keys share a code";
-    // Of the codes the bindings and the key sources share, those no other case here shows.
+    // The codes the bindings share that no other case here shows.
     EXPECT_EQ(Translator::keyCodeFor(Qt::Key_Tab), KeyCode::tab);
     EXPECT_EQ(Translator::keyCodeFor(Qt::Key_Backspace), KeyCode::deleteKey);
     EXPECT_FALSE(Translator::press(Qt::Key_VolumeUp, {})) << "a key without a code";
     EXPECT_FALSE(Translator::release(Qt::Key_A, {})) << "only modifiers release";
 
-    // On an AZERTY layout the key typing "a" sits where a US "q" does: the position wins.
+    // On AZERTY the key typing "a" sits where a US "q" does: the position wins.
     const auto event = Translator::press(Qt::Key_A, Qt::ControlModifier, quint16(12));
     ASSERT_TRUE(event);
     EXPECT_EQ(event->event.keyCode, 12);
@@ -102,8 +100,7 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
     EXPECT_EQ(event->event.flags, mask(ModifierKey::Control));
 }
 
-// The conflict rule itself is Keybindings' (StoresTest); here, that each capture is checked
-// against the other actions' bindings and that nothing is stored before Save.
+// The conflict rule is Keybindings' (StoresTest); here each capture is checked, stored on Save.
 TEST_F(ShortcutRecorderTest, EachCaptureIsCheckedForConflictsAndStoredOnlyOnSave) {
     ShortcutRecorder recorder(bindings, KeybindAction::Cancel);
     EXPECT_FALSE(recorder.save(bindings)) << "nothing captured";

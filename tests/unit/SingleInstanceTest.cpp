@@ -1,5 +1,4 @@
-// A second invocation: its command line becomes a request, which the first process receives
-// over its socket.
+// A second invocation's command line becomes a request the first process receives by socket.
 #include "SingleInstance.h"
 #include "CommandLine.h"
 #include "QtPrinters.h"
@@ -27,19 +26,21 @@ ParsedCommandLine parse(QStringList arguments) {
 
 TEST(CommandLineTest, EachOptionBecomesItsCommandAndSurvivesTheSocket) {
     using enum Request::Command;
-    const QList<std::pair<QStringList, Command>> options{
-        {{"--toggle"}, Toggle},
-        {{"--start"}, Start},
-        {{"--stop"}, Stop},
-        {{"--cancel"}, Cancel},
-        {{"--paste-last"}, PasteLast},
-        {{"--settings"}, Settings},
-        {{"--sign-in"}, SignIn},
-        {{"--status"}, Status},
-        {{"--quit"}, Quit},
-        {{}, Launch},
-        {{"orvanta://auth/callback?access_token=a&refresh_token=b", "orvanta://2"}, Launch}};
-    for (const auto &[arguments, command] : options) {
+    const std::pair<const char *, Command> options[] = {
+        {"--toggle", Toggle},
+        {"--start", Start},
+        {"--stop", Stop},
+        {"--cancel", Cancel},
+        {"--paste-last", PasteLast},
+        {"--settings", Settings},
+        {"--sign-in", SignIn},
+        {"--status", Status},
+        {"--quit", Quit},
+        {"", Launch},
+        {"orvanta://a?code=1 orvanta://2", Launch},
+    };
+    for (const auto &[line, command] : options) {
+        const QStringList arguments = QString(line).split(' ', Qt::SkipEmptyParts);
         const ParsedCommandLine parsed = parse(arguments);
         ASSERT_TRUE(parsed.request.has_value()) << arguments.join(' ').toStdString();
         EXPECT_EQ(parsed.request->command, command);
@@ -55,27 +56,18 @@ TEST(CommandLineTest, EachOptionBecomesItsCommandAndSurvivesTheSocket) {
 
 // These print, fail or run in the process itself: none reaches a running instance.
 TEST(CommandLineTest, HelpVersionDesktopShortcutsAndMistakesStandAlone) {
-    EXPECT_TRUE(parse({"--help"}).output.startsWith("Usage: orvanta [options]"));
-    const struct {
-        QStringList arguments;
-        bool shortcuts, install, error;
-    } cases[] = {
-        {{"--help"}, false, false, false},
-        {{"--shortcuts"}, true, false, false},
-        {{"--shortcuts", "--install"}, true, true, false},
-        {{"--install"}, false, false, true},
-        {{"--start", "--stop"}, false, false, true},
-        {{"--shortcuts", "--toggle"}, false, false, true},
-        {{"--shortcuts", "orvanta://x"}, false, false, true},
-        {{"--frobnicate"}, false, false, true},
-    };
-    for (const auto &c : cases) {
-        const ParsedCommandLine parsed = parse(c.arguments);
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        EXPECT_FALSE(parsed.request.has_value());
-        EXPECT_EQ(parsed.desktopShortcuts, c.shortcuts);
-        EXPECT_EQ(parsed.installShortcuts, c.install);
-        EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+    const ParsedCommandLine help = parse({"--help"});
+    EXPECT_TRUE(help.output.startsWith("Usage: orvanta [options]") && !help.request);
+    const ParsedCommandLine install = parse({"--shortcuts", "--install"});
+    EXPECT_TRUE(install.desktopShortcuts && install.installShortcuts && !install.request);
+    EXPECT_FALSE(parse({"--shortcuts"}).installShortcuts);
+    for (const QStringList &mistake :
+         {QStringList{"--install"}, QStringList{"--start", "--stop"},
+          QStringList{"--shortcuts", "--toggle"}, QStringList{"--shortcuts", "orvanta://x"},
+          QStringList{"--frobnicate"}}) {
+        const ParsedCommandLine parsed = parse(mistake);
+        EXPECT_TRUE(!parsed.error.isEmpty() && !parsed.request && !parsed.desktopShortcuts)
+            << mistake.join(' ').toStdString();
     }
 }
 

@@ -1,6 +1,4 @@
-// The stores on real files: the preference file with the settings, vocabulary and bindings
-// kept in it, the autostart entry and the history file. Each checks its stored form, what it
-// does with a file it cannot read and what a full disk leaves behind.
+// The stores on real files: stored form, unreadable files, what a full disk leaves behind.
 #include "FakePorts.h"
 #include "History.h"
 #include "JsonText.h"
@@ -127,8 +125,7 @@ TEST_F(StoreTest, SettingsStartAtTheDefaultsAndWriteThrough) {
     }
 }
 
-// The switch shows the autostart entry, not the store. An entry the desktop switched off
-// counts as off and is left alone.
+// The switch shows the autostart entry; one the desktop switched off is off and left alone.
 TEST_F(StoreTest, OpenAtLoginIsTheAutostartEntry) {
     const QString autostart = folder.filePath("config/autostart");
     const QString entryFile = autostart + "/orvanta.desktop";
@@ -387,8 +384,7 @@ QMap<QString, QByteArray> filesIn(const QString &folder) {
     return files;
 }
 
-// History and preferences saved while the disk is full, on a small tmpfs filled up (mounting it
-// needs root, which CI has; elsewhere the test is skipped).
+// Saves on a full tmpfs (mounting needs root, which CI has; elsewhere skipped).
 TEST(FullDiskTest, SavesKeepThePreviousFilesAndTheNextSaveStoresEverything) {
     SmallFileSystem disk(512 * 1024);
     if (!disk.mounted() && ::geteuid() != 0)
