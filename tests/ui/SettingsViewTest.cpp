@@ -75,7 +75,7 @@ TEST_F(SettingsViewTest, KeyboardReachesAndOperatesEveryControl) {
     history.add("same", DictationMode::Clean, QDateTime::currentDateTimeUtc().addSecs(-600));
     history.add("same", DictationMode::Email, QDateTime::currentDateTimeUtc().addSecs(-300));
     const QUuid newer = history.items()[0].id;
-    auth.set(true, "free", 10);
+    auth.set(true, 10);
     devices = {{"usb", "USB Mic"}};
     settings.setDictationMode(allDictationModes[1]); // the pickers and switches show the stores
     settings.setPrivacyMode(true);
@@ -217,7 +217,7 @@ TEST_F(SettingsViewTest, PagesFollowTheStoresPermissionsAndDevices) {
     choose("general");
     EXPECT_EQ(find("microphonePicker")->property("count").toInt(), 3) << "read when shown";
     account.signedIn = true;
-    auth.set(true, "free", 1500);
+    auth.set(true, 1500);
     choose("account");
     EXPECT_TRUE(journal.contains("usage.refresh"));
     EXPECT_EQ(textOf("usageText"), SettingsRules::usageText(false, 1500, 1000));

@@ -16,13 +16,12 @@ class TestMicTester : public QObject {
     Q_PROPERTY(float level MEMBER level CONSTANT)
     Q_PROPERTY(bool isTesting READ isTesting NOTIFY changed)
 public:
-    Q_INVOKABLE void start(const QString &deviceUID) { setDevice(deviceUID); }
-    Q_INVOKABLE void stop() { setDevice({}); }
-    bool isTesting() const { return !device.isEmpty(); }
-    void setDevice(const QString &uid) {
-        device = uid;
+    Q_INVOKABLE void start(const QString &deviceUID) {
+        device = deviceUID;
         emit changed();
     }
+    Q_INVOKABLE void stop() { start({}); }
+    bool isTesting() const { return !device.isEmpty(); }
     float level = 0.6f;
     QString device; // the one under test
 signals:
@@ -34,15 +33,14 @@ class TestAuth : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isSignedIn MEMBER signedIn NOTIFY changed)
     Q_PROPERTY(QString email MEMBER email CONSTANT)
-    Q_PROPERTY(QString plan MEMBER plan NOTIFY changed)
+    Q_PROPERTY(QString plan MEMBER plan CONSTANT)
     Q_PROPERTY(qint64 wordsUsed MEMBER wordsUsed NOTIFY changed)
     Q_PROPERTY(qint64 wordLimit MEMBER wordLimit CONSTANT)
 public:
     Q_INVOKABLE void openSignInPage() { ++signInPages; }
-    Q_INVOKABLE void signOut() { set(false, plan, wordsUsed); }
-    void set(bool in, const QString &newPlan, qint64 used) {
+    Q_INVOKABLE void signOut() { set(false, wordsUsed); }
+    void set(bool in, qint64 used) {
         signedIn = in;
-        plan = newPlan;
         wordsUsed = used;
         emit changed();
     }

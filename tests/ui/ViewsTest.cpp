@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace orvanta;
 using namespace orvanta::test;
 
@@ -73,7 +75,7 @@ TEST_F(ViewsTest, MenuWorksFromTheKeyboardAndFollowsTheStatus) {
     recorder.finishStop(false);
     EXPECT_TRUE(error->property("visible").toBool());
     EXPECT_EQ(error->property("text").toString(), AppState::captureFailedMessage);
-    auth.set(false, "free", 0);
+    auth.set(false, 0);
     QSignalSpy signIn(&actions, &MenuActions::signInRequested);
     QMetaObject::invokeMethod(button, "clicked");
     EXPECT_EQ(signIn.count(), 1);
@@ -155,11 +157,9 @@ TEST(OnX11, TheApplicationOpensItsSettingsWindow) {
     OrvantaApp app;
     app.handle({.command = Request::Command::Settings, .urls = {}}, false);
     EXPECT_TRUE(QTest::qWaitFor([] {
-        for (QWindow *window : QGuiApplication::topLevelWindows()) {
-            if (window->isVisible() && !window->title().isEmpty())
-                return true;
-        }
-        return false;
+        return std::ranges::any_of(QGuiApplication::topLevelWindows(), [](QWindow *window) {
+            return window->isVisible() && !window->title().isEmpty();
+        });
     }));
 }
 

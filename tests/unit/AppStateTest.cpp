@@ -12,8 +12,6 @@ using namespace std::chrono_literals;
 using ::testing::IsEmpty;
 using Failure = InsertionOutcome::Failure;
 using enum ModifierKey;
-using enum KeyEvent::Type;
-const quint64 control = mask(Control), command = mask(Command);
 
 namespace {
 
@@ -70,14 +68,9 @@ protected:
                 {"events", [] { QCoreApplication::processEvents(); }},
                 {"shiftkey", [this] { keybindings.setActivate(Shortcut::doubleTap(Shift)); }},
                 {"tap", [this] { keySource.tapModifier(Shift); }},
-                {"esc",
-                 [this] {
-                     keySource.handler({KeyDown, KeyCode::escape, 0});
-                 }},
+                {"esc", [this] { keySource.keyDown(KeyCode::escape, 0); }},
                 {"pastekeys",
-                 [this] {
-                     keySource.handler({KeyDown, KeyCode::v, control | command});
-                 }},
+                 [this] { keySource.keyDown(KeyCode::v, mask(Control) | mask(Command)); }},
                 {"keys", [this] { noteKeySource(); }},
             };
             ASSERT_TRUE(actions.contains(action)) << word.toStdString();

@@ -163,6 +163,9 @@ public:
     void setConsumedShortcuts(const QList<Shortcut> &shortcuts) override {
         consumedRequests.append(shortcuts);
     }
+    bool keyDown(quint16 keyCode, quint64 flags) {
+        return handler({KeyEvent::Type::KeyDown, keyCode, flags});
+    }
     // Presses and releases a modifier, as a key source reports it.
     void tapModifier(ModifierKey key) {
         handler({KeyEvent::Type::FlagsChanged, 0, mask(key), std::chrono::steady_clock::now()});

@@ -43,9 +43,7 @@ protected:
         return std::exchange(fired, {});
     }
 
-    bool keyDown(quint16 keyCode, quint64 flags) {
-        return source.handler({KeyEvent::Type::KeyDown, keyCode, flags});
-    }
+    bool keyDown(quint16 keyCode, quint64 flags) { return source.keyDown(keyCode, flags); }
     bool flagsChanged(quint64 flags) {
         return source.handler({KeyEvent::Type::FlagsChanged, 0, flags});
     }

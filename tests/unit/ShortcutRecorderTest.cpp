@@ -91,13 +91,6 @@ TEST(RecorderKeyTranslatorTest, EachKeyHasItsOwnCodeAndShiftedSymbolsShareTheirK
     EXPECT_EQ(Translator::keyCodeFor(Qt::Key_Backspace), KeyCode::deleteKey);
     EXPECT_FALSE(Translator::press(Qt::Key_VolumeUp, {})) << "a key without a code";
     EXPECT_FALSE(Translator::release(Qt::Key_A, {})) << "only modifiers release";
-
-    // On AZERTY the key typing "a" sits where a US "q" does: the position wins.
-    const auto event = Translator::press(Qt::Key_A, Qt::ControlModifier, quint16(12));
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event->event.keyCode, 12);
-    EXPECT_EQ(event->characters, "q");
-    EXPECT_EQ(event->event.flags, mask(ModifierKey::Control));
 }
 
 // The conflict rule is Keybindings' (StoresTest); here each capture is checked, stored on Save.
