@@ -106,12 +106,11 @@ TEST(ControlLooksTest, TextAndGlyphsStandOutFromTheirBackground) {
         {"#f6f5f4", "#1d1d1d", 3.0}, // a light theme with a dark panel
         {"#1d1d1d", "#f6f5f4", 3.0}, // and the other way round
     };
-    for (const auto &[palette, panel, minimum] : trays) {
+    for (const auto &[palette, panel, minimum] : trays)
         for (const bool recording : {false, true})
             shown.append({palette + (" on " + std::string(panel)) + (recording ? " recording" : ""),
                           MenuBarIcon::trayImage(recording, QColor(palette), 2.0), QColor(panel),
                           minimum});
-    }
     QSet<QString> names;
     for (const DictationStatus &status :
          {DictationStatus::idle(), DictationStatus::recording(), DictationStatus::transcribing()})
@@ -125,10 +124,9 @@ TEST(ControlLooksTest, TextAndGlyphsStandOutFromTheirBackground) {
     while (qml.hasNext()) {
         QFile file(qml.next());
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
-        for (const auto &match : use.globalMatch(QString::fromUtf8(file.readAll()))) {
+        for (const auto &match : use.globalMatch(QString::fromUtf8(file.readAll())))
             for (const auto &name : literal.globalMatch(match.captured(1)))
                 names.insert(name.captured(1));
-        }
     }
     EXPECT_GT(names.size(), allKeybindActions.size() + 2) << "the QML sources were read";
     for (const QString &name : names)

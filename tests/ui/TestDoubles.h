@@ -58,11 +58,9 @@ signals:
 inline QList<QQuickItem *> findItems(QQuickItem *item,
                                      const std::function<bool(QQuickItem *)> &matches) {
     QList<QQuickItem *> found;
-    if (!item)
-        return found;
-    if (matches(item))
+    if (item && matches(item))
         found.append(item);
-    for (QQuickItem *child : item->childItems())
+    for (QQuickItem *child : item ? item->childItems() : QList<QQuickItem *>())
         found += findItems(child, matches);
     return found;
 }

@@ -104,10 +104,7 @@ TEST_F(ViewsTest, FloatingBarReactsOnlyWhereItsPillIs) {
                 shown.append(name);
         return shown;
     };
-    const struct {
-        QPoint point;
-        bool reacts;
-    } idlePoints[] = {
+    const std::pair<QPoint, bool> idlePoints[] = {
         {{60, 17}, true}, // on the thin handle
         {{16, 17}, true}, // beside it, where the grown handle will be
         {{60, 6}, true},  // above it, likewise

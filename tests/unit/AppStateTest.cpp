@@ -17,11 +17,10 @@ namespace {
 
 // A dictation told as words (user, recorder, service, time, fakes); only what follows "|" counts.
 struct Scenario {
-    const char *name;
-    const char *script;
-    // What happened after "|", the recordings numbered, and then the state at the end:
-    // status kind / words counted / history entries / last transcript.
+    const char *name, *script;
+    // After "|": the effects (recordings numbered), then status / words / history / transcript.
     QString steps;
+    friend void PrintTo(const Scenario &scenario, std::ostream *out) { *out << scenario.script; }
 };
 
 class AppStateTest : public ::testing::TestWithParam<Scenario>, protected FakeAppScene {
@@ -193,10 +192,6 @@ const Scenario scenarios[] = {
     {"QuitDropsALateResult", "start stop file | quit text:late",
      "unmute, status:idle, recorder.cleanup:#1, idle / 0 / 0 / "},
 };
-
-void PrintTo(const Scenario &scenario, std::ostream *out) {
-    *out << scenario.script;
-}
 
 TEST_P(AppStateTest, Scenario) {
     vocabulary.setReplacements({{QUuid::createUuid(), "teh", "the", false}});

@@ -16,7 +16,6 @@ namespace orvanta::test {
 
 using Journal = QStringList;
 
-// A fake that notes what happens to it in the shared journal.
 struct Journaled {
     explicit Journaled(Journal &journal)
         : journal(journal) {}

@@ -23,8 +23,7 @@ namespace {
 const quint64 control = mask(ModifierKey::Control), shift = mask(ModifierKey::Shift),
               option = mask(ModifierKey::Option), command = mask(ModifierKey::Command),
               fn = mask(ModifierKey::Fn);
-constexpr quint16 keyD = 2;
-constexpr quint16 keyC = 8;
+constexpr quint16 keyD = 2, keyC = 8;
 
 class HotkeyManagerTest : public ::testing::Test {
 protected:
@@ -43,7 +42,6 @@ protected:
         return std::exchange(fired, {});
     }
 
-    bool keyDown(quint16 keyCode, quint64 flags) { return source.keyDown(keyCode, flags); }
     bool flagsChanged(quint64 flags) {
         return source.handler({KeyEvent::Type::FlagsChanged, 0, flags});
     }
@@ -136,29 +134,29 @@ TEST_F(HotkeyManagerTest, OnlyCleanTapsMakeADoublePress) {
 TEST_F(HotkeyManagerTest, CombinationActivateStartsStopsAndIsConsumed) {
     manager->setActivate(
         Shortcut::combo(keyD, {ModifierKey::Control, ModifierKey::Command}, QStringLiteral("D")));
-    EXPECT_TRUE(keyDown(keyD, control | command));
+    EXPECT_TRUE(source.keyDown(keyD, control | command));
     EXPECT_THAT(take(), ElementsAre("start"));
     recording = true;
-    EXPECT_TRUE(keyDown(keyD, control | command | fn)) << "fn is left out of the comparison";
+    EXPECT_TRUE(source.keyDown(keyD, control | command | fn)) << "fn is left out of the comparison";
     EXPECT_THAT(take(), ElementsAre("stop"));
 
-    EXPECT_FALSE(keyDown(keyD, control | option | command));
-    EXPECT_FALSE(keyDown(keyD, control));
-    EXPECT_FALSE(keyDown(KeyCode::v, control | command | option));
+    EXPECT_FALSE(source.keyDown(keyD, control | option | command));
+    EXPECT_FALSE(source.keyDown(keyD, control));
+    EXPECT_FALSE(source.keyDown(KeyCode::v, control | command | option));
     tap(control);
     tap(control, 100ms);
     EXPECT_THAT(take(), IsEmpty()) << "modifier changes mean nothing to a combination";
 }
 
 TEST_F(HotkeyManagerTest, PasteLastComesFirstAndCancelOnlyWhileRecording) {
-    EXPECT_FALSE(keyDown(KeyCode::escape, 0)) << "Esc reaches the application while idle";
-    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_FALSE(source.keyDown(KeyCode::escape, 0)) << "Esc reaches the application while idle";
+    EXPECT_TRUE(source.keyDown(KeyCode::v, control | command));
     EXPECT_THAT(take(), ElementsAre("pasteLast"));
 
     recording = true;
-    EXPECT_TRUE(keyDown(KeyCode::escape, 0));
-    EXPECT_FALSE(keyDown(KeyCode::escape, shift));
-    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_TRUE(source.keyDown(KeyCode::escape, 0));
+    EXPECT_FALSE(source.keyDown(KeyCode::escape, shift));
+    EXPECT_TRUE(source.keyDown(KeyCode::v, control | command));
     EXPECT_THAT(take(), ElementsAre("cancel", "pasteLast"));
 
     // One combination bound to all three: the order decides.
@@ -166,35 +164,34 @@ TEST_F(HotkeyManagerTest, PasteLastComesFirstAndCancelOnlyWhileRecording) {
         Shortcut::combo(KeyCode::space, {ModifierKey::Option}, QStringLiteral("Space"));
     manager->setActivate(same);
     manager->setCancel(same);
-    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    EXPECT_TRUE(source.keyDown(KeyCode::space, option));
     recording = false;
-    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    EXPECT_TRUE(source.keyDown(KeyCode::space, option));
     manager->setPasteLast(same);
-    EXPECT_TRUE(keyDown(KeyCode::space, option));
+    EXPECT_TRUE(source.keyDown(KeyCode::space, option));
     EXPECT_THAT(take(), ElementsAre("cancel", "start", "pasteLast"));
 }
 
 TEST_F(HotkeyManagerTest, CallbacksRunLaterAndAreLookedUpWhenTheyRun) {
-    EXPECT_TRUE(keyDown(KeyCode::v, control | command));
+    EXPECT_TRUE(source.keyDown(KeyCode::v, control | command));
     EXPECT_THAT(fired, IsEmpty()) << "nothing runs inside the event";
     manager->onPasteLast = [this] { fired.append(QStringLiteral("replaced")); };
     EXPECT_THAT(take(), ElementsAre("replaced"));
 
     // The decision between start and stop is made at event time.
     manager->setActivate(Shortcut::combo(keyD, {}, QStringLiteral("D")));
-    keyDown(keyD, 0);
+    source.keyDown(keyD, 0);
     recording = true;
     EXPECT_THAT(take(), ElementsAre("start"));
 
-    keyDown(keyD, 0);
+    source.keyDown(keyD, 0);
     manager.reset();
     EXPECT_THAT(take(), IsEmpty()) << "a manager that is gone runs nothing";
     EXPECT_FALSE(source.handler) << "the source no longer calls into it";
 }
 
 TEST_F(HotkeyManagerTest, ConsumedCombinationsFollowBindingsAndRecording) {
-    const Shortcut paste = Keybindings::defaultPaste();
-    const Shortcut cancel = Keybindings::defaultCancel();
+    const Shortcut paste = Keybindings::defaultPaste(), cancel = Keybindings::defaultCancel();
     EXPECT_THAT(source.consumedRequests.last(), ElementsAre(paste)) << "fn ×2 is no combination";
 
     recording = true;

@@ -20,7 +20,6 @@
 
 using namespace orvanta;
 using namespace orvanta::SettingsRules;
-namespace geometry = orvanta::FloatingBarGeometry;
 
 namespace {
 
@@ -132,12 +131,11 @@ TEST(TextRulesTest, WordsAreSeparatedOnlyBySpaceLineFeedAndTab) {
 
 // The stores' JSON: quoting that reads back as the same text, and strict identifiers.
 TEST(JsonTextTest, QuotedTextReadsBackAndIdentifiersAreStrict) {
-    const QString loneSurrogate(QChar(0xdc01));
     const std::pair<QString, QByteArray> quoted[] = {
         {"a\\b\"c/d", R"("a\\b\"c\/d")"},
         {"\n\r\t\b\f", R"("\n\r\t\b\f")"},
         {QString(QChar(0x1f)) + QChar(0x01), R"("\u001f\u0001")"},
-        {"x" + loneSurrogate + "é", "\"x\\udc01\xc3\xa9\""},
+        {"x" + QString(QChar(0xdc01)) + "é", "\"x\\udc01\xc3\xa9\""},
     };
     for (const auto &[text, json] : quoted) {
         EXPECT_EQ(json::quote(text), json);
@@ -191,9 +189,10 @@ TEST(AppcastTest, ReadsReleasesWithAVersionAndAWebLinkAndPicksTheNewest) {
 
 TEST(FloatingBarGeometryTest, FrameSitsCentredAboveTheBottomOfItsScreen) {
     const QRect second(1920, 100, 1280, 800); // a screen right of the first
-    EXPECT_EQ(geometry::frame(DictationStatus::error("x"), second),
+    EXPECT_EQ(FloatingBarGeometry::frame(DictationStatus::error("x"), second),
               QRect(1920 + (1280 - 120) / 2, 100 + 800 - 6 - 34, 120, 34));
-    EXPECT_EQ(geometry::frame(DictationStatus::transcribing(), second).size(), QSize(150, 38));
+    EXPECT_EQ(FloatingBarGeometry::frame(DictationStatus::transcribing(), second).size(),
+              QSize(150, 38));
 }
 
 TEST(ReplacementPassTest, RulesRewriteTheTextInOrder) {

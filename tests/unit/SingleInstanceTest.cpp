@@ -19,28 +19,21 @@ using Command = Request::Command;
 
 namespace {
 
-ParsedCommandLine parse(QStringList arguments) {
-    arguments.prepend("orvanta");
-    return parseCommandLine(arguments);
+ParsedCommandLine parse(const QStringList &arguments) {
+    return parseCommandLine(QStringList{"orvanta"} + arguments);
 }
 
 TEST(CommandLineTest, EachOptionBecomesItsCommandAndSurvivesTheSocket) {
     using enum Request::Command;
+    EXPECT_EQ(parse({}).request->command, Launch);
     const std::pair<const char *, Command> options[] = {
-        {"--toggle", Toggle},
-        {"--start", Start},
-        {"--stop", Stop},
-        {"--cancel", Cancel},
-        {"--paste-last", PasteLast},
-        {"--settings", Settings},
-        {"--sign-in", SignIn},
-        {"--status", Status},
-        {"--quit", Quit},
-        {"", Launch},
-        {"orvanta://a?code=1 orvanta://2", Launch},
+        {"--toggle", Toggle},         {"--start", Start},          {"--stop", Stop},
+        {"--cancel", Cancel},         {"--paste-last", PasteLast}, {"--settings", Settings},
+        {"--sign-in", SignIn},        {"--status", Status},        {"--quit", Quit},
+        {"orvanta://auth?a", Launch},
     };
     for (const auto &[line, command] : options) {
-        const QStringList arguments = QString(line).split(' ', Qt::SkipEmptyParts);
+        const QStringList arguments{line};
         const ParsedCommandLine parsed = parse(arguments);
         ASSERT_TRUE(parsed.request.has_value()) << arguments.join(' ').toStdString();
         EXPECT_EQ(parsed.request->command, command);
