@@ -17,6 +17,7 @@ using namespace orvanta::test;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using enum KeyEvent::Type;
 
 namespace {
 
@@ -42,9 +43,7 @@ protected:
         return std::exchange(fired, {});
     }
 
-    bool flagsChanged(quint64 flags) {
-        return source.handler({KeyEvent::Type::FlagsChanged, 0, flags});
-    }
+    bool flagsChanged(quint64 flags) { return source.handler({FlagsChanged, 0, flags}); }
     // Press and release of one modifier after `after` has passed.
     void tap(quint64 modifier, std::chrono::milliseconds after = 0ms) {
         now += after;
@@ -77,8 +76,8 @@ TEST_F(HotkeyManagerTest, DoublePressWithinTheWindowStartsAndASinglePressStops) 
     const auto seen = now + 10s;
     now += 20s; // two presses half a second apart as seen, handled late and together
     for (const auto at : {0ms, 500ms}) {
-        source.handler({KeyEvent::Type::FlagsChanged, 59, control, seen + at});
-        source.handler({KeyEvent::Type::FlagsChanged, 59, 0, seen + at + 50ms});
+        source.handler({FlagsChanged, 59, control, seen + at});
+        source.handler({FlagsChanged, 59, 0, seen + at + 50ms});
     }
     EXPECT_THAT(take(), IsEmpty());
 
@@ -101,7 +100,6 @@ TEST_F(HotkeyManagerTest, OnlyCleanTapsMakeADoublePress) {
         {"cC0c0", false}, {"cbc0c0", false}, {"sbs0c0", false},
         {"c0oc0", false}, {"c0cO0", false},  {"cL0cL0", false},
     };
-    using enum KeyEvent::Type;
     const std::map<char, KeyEvent> events{{'c', {FlagsChanged, 0, control}},
                                           {'s', {FlagsChanged, 0, shift}},
                                           {'b', {FlagsChanged, 0, control | shift}},
